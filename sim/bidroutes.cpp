@@ -1,0 +1,5 @@
+#include "simulator.h"
+
+namespace sim {
+void registerBidRoutes(Simulator&) {}
+}  // namespace sim

@@ -1,0 +1,5 @@
+#include "simulator.h"
+
+namespace sim {
+void registerItemPage(Simulator&) {}
+}  // namespace sim

@@ -1,0 +1,96 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "simulator.h"
+
+namespace sim {
+
+std::string usage() {
+  return "usage: auction-sim [--port N] [--request-log FILE]\n"
+         "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
+         "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
+         "  [--account USER:PASSWORD]... [--signin-once]\n"
+         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n";
+}
+
+namespace {
+bool toDouble(const std::string& s, double& out) {
+  char* end = nullptr;
+  out = std::strtod(s.c_str(), &end);
+  return !s.empty() && end && *end == '\0';
+}
+bool toInt(const std::string& s, int64_t& out) {
+  char* end = nullptr;
+  out = std::strtoll(s.c_str(), &end, 10);
+  return !s.empty() && end && *end == '\0';
+}
+}  // namespace
+
+std::optional<std::string> parseArguments(int argc, char** argv, Config& config) {
+  Item* item = nullptr;
+  const int64_t start = nowMs();
+  for (int i = 1; i < argc; ++i) {
+    const std::string opt = argv[i];
+    auto value = [&](std::string& out) -> bool {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (opt == "--signin-once") {
+      config.signinOnce = true;
+      continue;
+    }
+    if (opt == "--help" || opt == "-h") return usage();
+    if (!value(v)) return "missing value for " + opt;
+    if (opt == "--port") {
+      int64_t port;
+      if (!toInt(v, port) || port < 0 || port > 65535) return "bad port: " + v;
+      config.port = static_cast<int>(port);
+    } else if (opt == "--item") {
+      config.items.push_back(Item{});
+      item = &config.items.back();
+      item->id = v;
+      item->endMs = start + 180000;
+    } else if (opt == "--title" || opt == "--ends-in" || opt == "--price" || opt == "--increment" ||
+               opt == "--high-bidder") {
+      if (!item) return opt + " must follow --item";
+      if (opt == "--title") {
+        item->title = v;
+      } else if (opt == "--ends-in") {
+        double secs;
+        if (!toDouble(v, secs)) return "bad --ends-in: " + v;
+        item->endMs = start + static_cast<int64_t>(secs * 1000.0);
+      } else if (opt == "--price") {
+        if (!toDouble(v, item->price) || item->price < 0) return "bad --price: " + v;
+      } else if (opt == "--increment") {
+        if (!toDouble(v, item->increment) || item->increment <= 0) return "bad --increment: " + v;
+      } else {
+        const auto colon = v.rfind(':');
+        double amount;
+        if (colon == std::string::npos || colon == 0 || !toDouble(v.substr(colon + 1), amount))
+          return "bad --high-bidder (USER:AMOUNT): " + v;
+        item->highBidder = v.substr(0, colon);
+        item->highMax = amount;
+        item->bidCount = 1;
+      }
+    } else if (opt == "--account") {
+      const auto colon = v.find(':');
+      if (colon == std::string::npos || colon == 0) return "bad --account (USER:PASSWORD): " + v;
+      config.accounts[v.substr(0, colon)] = v.substr(colon + 1);
+    } else if (opt == "--time-offset") {
+      if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
+    } else if (opt == "--vendor-version") {
+      config.vendorVersion = v;
+    } else if (opt == "--vendor-dir") {
+      config.vendorDir = v;
+    } else if (opt == "--request-log") {
+      config.requestLog = v;
+    } else {
+      return "unknown option " + opt;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace sim

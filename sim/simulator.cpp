@@ -1,0 +1,108 @@
+#include "simulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+
+namespace sim {
+namespace {
+// Arrival time of the request this worker thread is handling, taken before its body is read.
+thread_local int64_t t_arrivalMs = 0;
+}  // namespace
+
+int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else if (c >= 0x80) {
+          // Bodies are Windows-1252: carry such bytes as the Latin-1 character of their code.
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+Simulator::Simulator(Config config) : m_config(std::move(config)) {
+  if (!m_config.requestLog.empty()) m_log.open(m_config.requestLog, std::ios::app);
+  m_server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+    t_arrivalMs = nowMs();
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  m_server.set_logger(
+      [this](const httplib::Request& req, const httplib::Response& res) { logRequest(req, res); });
+  registerBidRoutes(*this);
+  registerItemPage(*this);
+  registerTimePage(*this);
+  registerVendorRoutes(*this);
+}
+
+Simulator::~Simulator() { stop(); }
+
+int Simulator::start() {
+  if (m_config.port == 0) {
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+  } else {
+    m_port = m_server.bind_to_port("127.0.0.1", m_config.port) ? m_config.port : -1;
+  }
+  if (m_port < 0) return -1;
+  m_thread = std::thread([this] { m_server.listen_after_bind(); });
+  // The socket already listens; connections wait in its backlog until the loop runs.
+  while (!m_server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return m_port;
+}
+
+void Simulator::stop() {
+  m_server.stop();
+  if (m_thread.joinable()) m_thread.join();
+}
+
+std::string Simulator::baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+
+Item* Simulator::findItem(const std::string& id) {
+  for (auto& item : m_config.items)
+    if (item.id == id) return &item;
+  return nullptr;
+}
+
+void Simulator::logRequest(const httplib::Request& req, const httplib::Response& res) {
+  if (!m_log.is_open()) return;
+  std::ostringstream line;
+  std::string target = req.path;
+  if (!req.params.empty() && req.target.find('?') != std::string::npos)
+    target = req.target;
+  line << "{\"arrival_ms\":" << t_arrivalMs << ",\"method\":" << jsonString(req.method)
+       << ",\"path\":" << jsonString(target) << ",\"status\":" << res.status
+       << ",\"body\":" << jsonString(req.body) << ",\"headers\":{";
+  bool first = true;
+  for (const auto& h : req.headers) {
+    if (!first) line << ",";
+    first = false;
+    line << jsonString(h.first) << ":" << jsonString(h.second);
+  }
+  line << "}}\n";
+  std::lock_guard<std::mutex> lock(m_logMutex);
+  m_log << line.str();
+  m_log.flush();
+}
+
+}  // namespace sim

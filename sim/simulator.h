@@ -1,0 +1,88 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+// Milliseconds since the Unix epoch on the system clock.
+int64_t nowMs();
+
+struct Item {
+  std::string id;
+  std::string title = "Artikel";
+  int64_t endMs = 0;            // end of the auction, ms since the epoch
+  double price = 1.0;           // current price (the start price while nobody has bid)
+  double increment = 0.5;       // bid increment
+  std::string highBidder;       // current high bidder, empty while nobody has bid
+  double highMax = 0;           // the high bidder's proxy maximum
+  int bidCount = 0;
+};
+
+struct Config {
+  int port = 0;  // 0 picks a free port
+  std::vector<Item> items;
+  std::map<std::string, std::string> accounts;  // user -> password
+  bool signinOnce = false;   // the first step-2 answer is a sign-in page
+  std::string vendorVersion; // body of /files/update+ (empty: 404)
+  std::string vendorDir;     // folder served as /files/NAME
+  std::string requestLog;    // one JSON line per request
+  int64_t timeOffsetSec = 0; // the official time page runs this far ahead
+};
+
+// Reads the command line (see usage()). Returns an error text on bad arguments.
+std::optional<std::string> parseArguments(int argc, char** argv, Config& config);
+std::string usage();
+
+// The auction site and vendor server on 127.0.0.1.
+class Simulator {
+ public:
+  explicit Simulator(Config config);
+  ~Simulator();
+
+  // Binds and starts serving on a thread of its own; returns the port, or -1.
+  int start();
+  void stop();
+  int port() const { return m_port; }
+  // "http://127.0.0.1:PORT"
+  std::string baseUrl() const;
+
+  httplib::Server& server() { return m_server; }
+  Config& config() { return m_config; }
+  std::mutex& mutex() { return m_mutex; }
+  Item* findItem(const std::string& id);  // call with mutex() held
+
+  // True once the sign-in page has been served (for --signin-once).
+  std::atomic<bool> signinServed{false};
+
+ private:
+  void logRequest(const httplib::Request& req, const httplib::Response& res);
+
+  Config m_config;
+  httplib::Server m_server;
+  std::thread m_thread;
+  std::mutex m_mutex;
+  std::mutex m_logMutex;
+  std::ofstream m_log;
+  int m_port = -1;
+};
+
+// Route groups, each in a file of its own.
+void registerBidRoutes(Simulator& sim);     // the two bid steps
+void registerItemPage(Simulator& sim);      // the item page the browser shows
+void registerTimePage(Simulator& sim);      // the official time page
+void registerVendorRoutes(Simulator& sim);  // version file, file list, update files
+
+// JSON string literal of a text (quotes included).
+std::string jsonString(const std::string& text);
+
+}  // namespace sim

@@ -1,0 +1,5 @@
+#include "simulator.h"
+
+namespace sim {
+void registerTimePage(Simulator&) {}
+}  // namespace sim

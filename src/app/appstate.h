@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include "app/regional.h"
+#include "bidding/endpoints.h"
+
+// The program's shared values, owned by main() and handed to every window and procedure.
+// Tests build a fresh one.
+struct AppState {
+  // Item record (filled by the browser scan, saved at shutdown).
+  QString ItemID;
+  QString AuktionTitel;
+  double endet = 0;  // day serial in local time, whole seconds; 0 = no item
+
+  // Working values of the settings.
+  qint16 msgonsync = 0;
+  qint16 synconstart = 0;
+  qint16 warnton = 0;
+  qint16 saveuser = 0;
+  QString user;
+  QString pass;  // plain text
+  QString sectobid;
+  QString AvailableVersion;
+
+  // Arming and the bid.
+  bool armed = false;
+  float maxBid = 0;  // not persisted
+  QString bidResultText;
+  // A bid transaction runs; no second one may start (countdown trigger and Ctrl+F9 both check).
+  bool bidBusy = false;
+
+  // Transfers and clock synchronisation.
+  QString ResponseText;
+  bool SyncTimeMarkPending = false;
+  double SyncTimeMark = 0;  // time of day only (date part zero)
+  QString SyncMessage;
+
+  // Identification sent to the vendor server.
+  QString VersionText;
+  QString InstallTag;
+
+  // Start-up values.
+  QString commandLine;
+  quint32 taskWindowStyleMask = 0;
+  qint16 instanceCount = 0;
+  qint32 clockLabelOffset = 0;  // twips the countdown label is lifted above its panel's centre
+  QString passwordKey;
+  QString helpFile;
+  QString lastFailingProcedure;
+  // The main window is closing: waits stop early so that the program can end.
+  bool closing = false;
+
+  // Update download.
+  QString DownloadTarget;
+  qint32 DownloadLength = 0;
+  bool UpdateCancelled = false;
+
+  // Where the auction site and the vendor server are reached.
+  Endpoints endpoints;
+
+  // How texts, numbers and dates are read and written (the user's regional settings).
+  RegionalFormat region = RegionalFormat::german();
+};

@@ -1,0 +1,108 @@
+#include "app/placement.h"
+
+#include <QWidget>
+#include <cmath>
+
+#include "app/appstate.h"
+#include "app/errortrap.h"
+#include "app/settings.h"
+#include "app/twips.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+
+namespace {
+qint16 multiply16(qint16 a, qint16 b) {
+  const int product = int(a) * int(b);
+  if (product < -32768 || product > 32767) vberr::raise(vberr::kOverflow);
+  return static_cast<qint16>(product);
+}
+
+// The frame position and size the window has when neither minimised nor maximised.
+QRect normalFrameRect(const QWidget& w) {
+  if (w.isMinimized() || w.isMaximized()) {
+    const QRect client = w.normalGeometry();
+    const QPoint frameOffset = w.geometry().topLeft() - w.frameGeometry().topLeft();
+    const QSize frameExtra = w.frameGeometry().size() - w.geometry().size();
+    return QRect(client.topLeft() - frameOffset, client.size() + frameExtra);
+  }
+  return w.frameGeometry();
+}
+}  // namespace
+
+void GetFormSettings(AppContext& ctx, QWidget& window, const QString& app, const QString& section,
+                     bool restoreState) {
+  trap(ctx, "GetFormSettings", [&] {
+    const RegionalFormat& fmt = ctx.state.region;
+    const qint16 cascade = multiply16(300, ctx.state.instanceCount);
+    const float left =
+        regional::toSingle(ctx.settings.GetSetting(app, section, QStringLiteral("Left"), 0), fmt) +
+        cascade;
+    const float top =
+        regional::toSingle(ctx.settings.GetSetting(app, section, QStringLiteral("Top"), 0), fmt) +
+        cascade;
+    window.move(twips::toPixelsX(left, &window), twips::toPixelsY(top, &window));
+    if (!restoreState) return;
+    const qint16 state = regional::toInt16(
+        ctx.settings.GetSetting(app, section, QStringLiteral("WindowState"), 0), fmt);
+    switch (state) {
+      case 0:
+        window.setWindowState(Qt::WindowNoState);
+        break;
+      case 1:
+        window.setWindowState(Qt::WindowMinimized);
+        break;
+      case 2:
+        window.setWindowState(Qt::WindowMaximized);
+        break;
+      default:
+        vberr::raise(vberr::kInvalidProperty);
+    }
+  });
+}
+
+void SaveFormSettings(AppContext& ctx, QWidget& window, const QString& app,
+                      const QString& section) {
+  trap(ctx, "SaveFormSettings", [&] {
+    const QRect r = normalFrameRect(window);
+    const double tx = twips::perPixelX(&window);
+    const double ty = twips::perPixelY(&window);
+    const RegionalFormat& fmt = ctx.state.region;
+    auto save = [&](const char* key, double value) {
+      ctx.settings.SaveSetting(app, section, QString::fromLatin1(key),
+                               regional::formatDouble(value, fmt));
+    };
+    save("Left", tx * r.left());
+    save("Top", ty * r.top());
+    save("Width", tx * r.width());
+    save("Height", ty * r.height());
+    const int state = window.isMinimized() ? 1 : window.isMaximized() ? 2 : 0;
+    ctx.settings.SaveSetting(app, section, QStringLiteral("WindowState"), QString::number(state));
+  });
+}
+
+double TimeStamp(AppContext& ctx, double offsetSeconds) {
+  double result = 0;
+  trap(ctx, "TimeStamp", [&] {
+    const Clock& clock = ctx.services.clock;
+    const qint64 ms = clock.localMs();
+    const double midnight = static_cast<double>(Clock::floorDiv(ms, 86400000));
+    const double sinceMidnight = static_cast<double>(ms - Clock::floorDiv(ms, 86400000) * 86400000) / 1000.0;
+    result = midnight + (sinceMidnight + offsetSeconds) / 86400.0;
+  });
+  return result;
+}
+
+void Pause(AppContext& ctx, double seconds) {
+  trap(ctx, "Pause", [&] {
+    if (!std::isfinite(seconds)) vberr::raise(vberr::kOverflow);
+    const double target = TimeStamp(ctx, seconds);
+    const auto targetMs = static_cast<qint64>(std::llround(target * 86400000.0));
+    // The wall clock decides, so the pause ends on time even across midnight or when the clock
+    // is set meanwhile; the wait itself sleeps in the event loop instead of spinning.
+    while (TimeStamp(ctx, 0) < target) {
+      if (ctx.services.clock.localMs() >= targetMs) break;
+      ctx.services.clock.waitUntilMs(targetMs);
+      if (ctx.state.closing) break;  // the main window is closing: stop waiting
+    }
+  });
+}

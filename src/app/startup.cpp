@@ -1,0 +1,117 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <QDir>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/appstate.h"
+#include "app/errortrap.h"
+#include "app/logfile.h"
+#include "app/scramble.h"
+#include "app/settings.h"
+#include "app/version.h"
+#include "platform/linux/x11windowlist.h"
+#include "platform/linux/alsasound.h"
+#include "platform/linux/desktop.h"
+#include "platform/linux/systemclockbackend.h"
+#include "platform/services.h"
+#include "sniper/form1.h"
+#include "timesync/gettime.h"
+
+bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
+  AppState& st = ctx.state;
+  bool keepRunning = false;
+  trap(ctx, "Main", [&] {
+    st.passwordKey = scramble::passwordKey();
+    st.commandLine = arguments.join(QChar(' '));
+    QStringList problems;
+    st.endpoints = Endpoints::load(ctx.services.programInfo.programFolder(), &problems);
+    for (const QString& p : problems)
+      std::fprintf(stderr, "endpoints.ini: ignored %s (expected scheme://host[:port])\n",
+                   qPrintable(p));
+
+    if (st.commandLine == QLatin1String("-time")) {
+      // Clock-only run: no window, no start or end line, no settings of its own.
+      form.setTimer1Enabled(false);
+      get_time(form);
+      return;
+    }
+    CheckLogfileSize(ctx);
+    WriteLog(ctx, QStringLiteral("GebotsfalkePlus gestartet - Version ") + version::full());
+    form.Form1init();
+    st.helpFile = ctx.services.programInfo.programFolder() + QStringLiteral("/gebotsfalkeplus.chm");
+    form.show();
+    keepRunning = true;
+    if (st.synconstart == 1) {
+      form.setTimer1Enabled(false);
+      get_time(form);
+      form.setTimer1Enabled(true);
+    }
+  });
+  return keepRunning && form.isVisible();
+}
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+  const char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGTERM and SIGINT close the main window as its close button would, so the settings and the
+// end line are written.
+void closeOnTerminationSignals(Form1& form) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &form);
+  QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+    char c;
+    [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
+    form.close();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = onTerminationSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+}
+}  // namespace
+
+int runProgram(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  // Error boxes may outlive the main window; closing it ends the program all the same.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QtClock clock;
+  PosixSystemClock systemClock;
+  X11WindowList windowList;
+  AlsaSound sound;
+  QtShell shell;
+  QtDialogs dialogs;
+  LinuxProgramInfo programInfo;
+  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
+  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  SettingsStore settings;
+  AppState state;
+  AppContext ctx{state, services, settings};
+
+  Form1 form(ctx);
+  QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+  closeOnTerminationSignals(form);
+
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  if (!Main(ctx, form, arguments)) return 0;
+  return QApplication::exec();
+}

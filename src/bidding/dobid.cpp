@@ -1,0 +1,5 @@
+#include "bidding/dobid.h"
+
+#include "sniper/form1.h"
+
+void do_bid(Form1&) {}

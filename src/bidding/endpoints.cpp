@@ -1,0 +1,45 @@
+#include "bidding/endpoints.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+
+namespace {
+// Accepts "http(s)://host[:port]" with an optional trailing slash, nothing else.
+bool normaliseBaseUrl(QString& value) {
+  QString v = value.trimmed();
+  while (v.endsWith(QChar('/'))) v.chop(1);
+  const QUrl url(v, QUrl::StrictMode);
+  if (!url.isValid() || url.host().isEmpty()) return false;
+  if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) return false;
+  if (!url.path().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+    return false;
+  value = v;
+  return true;
+}
+}  // namespace
+
+Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
+  Endpoints e;
+  const QString path = programFolder + QStringLiteral("/endpoints.ini");
+  if (!QFileInfo::exists(path)) return e;
+  QSettings ini(path, QSettings::IniFormat);
+  ini.beginGroup(QStringLiteral("Endpoints"));
+  const struct {
+    const char* key;
+    QString* target;
+  } keys[] = {{"OfferHost", &e.offerHost},     {"ItemHost", &e.itemHost},
+              {"OfferHostDe", &e.offerHostDe}, {"ItemHostDe", &e.itemHostDe},
+              {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer}};
+  for (const auto& k : keys) {
+    const QString key = QString::fromLatin1(k.key);
+    if (!ini.contains(key)) continue;
+    QString value = ini.value(key).toString();
+    if (normaliseBaseUrl(value)) {
+      *k.target = value;
+    } else if (problems) {
+      problems->append(key + QStringLiteral("=") + ini.value(key).toString());
+    }
+  }
+  return e;
+}

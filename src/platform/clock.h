@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Local wall-clock time. The program's date-times are day serials (days since 30.12.1899,
+// fraction = time of day); the clock hands out the same instant as whole milliseconds so that
+// whole-second arithmetic never depends on floating-point truncation.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+
+  // Local date and time in milliseconds since 30.12.1899 00:00.
+  virtual qint64 localMs() const = 0;
+
+  // Waits until localMs() has reached the target while window events keep being processed.
+  virtual void waitUntilMs(qint64 targetMs) = 0;
+
+  // Convenience views of localMs().
+  double now() const { return static_cast<double>(localMs()) / 86400000.0; }
+  qint64 wholeSeconds() const { return floorDiv(localMs(), 1000); }
+  double secondsSinceMidnight() const {
+    return static_cast<double>(localMs() - floorDiv(localMs(), 86400000) * 86400000) / 1000.0;
+  }
+
+  static qint64 floorDiv(qint64 a, qint64 b) {
+    qint64 q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+  }
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QLockFile>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+#include "platform/dialogs.h"
+#include "platform/processes.h"
+#include "platform/programinfo.h"
+#include "platform/shell.h"
+
+class QMessageBox;
+
+// The desktop's default handlers through QDesktopServices.
+class QtShell : public Shell {
+ public:
+  bool openUrl(const QString& url) override;
+  bool openFile(const QString& path) override;
+  void flashWindow(QWidget* window) override;
+};
+
+// Qt message boxes. Error boxes are shown without blocking; one that is already open with the
+// same text is raised instead of opening another.
+class QtDialogs : public Dialogs {
+ public:
+  void errorBox(const QString& text, const QString& title) override;
+  void messageBox(QWidget* owner, const QString& text, const QString& title) override;
+  void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  int exec(QDialog& dialog) override;
+
+ private:
+  QList<QPointer<QMessageBox>> m_openErrorBoxes;
+};
+
+class QtProcesses : public Processes {
+ public:
+  // lockFolder: where the per-user instance lock lives.
+  explicit QtProcesses(const QString& lockFolder);
+  bool startDetached(const QString& program, const QStringList& arguments,
+                     const QString& workingDirectory) override;
+  void exitNow(int code) override;
+  bool previousInstance() const override { return m_previousInstance; }
+
+ private:
+  std::unique_ptr<QLockFile> m_lock;
+  bool m_previousInstance = false;
+};
+
+// The program folder: GEBOTSFALKE_HOME when set, else the executable's folder when writable,
+// else ~/.local/share/GebotsfalkePlus.
+class LinuxProgramInfo : public ProgramInfo {
+ public:
+  LinuxProgramInfo();
+  QString programFolder() const override { return m_folder; }
+  QString executablePath() const override;
+
+ private:
+  QString m_folder;
+};

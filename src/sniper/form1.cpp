@@ -1,0 +1,271 @@
+#include "sniper/form1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "app/appstate.h"
+#include "app/twips.h"
+#include "bidding/inet.h"
+
+// The images (cursor, icon) live in the core library, which must register them itself.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
+namespace {
+const QColor kLinkBlue(0, 0, 255);
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setFont(font);
+  l->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return l;
+}
+
+LinkLabel* makeLink(QWidget* parent, const char* name, const QString& text, const QString& tip) {
+  auto* l = new LinkLabel(parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->setText(text);
+  l->setFont(designFont(QStringLiteral("Arial"), 9));
+  l->setForeColor(kLinkBlue);
+  l->setToolTip(tip);
+  setCustomPointer(l, true);
+  return l;
+}
+
+ShapeWidget* makeShape(QWidget* parent, const char* name) {
+  auto* s = new ShapeWidget(parent);
+  s->setObjectName(QString::fromLatin1(name));
+  return s;
+}
+}  // namespace
+
+Form1::Form1(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
+  initResources();
+  setObjectName(QStringLiteral("Form1"));
+  buildControls();
+  connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+  setFixedSize(twips::toPixelsX(4200, this), twips::toPixelsY(2745, this));
+  setMouseTracking(true);
+  setWindowIcon(QIcon(QStringLiteral(":/gebotsfalke.png")));
+  setAutoFillBackground(true);
+  setBackColor(QColor(224, 224, 224));
+  setCaption(QStringLiteral("GebotsfalkePlus"));
+
+  // Created back to front: shapes first, so that the labels lie on top of them.
+  Shape3 = makeShape(this, "Shape3");
+  twips::setGeometry(Shape3, 120, 120, 3975, 495);
+  Shape2 = makeShape(this, "Shape2");
+  twips::setGeometry(Shape2, 120, 720, 2055, 1935);
+  Shape1 = makeShape(this, "Shape1");
+  twips::setGeometry(Shape1, 2280, 720, 1815, 1935);
+
+  Label1 = makeLabel(this, "Label1", QStringLiteral("keine Auktionsdaten weit und breit"),
+                     designFont(QStringLiteral("Arial"), 12));
+  Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  twips::setGeometry(Label1, 270, 240, 3585, 270);
+
+  Lbl_update = makeLink(this, "Lbl_update", QStringLiteral("U"), QStringLiteral("Update verfügbar"));
+  Lbl_update->setFont(designFont(QStringLiteral("Arial"), 15.75, true));
+  Lbl_update->setForeColor(QColor(255, 0, 0));
+  Lbl_update->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  twips::setGeometry(Lbl_update, 3675, 195, 225, 360);
+
+  // The countdown spans the panel's width; its height follows its text.
+  LabelZeit = makeLabel(this, "LabelZeit", QString(), designFont(QStringLiteral("Arial"), 12));
+  LabelZeit->setAlignment(Qt::AlignCenter);
+  twips::setGeometry(LabelZeit, 135, 960, 2025, 495);
+
+  Label2 = makeLabel(this, "Label2", QString(), designFont(QStringLiteral("Arial"), 8.25));
+  setLabelForeColor(Label2, QColor(247, 255, 244));
+  twips::setGeometry(Label2, 360, 720, 840, 195);
+
+  LblBieten = makeLabel(this, "LblBieten", QString(), designFont(QStringLiteral("Arial"), 9));
+  LblBieten->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  twips::setGeometry(LblBieten, 260, 1560, 1815, 615);
+  LblBieten->hide();
+
+  Txt_maxbid = new QLineEdit(this);
+  Txt_maxbid->setObjectName(QStringLiteral("Txt_maxbid"));
+  Txt_maxbid->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  twips::setGeometry(Txt_maxbid, 240, 2207, 735, 313);
+
+  Command1 = new QPushButton(QStringLiteral("Bieten"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command1->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Command1->setFocusPolicy(Qt::TabFocus);
+  twips::setGeometry(Command1, 1080, 2207, 975, 313);
+  setCommand1BackColor(QColor(224, 224, 224));
+
+  Lbl_GoItem = makeLink(this, "Lbl_GoItem", QStringLiteral("Link zum Artikel"),
+                        QStringLiteral(" Öffnet die Artikelbeschreibung bei eBay "));
+  twips::setGeometry(Lbl_GoItem, 2730, 960, 1275, 225);
+  Lbl_GetTime = makeLink(this, "Lbl_GetTime", QStringLiteral("Uhr synchronisieren"),
+                         QStringLiteral(" Synchronisiert die Systemuhr mit dem eBayserver "));
+  twips::setGeometry(Lbl_GetTime, 2340, 1360, 1665, 225);
+  Lbl_Optionen = makeLink(this, "Lbl_Optionen", QStringLiteral("zu den Optionen"),
+                          QStringLiteral(" Öffnet das Optionsformular "));
+  twips::setGeometry(Lbl_Optionen, 2670, 1760, 1335, 225);
+  Lbl_GetArtikel = makeLink(this, "Lbl_GetArtikel", QStringLiteral("Artikel übernehmen"),
+                            QStringLiteral(" Übernimmt den Artikel aus dem Browser "));
+  twips::setGeometry(Lbl_GetArtikel, 2400, 2160, 1605, 225);
+  for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
+    l->setAlignment(Qt::AlignRight | Qt::AlignTop);
+
+  Lbl_NoAuction = makeLabel(
+      this, "Lbl_NoAuction",
+      QStringLiteral("Öffnen Sie den Artikel, auf den Sie bieten möchten, in Ihrem Internet "
+                     "Explorer und klicken Sie auf 'Artikel übernehmen'"),
+      designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Lbl_NoAuction->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Lbl_NoAuction->setWordWrap(true);
+  twips::setGeometry(Lbl_NoAuction, 195, 960, 1905, 1200);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(500);
+  Timer1->start();
+
+  Inet1 = new Inet(this);
+  Inet1->setObjectName(QStringLiteral("Inet1"));
+}
+
+void Form1::connectHandlers() {
+  connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+  connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
+  connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);
+  connect(Lbl_GetTime, &LinkLabel::clicked, this, &Form1::Lbl_GetTime_Click);
+  connect(Lbl_Optionen, &LinkLabel::clicked, this, &Form1::Lbl_Optionen_Click);
+  connect(Lbl_GetArtikel, &LinkLabel::clicked, this, &Form1::Lbl_GetArtikel_Click);
+  connect(Lbl_update, &LinkLabel::clicked, this, &Form1::Lbl_update_Click);
+  connect(Lbl_GoItem, &LinkLabel::mouseMoved, this, &Form1::Lbl_GoItem_MouseMove);
+  connect(Lbl_GetTime, &LinkLabel::mouseMoved, this, &Form1::Lbl_GetTime_MouseMove);
+  connect(Lbl_Optionen, &LinkLabel::mouseMoved, this, &Form1::Lbl_Optionen_MouseMove);
+  connect(Lbl_GetArtikel, &LinkLabel::mouseMoved, this, &Form1::Lbl_GetArtikel_MouseMove);
+  Txt_maxbid->installEventFilter(this);
+  Command1->installEventFilter(this);
+}
+
+void Form1::setTimer1(bool enabled, int intervalMs) {
+  // Only what changes is touched, so a running timer keeps its rhythm.
+  if (Timer1->interval() != intervalMs) Timer1->setInterval(intervalMs);
+  setTimer1Enabled(enabled);
+}
+
+void Form1::setTimer1Enabled(bool enabled) {
+  if (enabled && !Timer1->isActive()) Timer1->start();
+  if (!enabled && Timer1->isActive()) Timer1->stop();
+}
+
+bool Form1::timer1Enabled() const { return Timer1->isActive(); }
+
+void Form1::setBackColor(const QColor& c) {
+  m_backColor = c;
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, c);
+  setPalette(pal);
+}
+
+QColor Form1::backColor() const { return m_backColor; }
+
+void Form1::setCommand1BackColor(const QColor& c) {
+  m_command1BackColor = c;
+  Command1->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                                         "#808080; } QPushButton:pressed { border: 2px inset "
+                                         "#404040; } QPushButton:focus { border: 1px solid black; }")
+                              .arg(c.name()));
+}
+
+QColor Form1::command1BackColor() const { return m_command1BackColor; }
+
+void Form1::autoSize(QLabel* label, bool keepWidth) {
+  const QFontMetrics fm(label->font());
+  const QRect r = fm.boundingRect(QRect(0, 0, keepWidth ? label->width() : 10000, 10000),
+                                  int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
+                                  label->text());
+  if (keepWidth) {
+    label->resize(label->width(), r.height() + 2);
+  } else {
+    label->resize(r.width() + 2, r.height() + 2);
+  }
+}
+
+void Form1::setLabelZeit(const QString& text, double pointSize) {
+  setLabelZeitFontSize(pointSize);
+  LabelZeit->setText(text);
+  autoSize(LabelZeit, true);
+}
+
+void Form1::setLabelZeitFontSize(double pointSize) {
+  QFont f = LabelZeit->font();
+  f.setPointSizeF(pointSize);
+  LabelZeit->setFont(f);
+  autoSize(LabelZeit, true);
+}
+
+void Form1::centreLabelZeit() {
+  const float top = static_cast<float>(twips::top(Shape2)) +
+                    static_cast<float>(twips::height(Shape2)) / 2.0f -
+                    static_cast<float>(twips::height(LabelZeit)) / 2.0f -
+                    static_cast<float>(m_ctx.state.clockLabelOffset);
+  twips::setTop(LabelZeit, top);
+}
+
+void Form1::closeEvent(QCloseEvent* e) {
+  if (!m_unloaded) {
+    m_unloaded = true;
+    Form_Unload();
+    e->accept();
+    emit unloaded();
+    return;
+  }
+  e->accept();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* e) {
+  QWidget::mouseMoveEvent(e);
+  Form_MouseMove();
+}
+
+namespace {
+// Key codes and modifier states as the handlers expect them: F5 116, F9 120, Enter 13;
+// Shift 1, Ctrl 2, Alt 4.
+int handlerKeyCode(int qtKey) {
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+  if (qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter) return 13;
+  if (qtKey >= 0x20 && qtKey < 0x7F) return qtKey;
+  return 0;
+}
+int handlerShift(Qt::KeyboardModifiers m) {
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+         (m & Qt::AltModifier ? 4 : 0);
+}
+}  // namespace
+
+void Form1::keyPressEvent(QKeyEvent* e) {
+  Form_KeyDown(handlerKeyCode(e->key()), handlerShift(e->modifiers()));
+  QWidget::keyPressEvent(e);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* e) {
+  // The window sees every key first, wherever the focus is.
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const int code = handlerKeyCode(k->key());
+    const int shift = handlerShift(k->modifiers());
+    Form_KeyDown(code, shift);
+    // Handled here; it must not reach the window a second time when the field ignores it.
+    if (code >= 112 && code <= 135) return true;
+  } else if (e->type() == QEvent::KeyRelease && watched == Txt_maxbid) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (!k->isAutoRepeat()) Txt_maxbid_KeyUp(handlerKeyCode(k->key()), handlerShift(k->modifiers()));
+  }
+  return QWidget::eventFilter(watched, e);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/context.h"
+#include "sniper/widgets.h"
+
+class Inet;
+
+// The main window: the taken-over auction's title strip, the countdown panel with the bid
+// controls, and the panel of link labels. Controls carry the design's names (objectName too).
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form1(AppContext& ctx, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  AppContext& ctx() { return m_ctx; }
+
+  // Start-up and shutdown.
+  void Form1init();
+  void Form_Unload();
+
+  // Countdown and bid trigger.
+  void Timer1_Timer();
+  void Update_Label();
+
+  // Arming and keyboard commands.
+  void Command1_Click();
+  void Form_KeyDown(int keyCode, int shift);
+  void Txt_maxbid_KeyUp(int keyCode, int shift);
+  void Txt_maxbid_Change();
+
+  // Link labels and hover feedback.
+  void Lbl_GoItem_Click();
+  void Lbl_GetTime_Click();
+  void Lbl_Optionen_Click();
+  void Lbl_GetArtikel_Click();
+  void Lbl_GoItem_MouseMove();
+  void Lbl_GetTime_MouseMove();
+  void Lbl_Optionen_MouseMove();
+  void Lbl_GetArtikel_MouseMove();
+  void Form_MouseMove();
+  void Lbl_update_Click();
+
+  // Notifications of the transfer component Inet1.
+  void Inet1_StateChanged(int state);
+
+  // Window helpers the procedures share.
+  void setTimer1(bool enabled, int intervalMs);
+  void setTimer1Enabled(bool enabled);
+  bool timer1Enabled() const;
+  void setCaption(const QString& caption) { setWindowTitle(caption); }
+  QString caption() const { return windowTitle(); }
+  void setBackColor(const QColor& c);
+  QColor backColor() const;
+  void setCommand1BackColor(const QColor& c);
+  QColor command1BackColor() const;
+  // Re-centres LabelZeit vertically in Shape2, lifted by the clock label offset.
+  void centreLabelZeit();
+  // Sets LabelZeit's text and font size and fits its height to the text.
+  void setLabelZeit(const QString& text, double pointSize);
+  void setLabelZeitFontSize(double pointSize);
+  // Fits a label's height (and with keepWidth false also its width) to its text.
+  static void autoSize(QLabel* label, bool keepWidth);
+
+  // Controls, named as in the design.
+  ShapeWidget* Shape3;
+  QLabel* Label1;
+  LinkLabel* Lbl_update;
+  ShapeWidget* Shape2;
+  QLabel* LabelZeit;
+  QLabel* Label2;
+  QLabel* LblBieten;
+  QLineEdit* Txt_maxbid;
+  QPushButton* Command1;
+  ShapeWidget* Shape1;
+  LinkLabel* Lbl_GoItem;
+  LinkLabel* Lbl_GetTime;
+  LinkLabel* Lbl_Optionen;
+  LinkLabel* Lbl_GetArtikel;
+  QLabel* Lbl_NoAuction;
+  QTimer* Timer1;
+  Inet* Inet1;
+
+ signals:
+  // The window has been closed and its unload handler has run.
+  void unloaded();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void buildControls();
+  void connectHandlers();
+
+  AppContext& m_ctx;
+  bool m_unloaded = false;
+  QColor m_backColor;
+  QColor m_command1BackColor;
+};

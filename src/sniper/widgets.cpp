@@ -1,0 +1,81 @@
+#include "sniper/widgets.h"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+ShapeWidget::ShapeWidget(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ShapeWidget::setFillColor(const QColor& c) {
+  m_fill = c;
+  update();
+}
+
+void ShapeWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), m_fill);
+  p.setPen(Qt::black);
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) { setMouseTracking(true); }
+
+QColor LinkLabel::foreColor() const { return labelForeColor(this); }
+
+void LinkLabel::setForeColor(const QColor& c) { setLabelForeColor(this, c); }
+
+void LinkLabel::setUnderlined(bool on) {
+  QFont f = font();
+  f.setUnderline(on);
+  setFont(f);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton) m_pressed = true;
+  QLabel::mousePressEvent(e);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* e) {
+  const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->pos());
+  m_pressed = false;
+  QLabel::mouseReleaseEvent(e);
+  if (click) emit clicked();
+}
+
+void LinkLabel::mouseMoveEvent(QMouseEvent* e) {
+  QLabel::mouseMoveEvent(e);
+  emit mouseMoved();
+}
+
+void setLabelForeColor(QLabel* label, const QColor& c) {
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, c);
+  label->setPalette(pal);
+}
+
+QColor labelForeColor(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+void setCustomPointer(QWidget* w, bool custom) {
+  static const QCursor hand(QPixmap(QStringLiteral(":/linkhand.png")), 6, 1);
+  if (custom) {
+    w->setCursor(hand);
+    w->setProperty("customPointer", true);
+  } else {
+    w->setCursor(Qt::ArrowCursor);
+    w->setProperty("customPointer", false);
+  }
+}
+
+bool hasCustomPointer(const QWidget* w) { return w->property("customPointer").toBool(); }
+
+QFont designFont(const QString& family, double pointSize, bool bold) {
+  QFont f(family == QLatin1String("Arial") || family == QLatin1String("Microsoft Sans Serif")
+              ? QStringLiteral("Liberation Sans")
+              : family);
+  f.setPointSizeF(pointSize);
+  f.setBold(bold);
+  return f;
+}

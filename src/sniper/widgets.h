@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QWidget>
+
+// A filled rectangle with a thin black border, like the design's shapes. It lets mouse
+// movement through to the window behind it.
+class ShapeWidget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ShapeWidget(QWidget* parent = nullptr);
+  void setFillColor(const QColor& c);
+  QColor fillColor() const { return m_fill; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QColor m_fill = Qt::white;
+};
+
+// A label that reports clicks and mouse movement, for the link labels.
+class LinkLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit LinkLabel(QWidget* parent = nullptr);
+  QColor foreColor() const;
+  void setForeColor(const QColor& c);
+  bool underlined() const { return font().underline(); }
+  void setUnderlined(bool on);
+
+ signals:
+  void clicked();
+  void mouseMoved();
+
+ protected:
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+
+ private:
+  bool m_pressed = false;
+};
+
+// Sets the text colour of any label.
+void setLabelForeColor(QLabel* label, const QColor& c);
+QColor labelForeColor(const QLabel* label);
+
+// The link labels' own cursor (the bundled hand image) or the standard arrow.
+void setCustomPointer(QWidget* w, bool custom);
+bool hasCustomPointer(const QWidget* w);
+
+// A design font: "Arial" and "Microsoft Sans Serif" come out as the metric-compatible
+// Liberation Sans.
+QFont designFont(const QString& family, double pointSize, bool bold = false);

@@ -1,0 +1,5 @@
+#include "timesync/gettime.h"
+
+#include "sniper/form1.h"
+
+void get_time(Form1&) {}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class Form1;
+
+// Asks the vendor server for its version file ("/files/update+") with the caller's header
+// text. A newer version than the installed one is kept in AvailableVersion and shown by the
+// update label; otherwise AvailableVersion is emptied (the label stays as it is). The setting
+// "Update" is saved either way. Run-time errors reach the caller's error trap.
+void VersionCheck(Form1& form, const QString& headerText);
+
+// The comparison text of a version: each of the first three "."-pieces as a number with at
+// least two digits ("1.03.0007" gives "010307"); a piece that is no number stays as it is.
+// Empty when the text has fewer than three pieces.
+QString versionKey(const QString& version);
+
+// The two User-Agent header texts (each ended by CR LF).
+QString clockSyncUserAgent(const QString& versionText, const QString& installTag);
+QString bidReportUserAgent(const QString& versionText, const QString& installTag,
+                           const QString& outcomeCode);

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/processes.h"
+#include "platform/programinfo.h"
+#include "platform/shell.h"
+#include "platform/sound.h"
+#include "platform/systemclock.h"
+#include "platform/windowlist.h"
+
+// A clock the test sets. Waits jump straight to their target (and let pending events run once).
+class FakeClock : public Clock {
+ public:
+  qint64 localMs() const override { return m_ms; }
+  void waitUntilMs(qint64 targetMs) override;
+  void setMs(qint64 ms) { m_ms = ms; }
+  // Sets the clock to a date and time of day.
+  void set(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
+  void advanceMs(qint64 ms) { m_ms += ms; }
+  // Called on every wait, before the clock jumps (a test may act while the program waits).
+  std::function<void(qint64 targetMs)> onWait;
+  int waits = 0;
+
+ private:
+  qint64 m_ms = 0;
+};
+
+class FakeSystemClock : public SystemClock {
+ public:
+  ClockChange setTimeOfDay(int hour, int minute, int second) override;
+  ClockChange setDate(int year, int month, int day) override;
+  bool refuse = false;  // answer like a user without the right to set the clock
+  QStringList calls;    // "time HH:MM:SS", "date YYYY-MM-DD"
+};
+
+class FakeWindowList : public WindowList {
+ public:
+  QList<TopLevelWindow> windows() override { return list; }
+  QList<TopLevelWindow> list;
+};
+
+class FakeSound : public Sound {
+ public:
+  void tone(int frequencyHz, int durationMs) override { tones.append({frequencyHz, durationMs}); }
+  QList<QPair<int, int>> tones;
+};
+
+class FakeShell : public Shell {
+ public:
+  bool openUrl(const QString& url) override {
+    urls.append(url);
+    return true;
+  }
+  bool openFile(const QString& path) override {
+    files.append(path);
+    return true;
+  }
+  void flashWindow(QWidget*) override { ++flashes; }
+  QStringList urls, files;
+  int flashes = 0;
+};
+
+// Records every box; modal dialogs are handed to onExec (when set) and answered at once.
+class FakeDialogs : public Dialogs {
+ public:
+  void errorBox(const QString& text, const QString& title) override;
+  void messageBox(QWidget* owner, const QString& text, const QString& title) override;
+  void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  int exec(QDialog& dialog) override;
+
+  QStringList errors;    // error box texts
+  QStringList messages;  // message box texts
+  QStringList infos;     // information box texts
+  QStringList titles;    // titles of message and information boxes
+  QList<QString> execs;  // objectNames of the dialogs shown modally
+  std::function<void(QDialog&)> onExec;
+  std::function<void(const QString&)> onMessage;
+};
+
+class FakeProcesses : public Processes {
+ public:
+  bool startDetached(const QString& program, const QStringList& arguments,
+                     const QString& workingDirectory) override;
+  void exitNow(int code) override { exits.append(code); }
+  bool previousInstance() const override { return previous; }
+  QStringList started;
+  QList<int> exits;
+  bool previous = false;
+  bool startFails = false;
+};
+
+class FakeProgramInfo : public ProgramInfo {
+ public:
+  QString programFolder() const override { return folder; }
+  QString executablePath() const override { return folder + QStringLiteral("/gebotsfalkeplus"); }
+  QString folder;
+};

@@ -1,0 +1,42 @@
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "app/cp1252.h"
+#include "app/scramble.h"
+
+TestEnv::TestEnv() {
+  QDir().mkpath(dir.path() + QStringLiteral("/program"));
+  QDir().mkpath(dir.path() + QStringLiteral("/config"));
+  programInfo.folder = dir.path() + QStringLiteral("/program");
+  settings = std::make_unique<SettingsStore>(configFolder());
+  ctx = std::make_unique<AppContext>(AppContext{state, services, *settings});
+  state.passwordKey = scramble::passwordKey();
+  clock.set(2026, 12, 5, 19, 0, 0);
+}
+
+QString TestEnv::configFolder() const { return dir.path() + QStringLiteral("/config"); }
+
+QString TestEnv::setting(const QString& key, const QString& def) const {
+  return settings->GetSetting(settingskeys::kApp, settingskeys::kSection, key, def);
+}
+
+void TestEnv::setSetting(const QString& key, const QString& value) {
+  settings->SaveSetting(settingskeys::kApp, settingskeys::kSection, key, value);
+}
+
+QStringList TestEnv::logLines() const {
+  QFile f(programFolder() + QStringLiteral("/gebotsfalke.log"));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QString text = cp1252::decode(f.readAll());
+  if (text.endsWith(QStringLiteral("\r\n"))) text.chop(2);
+  if (text.isEmpty()) return {};
+  return text.split(QStringLiteral("\r\n"));
+}
+
+QStringList TestEnv::logMessages() const {
+  QStringList out;
+  for (const QString& line : logLines()) out.append(line.section(QChar('\t'), 5));
+  return out;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/appstate.h"
+#include "app/context.h"
+#include "app/settings.h"
+#include "fakes/fakes.h"
+#include "platform/services.h"
+
+// A fresh program environment for one test: fake services, a temporary program folder and
+// settings folder, and the shared values.
+struct TestEnv {
+  TestEnv();
+
+  QTemporaryDir dir;
+  FakeClock clock;
+  FakeSystemClock systemClock;
+  FakeWindowList windowList;
+  FakeSound sound;
+  FakeShell shell;
+  FakeDialogs dialogs;
+  FakeProcesses processes;
+  FakeProgramInfo programInfo;
+  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  std::unique_ptr<SettingsStore> settings;
+  AppState state;
+  std::unique_ptr<AppContext> ctx;
+
+  QString programFolder() const { return programInfo.folder; }
+  QString configFolder() const;
+  // The settings of the main window's section.
+  QString setting(const QString& key, const QString& def = QStringLiteral("<absent>")) const;
+  void setSetting(const QString& key, const QString& value);
+  // The log's lines (without CR LF), decoded from Windows-1252.
+  QStringList logLines() const;
+  // The message fields (the sixth) of the log lines.
+  QStringList logMessages() const;
+};
