@@ -1,8 +1,8 @@
 // auction-sim: plays the auction site and the vendor server on 127.0.0.1 for tests and the demo.
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 #include "simulator.h"
 

@@ -19,11 +19,21 @@ std::string jsonString(const std::string& text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -56,7 +66,9 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
   registerVendorRoutes(*this);
 }
 
-Simulator::~Simulator() { stop(); }
+Simulator::~Simulator() {
+  stop();
+}
 
 int Simulator::start() {
   if (m_config.port == 0) {
@@ -76,7 +88,9 @@ void Simulator::stop() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-std::string Simulator::baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+std::string Simulator::baseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(m_port);
+}
 
 Item* Simulator::findItem(const std::string& id) {
   for (auto& item : m_config.items)
@@ -88,8 +102,7 @@ void Simulator::logRequest(const httplib::Request& req, const httplib::Response&
   if (!m_log.is_open()) return;
   std::ostringstream line;
   std::string target = req.path;
-  if (!req.params.empty() && req.target.find('?') != std::string::npos)
-    target = req.target;
+  if (!req.params.empty() && req.target.find('?') != std::string::npos) target = req.target;
   line << "{\"arrival_ms\":" << t_arrivalMs << ",\"method\":" << jsonString(req.method)
        << ",\"path\":" << jsonString(target) << ",\"status\":" << res.status
        << ",\"body\":" << jsonString(req.body) << ",\"headers\":{";

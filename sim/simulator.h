@@ -20,11 +20,11 @@ int64_t nowMs();
 struct Item {
   std::string id;
   std::string title = "Artikel";
-  int64_t endMs = 0;            // end of the auction, ms since the epoch
-  double price = 1.0;           // current price (the start price while nobody has bid)
-  double increment = 0.5;       // bid increment
-  std::string highBidder;       // current high bidder, empty while nobody has bid
-  double highMax = 0;           // the high bidder's proxy maximum
+  int64_t endMs = 0;       // end of the auction, ms since the epoch
+  double price = 1.0;      // current price (the start price while nobody has bid)
+  double increment = 0.5;  // bid increment
+  std::string highBidder;  // current high bidder, empty while nobody has bid
+  double highMax = 0;      // the high bidder's proxy maximum
   int bidCount = 0;
 };
 
@@ -32,11 +32,11 @@ struct Config {
   int port = 0;  // 0 picks a free port
   std::vector<Item> items;
   std::map<std::string, std::string> accounts;  // user -> password
-  bool signinOnce = false;   // the first step-2 answer is a sign-in page
-  std::string vendorVersion; // body of /files/update+ (empty: 404)
-  std::string vendorDir;     // folder served as /files/NAME
-  std::string requestLog;    // one JSON line per request
-  int64_t timeOffsetSec = 0; // the official time page runs this far ahead
+  bool signinOnce = false;                      // the first step-2 answer is a sign-in page
+  std::string vendorVersion;                    // body of /files/update+ (empty: 404)
+  std::string vendorDir;                        // folder served as /files/NAME
+  std::string requestLog;                       // one JSON line per request
+  int64_t timeOffsetSec = 0;                    // the official time page runs this far ahead
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.

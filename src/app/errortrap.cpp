@@ -7,7 +7,8 @@
 QString errorBoxText(int number, const QString& description, const QString& procedure,
                      const QString& stepNumber) {
   // Numbers carry a sign position: a blank in front of a non-negative number.
-  const QString num = number < 0 ? QString::number(number) : QStringLiteral(" ") + QString::number(number);
+  const QString num =
+      number < 0 ? QString::number(number) : QStringLiteral(" ") + QString::number(number);
   QString text = QStringLiteral("Fehlernummer: ") + num + QStringLiteral("\r\nBeschreibung: ") +
                  description + QStringLiteral("\r\nProgrammteil: ") + procedure;
   if (!stepNumber.isNull()) text += QStringLiteral("\r\nZeilennummer: ") + stepNumber;

@@ -42,8 +42,8 @@ void Form1::Form1init() {
     st.AvailableVersion = c.settings.GetSetting(kApp, kSection, QStringLiteral("Update"));
     st.saveuser = readInt16("saveuser", 1);
     st.user = c.settings.GetSetting(kApp, kSection, QStringLiteral("user"));
-    st.pass = decryptme(c, c.settings.GetSetting(kApp, kSection, QStringLiteral("pass")),
-                        st.passwordKey);
+    st.pass =
+        decryptme(c, c.settings.GetSetting(kApp, kSection, QStringLiteral("pass")), st.passwordKey);
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
 
     if (st.AvailableVersion.isEmpty()) {
@@ -72,7 +72,8 @@ void Form1::Form_Unload() {
     const qint64 remaining =
         dateserial::toLinearSeconds(st.endet) - c.services.clock.wholeSeconds();
     const bool running = remaining > 0;
-    c.settings.SaveSetting(kApp, kSection, QStringLiteral("ItemID"), running ? st.ItemID : QString());
+    c.settings.SaveSetting(kApp, kSection, QStringLiteral("ItemID"),
+                           running ? st.ItemID : QString());
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("AuktionTitel"),
                            running ? st.AuktionTitel : QString());
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("endet"),

@@ -19,8 +19,8 @@ QString logLine(const AppContext& ctx, const QString& message) {
   const AppState& s = ctx.state;
   const QChar tab('\t');
   return regional::formatGeneralDate(ctx.services.clock.now(), s.region) + tab +
-         regional::formatGeneralDate(s.endet, s.region) + tab + s.ItemID + tab + s.sectobid +
-         tab + regional::formatSingle(s.maxBid, s.region) + tab + message;
+         regional::formatGeneralDate(s.endet, s.region) + tab + s.ItemID + tab + s.sectobid + tab +
+         regional::formatSingle(s.maxBid, s.region) + tab + message;
 }
 
 void WriteLog(AppContext& ctx, QString message) {
@@ -28,7 +28,7 @@ void WriteLog(AppContext& ctx, QString message) {
     QFile file(logFilePath(ctx));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
       vberr::raise(file.error() == QFileDevice::PermissionsError ? vberr::kPermissionDenied
-                                                                  : vberr::kPathFileAccess);
+                                                                 : vberr::kPathFileAccess);
     const QByteArray bytes = cp1252::encode(logLine(ctx, message) + QStringLiteral("\r\n"));
     if (file.write(bytes) != bytes.size()) vberr::raise(vberr::kPathFileAccess);
     if (!file.flush()) vberr::raise(vberr::kPathFileAccess);
@@ -42,11 +42,11 @@ void CheckLogfileSize(AppContext& ctx) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile() || info.size() <= 524287) return;
     const auto today = dateserial::toParts(ctx.services.clock.now());
-    const QString rotated = ctx.services.programInfo.programFolder() +
-                            QStringLiteral("/%1_%2_%3_old.log")
-                                .arg(today.day, 2, 10, QChar('0'))
-                                .arg(today.month, 2, 10, QChar('0'))
-                                .arg(today.year, 4, 10, QChar('0'));
+    const QString rotated =
+        ctx.services.programInfo.programFolder() + QStringLiteral("/%1_%2_%3_old.log")
+                                                       .arg(today.day, 2, 10, QChar('0'))
+                                                       .arg(today.month, 2, 10, QChar('0'))
+                                                       .arg(today.year, 4, 10, QChar('0'));
     // A second rotation on the same day finds the name taken; the log then keeps growing.
     if (QFileInfo::exists(rotated)) vberr::raise(vberr::kFileExists);
     if (!QFile::rename(path, rotated)) vberr::raise(vberr::kPathFileAccess);

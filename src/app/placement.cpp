@@ -86,7 +86,8 @@ double TimeStamp(AppContext& ctx, double offsetSeconds) {
     const Clock& clock = ctx.services.clock;
     const qint64 ms = clock.localMs();
     const double midnight = static_cast<double>(Clock::floorDiv(ms, 86400000));
-    const double sinceMidnight = static_cast<double>(ms - Clock::floorDiv(ms, 86400000) * 86400000) / 1000.0;
+    const double sinceMidnight =
+        static_cast<double>(ms - Clock::floorDiv(ms, 86400000) * 86400000) / 1000.0;
     result = midnight + (sinceMidnight + offsetSeconds) / 86400.0;
   });
   return result;

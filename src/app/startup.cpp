@@ -1,15 +1,15 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStyleFactory>
-#include <QDir>
 
-#include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
@@ -17,10 +17,10 @@
 #include "app/scramble.h"
 #include "app/settings.h"
 #include "app/version.h"
-#include "platform/linux/x11windowlist.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/systemclockbackend.h"
+#include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
 #include "timesync/gettime.h"
@@ -31,6 +31,7 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
   trap(ctx, "Main", [&] {
     st.passwordKey = scramble::passwordKey();
     st.commandLine = arguments.join(QChar(' '));
+    st.InstallTag = version::installTag();
     QStringList problems;
     st.endpoints = Endpoints::load(ctx.services.programInfo.programFolder(), &problems);
     for (const QString& p : problems)

@@ -25,16 +25,30 @@ double perPixelY(const QWidget* w) {
   return 1440.0 / (dpi > 0 ? dpi : 96.0);
 }
 
-int toPixelsX(double t, const QWidget* w) { return static_cast<int>(std::lround(t / perPixelX(w))); }
-int toPixelsY(double t, const QWidget* w) { return static_cast<int>(std::lround(t / perPixelY(w))); }
+int toPixelsX(double t, const QWidget* w) {
+  return static_cast<int>(std::lround(t / perPixelX(w)));
+}
+int toPixelsY(double t, const QWidget* w) {
+  return static_cast<int>(std::lround(t / perPixelY(w)));
+}
 
 void setGeometry(QWidget* w, double l, double t, double wd, double h) {
   w->setGeometry(toPixelsX(l, w), toPixelsY(t, w), toPixelsX(wd, w), toPixelsY(h, w));
 }
 
-double top(const QWidget* w) { return w->y() * perPixelY(w); }
-double height(const QWidget* w) { return w->height() * perPixelY(w); }
-double left(const QWidget* w) { return w->x() * perPixelX(w); }
-double width(const QWidget* w) { return w->width() * perPixelX(w); }
-void setTop(QWidget* w, double t) { w->move(w->x(), toPixelsY(t, w)); }
+double top(const QWidget* w) {
+  return w->y() * perPixelY(w);
+}
+double height(const QWidget* w) {
+  return w->height() * perPixelY(w);
+}
+double left(const QWidget* w) {
+  return w->x() * perPixelX(w);
+}
+double width(const QWidget* w) {
+  return w->width() * perPixelX(w);
+}
+void setTop(QWidget* w, double t) {
+  w->move(w->x(), toPixelsY(t, w));
+}
 }  // namespace twips

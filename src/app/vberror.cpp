@@ -36,6 +36,8 @@ QString description(int number) {
   }
 }
 
-void raise(int number) { throw VbError(number); }
+void raise(int number) {
+  throw VbError(number);
+}
 
 }  // namespace vberr

@@ -18,16 +18,16 @@ class VbError : public std::runtime_error {
 };
 
 namespace vberr {
-inline constexpr int kInvalidCall = 5;       // Unzulässiger Prozeduraufruf oder ungültiges Argument
-inline constexpr int kOverflow = 6;          // Überlauf
-inline constexpr int kSubscript = 9;         // Index außerhalb des gültigen Bereichs
-inline constexpr int kTypeMismatch = 13;     // Typen unverträglich
-inline constexpr int kFileNotFound = 53;     // Datei nicht gefunden
-inline constexpr int kFileExists = 58;       // Datei existiert bereits
-inline constexpr int kPermissionDenied = 70; // Zugriff verweigert
-inline constexpr int kPathFileAccess = 75;   // Fehler beim Zugriff auf Pfad/Datei
-inline constexpr int kPathNotFound = 76;     // Pfad nicht gefunden
-inline constexpr int kInvalidProperty = 380; // Unzulässiger Eigenschaftswert
+inline constexpr int kInvalidCall = 5;    // Unzulässiger Prozeduraufruf oder ungültiges Argument
+inline constexpr int kOverflow = 6;       // Überlauf
+inline constexpr int kSubscript = 9;      // Index außerhalb des gültigen Bereichs
+inline constexpr int kTypeMismatch = 13;  // Typen unverträglich
+inline constexpr int kFileNotFound = 53;  // Datei nicht gefunden
+inline constexpr int kFileExists = 58;    // Datei existiert bereits
+inline constexpr int kPermissionDenied = 70;  // Zugriff verweigert
+inline constexpr int kPathFileAccess = 75;    // Fehler beim Zugriff auf Pfad/Datei
+inline constexpr int kPathNotFound = 76;      // Pfad nicht gefunden
+inline constexpr int kInvalidProperty = 380;  // Unzulässiger Eigenschaftswert
 
 // The German description of a known error number ("Anwendungs- oder objektdefinierter Fehler"
 // for others).

@@ -8,6 +8,16 @@ inline constexpr int kMajor = 1;
 inline constexpr int kMinor = 3;
 inline constexpr int kRevision = 6;
 
+// The program's title, shown on its message boxes.
+inline QString appTitle() {
+  return QStringLiteral("GebotsfalkePlus");
+}
+
+// What the program tells the vendor server about the installation besides its version.
+inline QString installTag() {
+  return QStringLiteral("Linux");
+}
+
 // "1.3.6"
 inline QString full() {
   return QStringLiteral("%1.%2.%3").arg(kMajor).arg(kMinor).arg(kRevision);

@@ -47,13 +47,17 @@ Inet::~Inet() {
 
 void Inet::Execute(const QString& url, const QString& operation, const QString& data,
                    const QString& headers) {
-  if (m_executing) throw VbError(kStillExecutingError, QStringLiteral("Die letzte Anforderung wird noch ausgeführt"));
+  if (m_executing)
+    throw VbError(kStillExecutingError,
+                  QStringLiteral("Die letzte Anforderung wird noch ausgeführt"));
   const QString op = operation.trimmed().toUpper();
   if (!op.isEmpty() && op != QLatin1String("GET") && op != QLatin1String("POST"))
     vberr::raise(vberr::kInvalidCall);
   const auto headerList = parseHeaders(headers);
 
   QNetworkRequest request{QUrl(url)};
+  // Bodies arrive as sent, so that their length is the Content-Length the server announces.
+  request.setRawHeader("Accept-Encoding", "identity");
   for (const auto& h : headerList) request.setRawHeader(h.first, h.second);
   request.setTransferTimeout(0);  // the component's own time-out below covers the whole exchange
 
@@ -132,7 +136,9 @@ QByteArray Inet::GetChunkBytes(int size) {
   return piece;
 }
 
-QString Inet::GetChunk(int size) { return cp1252::decode(GetChunkBytes(size)); }
+QString Inet::GetChunk(int size) {
+  return cp1252::decode(GetChunkBytes(size));
+}
 
 QString Inet::GetHeader(const QString& name) const {
   const QByteArray wanted = name.toLatin1().toLower();

@@ -38,8 +38,8 @@ class Inet : public QObject {
   void Cancel();
 
   // Next piece of the received body, at most `size` bytes; empty at the end.
-  QString GetChunk(int size);           // text, decoded from Windows-1252
-  QByteArray GetChunkBytes(int size);   // raw bytes
+  QString GetChunk(int size);          // text, decoded from Windows-1252
+  QByteArray GetChunkBytes(int size);  // raw bytes
   // A response header's value, empty when there is none.
   QString GetHeader(const QString& name) const;
   // HTTP status of the last response, 0 when none arrived.

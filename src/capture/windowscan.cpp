@@ -4,4 +4,6 @@
 
 void Finde_Alle_Fenster(Form1&) {}
 
-bool TaskWindow(Form1&, const TopLevelWindow&) { return false; }
+bool TaskWindow(Form1&, const TopLevelWindow&) {
+  return false;
+}

@@ -9,7 +9,9 @@
 #include "bidding/inet.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void initResources() {
+  Q_INIT_RESOURCE(resources);
+}
 
 namespace {
 const QColor kLinkBlue(0, 0, 255);
@@ -70,7 +72,8 @@ void Form1::buildControls() {
   Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   twips::setGeometry(Label1, 270, 240, 3585, 270);
 
-  Lbl_update = makeLink(this, "Lbl_update", QStringLiteral("U"), QStringLiteral("Update verfügbar"));
+  Lbl_update =
+      makeLink(this, "Lbl_update", QStringLiteral("U"), QStringLiteral("Update verfügbar"));
   Lbl_update->setFont(designFont(QStringLiteral("Arial"), 15.75, true));
   Lbl_update->setForeColor(QColor(255, 0, 0));
   Lbl_update->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -164,7 +167,9 @@ void Form1::setTimer1Enabled(bool enabled) {
   if (!enabled && Timer1->isActive()) Timer1->stop();
 }
 
-bool Form1::timer1Enabled() const { return Timer1->isActive(); }
+bool Form1::timer1Enabled() const {
+  return Timer1->isActive();
+}
 
 void Form1::setBackColor(const QColor& c) {
   m_backColor = c;
@@ -173,23 +178,28 @@ void Form1::setBackColor(const QColor& c) {
   setPalette(pal);
 }
 
-QColor Form1::backColor() const { return m_backColor; }
+QColor Form1::backColor() const {
+  return m_backColor;
+}
 
 void Form1::setCommand1BackColor(const QColor& c) {
   m_command1BackColor = c;
-  Command1->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                         "#808080; } QPushButton:pressed { border: 2px inset "
-                                         "#404040; } QPushButton:focus { border: 1px solid black; }")
-                              .arg(c.name()));
+  Command1->setStyleSheet(
+      QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                     "#808080; } QPushButton:pressed { border: 2px inset "
+                     "#404040; } QPushButton:focus { border: 1px solid black; }")
+          .arg(c.name()));
 }
 
-QColor Form1::command1BackColor() const { return m_command1BackColor; }
+QColor Form1::command1BackColor() const {
+  return m_command1BackColor;
+}
 
 void Form1::autoSize(QLabel* label, bool keepWidth) {
   const QFontMetrics fm(label->font());
-  const QRect r = fm.boundingRect(QRect(0, 0, keepWidth ? label->width() : 10000, 10000),
-                                  int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0),
-                                  label->text());
+  const QRect r = fm.boundingRect(
+      QRect(0, 0, keepWidth ? label->width() : 10000, 10000),
+      int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0), label->text());
   if (keepWidth) {
     label->resize(label->width(), r.height() + 2);
   } else {
@@ -265,7 +275,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* e) {
     if (code >= 112 && code <= 135) return true;
   } else if (e->type() == QEvent::KeyRelease && watched == Txt_maxbid) {
     auto* k = static_cast<QKeyEvent*>(e);
-    if (!k->isAutoRepeat()) Txt_maxbid_KeyUp(handlerKeyCode(k->key()), handlerShift(k->modifiers()));
+    if (!k->isAutoRepeat())
+      Txt_maxbid_KeyUp(handlerKeyCode(k->key()), handlerShift(k->modifiers()));
   }
   return QWidget::eventFilter(watched, e);
 }

@@ -21,11 +21,17 @@ void ShapeWidget::paintEvent(QPaintEvent*) {
   p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) { setMouseTracking(true); }
+LinkLabel::LinkLabel(QWidget* parent) : QLabel(parent) {
+  setMouseTracking(true);
+}
 
-QColor LinkLabel::foreColor() const { return labelForeColor(this); }
+QColor LinkLabel::foreColor() const {
+  return labelForeColor(this);
+}
 
-void LinkLabel::setForeColor(const QColor& c) { setLabelForeColor(this, c); }
+void LinkLabel::setForeColor(const QColor& c) {
+  setLabelForeColor(this, c);
+}
 
 void LinkLabel::setUnderlined(bool on) {
   QFont f = font();
@@ -56,7 +62,9 @@ void setLabelForeColor(QLabel* label, const QColor& c) {
   label->setPalette(pal);
 }
 
-QColor labelForeColor(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+QColor labelForeColor(const QLabel* label) {
+  return label->palette().color(QPalette::WindowText);
+}
 
 void setCustomPointer(QWidget* w, bool custom) {
   static const QCursor hand(QPixmap(QStringLiteral(":/linkhand.png")), 6, 1);
@@ -69,7 +77,9 @@ void setCustomPointer(QWidget* w, bool custom) {
   }
 }
 
-bool hasCustomPointer(const QWidget* w) { return w->property("customPointer").toBool(); }
+bool hasCustomPointer(const QWidget* w) {
+  return w->property("customPointer").toBool();
+}
 
 QFont designFont(const QString& family, double pointSize, bool bold) {
   QFont f(family == QLatin1String("Arial") || family == QLatin1String("Microsoft Sans Serif")

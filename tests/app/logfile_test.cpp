@@ -53,7 +53,9 @@ TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLf) {
   QFile f(env.programFolder() + QStringLiteral("/gebotsfalke.log"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   const QByteArray raw = f.readAll();
-  EXPECT_TRUE(raw.contains("H\xF6" "chstgebot\r\n"));  // ö as the single byte 0xF6
+  EXPECT_TRUE(
+      raw.contains("H\xF6"
+                   "chstgebot\r\n"));  // ö as the single byte 0xF6
   const QStringList lines = env.logLines();
   ASSERT_EQ(lines.size(), 2);
   // The start line carries an empty item: end time 00:00:00, no item, no seconds, bid 0.

@@ -4,8 +4,10 @@
 #include "app/vberror.h"
 
 namespace {
-const QString& key() { return scramble::passwordKey(); }
+const QString& key() {
+  return scramble::passwordKey();
 }
+}  // namespace
 
 TEST(PasswordKey, has87PrintableCharactersWithSomeLatin1Letters) {
   ASSERT_EQ(key().size(), 87);
@@ -19,7 +21,7 @@ TEST(PasswordKey, has87PrintableCharactersWithSomeLatin1Letters) {
 }
 
 TEST(Cryptme, writesThreeUpperCaseHexDigitsOfCharacterPlusKey) {
-  const QString k = QStringLiteral("!z");  // 0x21, 0x7A
+  const QString k = QStringLiteral("!z");                                 // 0x21, 0x7A
   EXPECT_EQ(cryptme(QStringLiteral("A"), k), QStringLiteral("062"));      // 0x41 + 0x21
   EXPECT_EQ(cryptme(QStringLiteral("AB"), k), QStringLiteral("0620BC"));  // 0x42 + 0x7A
   EXPECT_EQ(cryptme(QStringLiteral("\u00FF"), k), QStringLiteral("120"));

@@ -30,7 +30,8 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(env.state.commandLine, args.join(QChar(' ')));
     ASSERT_FALSE(env.logMessages().isEmpty());
-    EXPECT_EQ(env.logMessages().first(), QStringLiteral("GebotsfalkePlus gestartet - Version 1.3.6"));
+    EXPECT_EQ(env.logMessages().first(),
+              QStringLiteral("GebotsfalkePlus gestartet - Version 1.3.6"));
   }
 }
 
@@ -60,7 +61,8 @@ TEST(Form1init, firstStartUsesTheDefaultsOfEverySetting) {
 TEST(Form1init, readsStoredValuesAndUnscramblesThePassword) {
   TestEnv env;
   env.setSetting(QStringLiteral("user"), QStringLiteral("bieter"));
-  env.setSetting(QStringLiteral("pass"), cryptme(QStringLiteral("Geheim ä"), scramble::passwordKey()));
+  env.setSetting(QStringLiteral("pass"),
+                 cryptme(QStringLiteral("Geheim ä"), scramble::passwordKey()));
   env.setSetting(QStringLiteral("sectobid"), QStringLiteral("7"));
   env.setSetting(QStringLiteral("Update"), QStringLiteral("1.03.0007"));
   env.setSetting(QStringLiteral("synconstart"), QStringLiteral("-1"));
@@ -126,8 +128,7 @@ TEST(FormUnload, anItemWhoseEndHasComeIsForgotten) {
 TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {
   TestEnv env;
   env.setSetting(QStringLiteral("user"), QStringLiteral("bieter"));
-  const QFile::Permissions p =
-      QFile::permissions(env.settings->filePath(settingskeys::kApp));
+  const QFile::Permissions p = QFile::permissions(env.settings->filePath(settingskeys::kApp));
   EXPECT_TRUE(p & QFile::ReadOwner);
   EXPECT_FALSE(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
   EXPECT_EQ(env.setting(QStringLiteral("missing"), QStringLiteral("def")), QStringLiteral("def"));

@@ -34,7 +34,9 @@ ClockChange FakeSystemClock::setDate(int year, int month, int day) {
   return {true, QString()};
 }
 
-void FakeDialogs::errorBox(const QString& text, const QString&) { errors.append(text); }
+void FakeDialogs::errorBox(const QString& text, const QString&) {
+  errors.append(text);
+}
 
 void FakeDialogs::messageBox(QWidget*, const QString& text, const QString& title) {
   messages.append(text);

@@ -16,7 +16,9 @@ TestEnv::TestEnv() {
   clock.set(2026, 12, 5, 19, 0, 0);
 }
 
-QString TestEnv::configFolder() const { return dir.path() + QStringLiteral("/config"); }
+QString TestEnv::configFolder() const {
+  return dir.path() + QStringLiteral("/config");
+}
 
 QString TestEnv::setting(const QString& key, const QString& def) const {
   return settings->GetSetting(settingskeys::kApp, settingskeys::kSection, key, def);

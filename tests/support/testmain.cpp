@@ -1,7 +1,7 @@
 // Test main for every test executable: a QApplication on the offscreen platform unless the
 // environment chooses another.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -9,7 +9,9 @@ namespace {
 void silentAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
 
-AlsaSound::AlsaSound() { snd_lib_error_set_handler(&silentAlsaErrors); }
+AlsaSound::AlsaSound() {
+  snd_lib_error_set_handler(&silentAlsaErrors);
+}
 
 void AlsaSound::tone(int frequencyHz, int durationMs) {
   if (frequencyHz <= 0 || durationMs <= 0) return;
@@ -28,8 +30,8 @@ void AlsaSound::tone(int frequencyHz, int durationMs) {
     double gain = 0.4;
     if (i < fade) gain *= double(i) / fade;
     if (frames - i < fade) gain *= double(frames - i) / fade;
-    samples[i] = static_cast<int16_t>(
-        32767.0 * gain * std::sin(2.0 * M_PI * frequencyHz * double(i) / rate));
+    samples[i] = static_cast<int16_t>(32767.0 * gain *
+                                      std::sin(2.0 * M_PI * frequencyHz * double(i) / rate));
   }
   size_t done = 0;
   while (done < frames) {

@@ -11,10 +11,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
-bool QtShell::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+bool QtShell::openUrl(const QString& url) {
+  return QDesktopServices::openUrl(QUrl(url));
+}
 
 bool QtShell::openFile(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -49,7 +51,9 @@ void QtDialogs::infoBox(QWidget* owner, const QString& text, const QString& titl
   box.exec();
 }
 
-int QtDialogs::exec(QDialog& dialog) { return dialog.exec(); }
+int QtDialogs::exec(QDialog& dialog) {
+  return dialog.exec();
+}
 
 QtProcesses::QtProcesses(const QString& lockFolder) {
   QDir().mkpath(lockFolder);
@@ -84,4 +88,6 @@ LinuxProgramInfo::LinuxProgramInfo() {
   QDir().mkpath(m_folder);
 }
 
-QString LinuxProgramInfo::executablePath() const { return QCoreApplication::applicationFilePath(); }
+QString LinuxProgramInfo::executablePath() const {
+  return QCoreApplication::applicationFilePath();
+}

@@ -35,7 +35,8 @@ namespace {
 template <class Change>
 ClockChange setLocal(Change change) {
   timespec now{};
-  if (clock_gettime(CLOCK_REALTIME, &now) != 0) return {false, QString::fromLocal8Bit(strerror(errno))};
+  if (clock_gettime(CLOCK_REALTIME, &now) != 0)
+    return {false, QString::fromLocal8Bit(strerror(errno))};
   tm local{};
   localtime_r(&now.tv_sec, &local);
   change(local);

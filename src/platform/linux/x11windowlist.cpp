@@ -3,4 +3,6 @@
 X11WindowList::X11WindowList() = default;
 X11WindowList::~X11WindowList() = default;
 
-QList<TopLevelWindow> X11WindowList::windows() { return {}; }
+QList<TopLevelWindow> X11WindowList::windows() {
+  return {};
+}

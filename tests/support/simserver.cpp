@@ -1,0 +1,36 @@
+#include "support/simserver.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+SimServer::SimServer(sim::Config config) {
+  config.port = 0;
+  config.requestLog = (m_dir.path() + QStringLiteral("/requests.jsonl")).toStdString();
+  m_sim = std::make_unique<sim::Simulator>(std::move(config));
+  m_port = m_sim->start();
+}
+
+SimServer::~SimServer() {
+  m_sim->stop();
+}
+
+QString SimServer::baseUrl() const {
+  return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+}
+
+Endpoints SimServer::endpoints() const {
+  Endpoints e;
+  e.offerHost = e.itemHost = e.offerHostDe = e.itemHostDe = e.timeHost = e.vendorServer = baseUrl();
+  return e;
+}
+
+QList<QJsonObject> SimServer::requests() const {
+  QList<QJsonObject> out;
+  QFile f(m_dir.path() + QStringLiteral("/requests.jsonl"));
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    if (line.trimmed().isEmpty()) continue;
+    out.append(QJsonDocument::fromJson(line).object());
+  }
+  return out;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "bidding/endpoints.h"
+#include "simulator.h"
+
+// The auction-site simulator running inside the test process on a free port of 127.0.0.1,
+// with its request log in a temporary file.
+class SimServer {
+ public:
+  explicit SimServer(sim::Config config = {});
+  ~SimServer();
+
+  bool ok() const { return m_port > 0; }
+  int port() const { return m_port; }
+  QString baseUrl() const;
+  // Every host of the program pointed at the simulator.
+  Endpoints endpoints() const;
+  // The requests received so far, oldest first (method, path, status, body, headers,
+  // arrival_ms).
+  QList<QJsonObject> requests() const;
+  sim::Simulator& sim() { return *m_sim; }
+
+ private:
+  QTemporaryDir m_dir;
+  std::unique_ptr<sim::Simulator> m_sim;
+  int m_port = -1;
+};
