@@ -1,7 +1,172 @@
 // Arming, the bid amount and the keyboard commands of the main window.
+#include "app/appstate.h"
+#include "app/errortrap.h"
+#include "app/logfile.h"
+#include "app/version.h"
+#include "bidding/dobid.h"
+#include "bidding/inet.h"
+#include "platform/dialogs.h"
+#include "platform/services.h"
+#include "platform/shell.h"
 #include "sniper/form1.h"
 
-void Form1::Command1_Click() {}
-void Form1::Form_KeyDown(int, int) {}
-void Form1::Txt_maxbid_KeyUp(int, int) {}
-void Form1::Txt_maxbid_Change() {}
+namespace {
+const QColor kDisarmedGrey(224, 224, 224);
+const QColor kArmedRed(255, 192, 192);
+const QColor kLinkBlue(0, 0, 255);
+const QColor kRefusedGrey(128, 128, 128);
+}  // namespace
+
+void Form1::Command1_Click() {
+  AppState& st = ctx().state;
+  // The step reached, shown in the error box after "Zeilennummer: ".
+  QString step;
+  const QString half = st.region.decimalSeparator + QStringLiteral("5");
+  trapWithStep(ctx(), "Command1_Click", step, [&] {
+    step = QStringLiteral("1");
+    show();
+    step = QStringLiteral("1") + half;
+    repaint();
+    step = QStringLiteral("2");
+    if (st.armed) {
+      disarm(step);
+    } else {
+      arm(step);
+      if (!st.armed) return;  // arming refused: leave silently
+    }
+    step = QStringLiteral("37");
+    show();
+    step = QStringLiteral("37") + half;
+    repaint();
+    step = QStringLiteral("38");
+  });
+}
+
+void Form1::disarm(QString& step) {
+  AppContext& c = ctx();
+  AppState& st = c.state;
+  step = QStringLiteral("3");
+  st.armed = false;
+  step = QStringLiteral("4");
+  Lbl_GetArtikel->setForeColor(kLinkBlue);
+  step = QStringLiteral("5");
+  setCustomPointer(Lbl_GetArtikel, true);
+  step = QStringLiteral("6");
+  Lbl_Optionen->setForeColor(kLinkBlue);
+  step = QStringLiteral("7");
+  setCustomPointer(Lbl_Optionen, true);
+  step = QStringLiteral("8");
+  if (!st.AvailableVersion.isEmpty()) {
+    setCustomPointer(Lbl_update, true);
+    Lbl_update->show();
+  }
+  setBackColor(kDisarmedGrey);
+  step = QStringLiteral("9");
+  setCommand1BackColor(kDisarmedGrey);
+  step = QStringLiteral("10");
+  Command1->setText(QStringLiteral("bieten"));
+  step = QStringLiteral("11");
+  LblBieten->hide();
+  step = QStringLiteral("12");
+  st.clockLabelOffset = 200;
+  step = QStringLiteral("13");
+  Txt_maxbid->setEnabled(true);
+  step = QStringLiteral("14");
+  centreLabelZeit();
+  WriteLog(c, QStringLiteral("GebotsfalkePlus entschärft"));
+  step = QStringLiteral("15");
+}
+
+void Form1::arm(QString& step) {
+  AppContext& c = ctx();
+  AppState& st = c.state;
+  auto accountMissing = [&] {
+    return st.pass.isEmpty() || st.user.isEmpty() || st.sectobid.isEmpty();
+  };
+  step = QStringLiteral("16");
+  if (accountMissing()) {
+    step = QStringLiteral("17");
+    showOptionsDialog();
+  }
+  step = QStringLiteral("18");
+  step = QStringLiteral("19");
+  const QString typed = Txt_maxbid->text();
+  if (regional::isNumeric(typed, st.region)) {
+    const QString money = regional::formatMoney(regional::toDouble(typed, st.region), st.region);
+    st.maxBid = regional::toSingle(money, st.region);
+    Txt_maxbid->setText(regional::formatMoney(st.maxBid, st.region));
+  } else {
+    st.maxBid = 0;
+  }
+  step = QStringLiteral("20");
+  if (st.maxBid == 0 || accountMissing()) return;
+  step = QStringLiteral("22");
+  st.armed = true;
+  step = QStringLiteral("23");
+  LblBieten->setText(st.sectobid + QStringLiteral(" Sek. vor Ende \n") +
+                     regional::formatMoney(st.maxBid, st.region) + QStringLiteral(" bieten."));
+  step = QStringLiteral("24");
+  LblBieten->show();
+  step = QStringLiteral("25");
+  st.clockLabelOffset = 550;
+  step = QStringLiteral("26");
+  Txt_maxbid->setEnabled(false);
+  step = QStringLiteral("27");
+  centreLabelZeit();
+  step = QStringLiteral("28");
+  Command1->setText(QStringLiteral("nicht bieten"));
+  step = QStringLiteral("29");
+  setCommand1BackColor(kArmedRed);
+  step = QStringLiteral("30");
+  setBackColor(kArmedRed);
+  step = QStringLiteral("31");
+  Lbl_GetArtikel->setForeColor(kRefusedGrey);
+  step = QStringLiteral("32");
+  setCustomPointer(Lbl_GetArtikel, false);
+  step = QStringLiteral("33");
+  Lbl_Optionen->setForeColor(kRefusedGrey);
+  step = QStringLiteral("34");
+  setCustomPointer(Lbl_Optionen, false);
+  if (!st.AvailableVersion.isEmpty()) {
+    setCustomPointer(Lbl_update, false);
+    Lbl_update->hide();
+  }
+  step = QStringLiteral("35");
+  WriteLog(c, QStringLiteral("GebotsfalkePlus scharfgestellt"));
+  step = QStringLiteral("36");
+}
+
+void Form1::Form_KeyDown(int keyCode, int shift) {
+  AppContext& c = ctx();
+  AppState& st = c.state;
+  trap(c, "Form_KeyDown", [&] {
+    if (shift != 2) return;  // Ctrl alone; Ctrl+Shift or Ctrl+Alt do nothing
+    if (keyCode == 120) {
+      // Only one bid transaction at a time: not while a transfer runs, nor while the countdown
+      // or an earlier Ctrl+F9 is bidding. The mark stays until the disarm, so no tick can bid
+      // again while the result is on screen.
+      if (!st.armed || Inet1->StillExecuting() || st.bidBusy) return;
+      bool& busy = st.bidBusy;
+      busy = true;
+      struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+      } release{busy};
+      WriteLog(c, QStringLiteral("STRG+F9 startet Bieten"));
+      do_bid(*this);
+      c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());
+      Command1_Click();
+    } else if (keyCode == 116) {
+      c.services.shell.openFile(logFilePath(c));
+    }
+  });
+}
+
+void Form1::Txt_maxbid_KeyUp(int keyCode, int) {
+  // The field is disabled while armed, so Enter here only ever arms.
+  if (keyCode == 13) Command1_Click();
+}
+
+void Form1::Txt_maxbid_Change() {
+  trap(ctx(), "Txt_maxbid_Change", [] {});
+}

@@ -1,8 +1,200 @@
 // Countdown and bid trigger of the main window.
+#include "app/appstate.h"
+#include "app/dateserial.h"
+#include "app/errortrap.h"
+#include "app/logfile.h"
+#include "app/placement.h"
+#include "bidding/dobid.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "platform/sound.h"
+#include "sniper/countdowntext.h"
 #include "sniper/form1.h"
 
+namespace {
+// Marks a scope; restores the mark's previous value on every way out.
+class ScopedFlag {
+ public:
+  explicit ScopedFlag(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+  ~ScopedFlag() { m_flag = m_old; }
+
+ private:
+  bool& m_flag;
+  bool m_old;
+};
+
+const QColor kBlack(0, 0, 0);
+}  // namespace
+
+qint64 Form1::remainingSeconds() const {
+  return dateserial::toLinearSeconds(m_ctx.state.endet) - m_ctx.services.clock.wholeSeconds();
+}
+
 void Form1::Timer1_Timer() {
+  trap(ctx(), "Timer1_Timer", [&] {
+    // A tick never starts a second evaluation while an earlier one still runs: that one may be
+    // inside the bid or the pause after it, and the armed flag is still set during the bid, so
+    // an overlapping tick would bid a second time.
+    if (m_evaluating) return;
+    Update_Label();
+  });
+}
+
+void Form1::evaluateAtTrigger() {
+  // Same guard as the ticks: this evaluation must not overlap a running one either.
+  if (m_evaluating) return;
   Update_Label();
 }
 
-void Form1::Update_Label() {}
+void Form1::Update_Label() {
+  AppState& st = ctx().state;
+  ScopedFlag evaluating(m_evaluating);
+  trap(ctx(), "Update_Label", [&] {
+    const qint32 trigger = regional::toInt32(st.sectobid, st.region);
+    if (st.endet == 0) {
+      setTimer1Enabled(false);
+      m_triggerTimer->stop();
+      return;
+    }
+    const qint64 remaining = remainingSeconds();
+    if (remaining <= trigger && st.armed) {
+      // Only one bid transaction at a time: while the immediate bid (Ctrl+F9) runs, this
+      // evaluation leaves everything as it is.
+      if (st.bidBusy) return;
+      m_triggerTimer->stop();
+      runBidSequence(remaining);
+      return;
+    }
+    showCountdown(remaining);
+    scheduleTriggerEvaluation(remaining, trigger);
+  });
+}
+
+void Form1::runBidSequence(qint64 remaining) {
+  AppContext& c = ctx();
+  AppState& st = c.state;
+  setLabelZeit(QStringLiteral("Gebot wird\r\nabgegeben..."), 11);
+  centreLabelZeit();
+  LabelZeit->show();
+  WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
+  WriteLog(c, QStringLiteral("Bieten initialisiert"));
+  LabelZeit->repaint();
+  {
+    ScopedFlag busy(st.bidBusy);
+    do_bid(*this);
+  }
+  if (st.warnton == 1) {
+    WriteLog(c, QStringLiteral("Warnton"));
+    Sound& sound = c.services.sound;
+    sound.tone(900, 80);
+    sound.tone(950, 80);
+    sound.tone(900, 80);
+    sound.tone(950, 80);
+    sound.tone(900, 700);
+  }
+  setLabelZeitCaption(QStringLiteral("Gebot wurde\r\nabgegeben."));
+  centreLabelZeit();
+  // Still armed here, so this disarms: no later tick bids again.
+  Command1_Click();
+  const qint64 left = remainingSeconds();
+  if (left > 0) Pause(c, static_cast<double>(left));
+  WriteLog(c, QStringLiteral("Bieten abgeschlossen"));
+}
+
+void Form1::showCountdown(qint64 remaining) {
+  AppState& st = ctx().state;
+  switch (countdownCase(remaining)) {
+    case CountdownCase::Over:
+      showAuctionOver();
+      return;
+    case CountdownCase::LastMinute: {
+      setTimer1(true, 200);
+      // Applied on every tick: size and colour change with every second.
+      if (st.armed) {
+        setLabelForeColor(LabelZeit, kBlack);
+        setLabelZeitFontSize(13);
+      } else {
+        setLabelZeitFontSize(lastMinuteFontSize(remaining));
+        setLabelForeColor(LabelZeit, lastMinuteColor(remaining));
+      }
+      const QString seconds = countdownText(remaining);
+      setLabelZeitCaption(seconds);
+      centreLabelZeit();
+      LabelZeit->show();
+      if (isMinimized()) {
+        setCaption(QStringLiteral(" >>") + seconds + QStringLiteral("<<"));
+        ctx().services.shell.flashWindow(this);
+      } else {
+        setCaption(st.AuktionTitel);
+      }
+      return;
+    }
+    case CountdownCase::Near:
+    case CountdownCase::Hours:
+    case CountdownCase::Days: {
+      const bool near = countdownCase(remaining) == CountdownCase::Near;
+      setTimer1(true, near ? 200 : 500);
+      const QString text = countdownText(remaining);
+      // Rewritten only when the text changes, so the label does not flicker at 200 ms ticks.
+      if (text == labelZeitCaption()) return;
+      setLabelZeitFontSize(12);
+      setLabelForeColor(LabelZeit, kBlack);
+      setLabelZeitCaption(text);
+      centreLabelZeit();
+      LabelZeit->show();
+      if (near) Label2->setText(regional::formatGeneralDate(ctx().services.clock.now(), st.region));
+      return;
+    }
+  }
+}
+
+void Form1::showAuctionOver() {
+  AppState& st = ctx().state;
+  m_triggerTimer->stop();
+  setLabelForeColor(LabelZeit, kBlack);
+  if (st.bidResultText.isEmpty()) {
+    setLabelZeit(QStringLiteral("Auktion\r\nbeendet"), 16);
+  } else {
+    // The outcome of the bid is shown once.
+    setLabelZeit(st.bidResultText, 11);
+    st.bidResultText.clear();
+  }
+  centreLabelZeit();
+  LabelZeit->show();
+  setCaption(st.AuktionTitel);
+  setTimer1Enabled(false);
+  Txt_maxbid->hide();
+  Command1->hide();
+  st.armed = false;
+  for (LinkLabel* l : {Lbl_GetArtikel, Lbl_Optionen}) {
+    l->setForeColor(QColor(0, 0, 255));
+    setCustomPointer(l, true);
+  }
+  setBackColor(QColor(224, 224, 224));
+  setCommand1BackColor(QColor(224, 224, 224));
+  Command1->setText(QStringLiteral("bieten"));
+  LblBieten->hide();
+  st.clockLabelOffset = 200;
+  Txt_maxbid->setEnabled(true);
+  centreLabelZeit();
+}
+
+void Form1::scheduleTriggerEvaluation(qint64 remaining, qint32 trigger) {
+  // The ticks alone would start the bid up to 200 ms after the trigger second begins. While
+  // armed and close to it, one more evaluation is set a few milliseconds past that boundary.
+  const AppState& st = ctx().state;
+  if (!st.armed || remaining <= trigger) {
+    m_triggerTimer->stop();
+    return;
+  }
+  const qint64 boundarySeconds = dateserial::toLinearSeconds(st.endet) - trigger;
+  const qint64 delayMs = boundarySeconds * 1000 - ctx().services.clock.localMs() + 3;
+  if (delayMs > 1500) {
+    m_triggerTimer->stop();
+    return;
+  }
+  const int delay = static_cast<int>(std::max<qint64>(delayMs, 0));
+  if (!m_triggerTimer->isActive() || std::abs(m_triggerTimer->remainingTime() - delay) > 2)
+    m_triggerTimer->start(delay);
+}

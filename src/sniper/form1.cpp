@@ -134,12 +134,18 @@ void Form1::buildControls() {
   Timer1->setInterval(500);
   Timer1->start();
 
+  m_triggerTimer = new QTimer(this);
+  m_triggerTimer->setObjectName(QStringLiteral("TriggerTimer"));
+  m_triggerTimer->setSingleShot(true);
+  m_triggerTimer->setTimerType(Qt::PreciseTimer);
+
   Inet1 = new Inet(this);
   Inet1->setObjectName(QStringLiteral("Inet1"));
 }
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+  connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
   connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
@@ -209,7 +215,14 @@ void Form1::autoSize(QLabel* label, bool keepWidth) {
 
 void Form1::setLabelZeit(const QString& text, double pointSize) {
   setLabelZeitFontSize(pointSize);
-  LabelZeit->setText(text);
+  setLabelZeitCaption(text);
+}
+
+void Form1::setLabelZeitCaption(const QString& text) {
+  // Lines of the program's texts are joined by CR LF; the label breaks lines at LF alone.
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  LabelZeit->setText(shown);
   autoSize(LabelZeit, true);
 }
 

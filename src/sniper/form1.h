@@ -69,6 +69,15 @@ class Form1 : public QWidget {
   void setLabelZeitFontSize(double pointSize);
   // Fits a label's height (and with keepWidth false also its width) to its text.
   static void autoSize(QLabel* label, bool keepWidth);
+  // LabelZeit's caption; lines may be joined by CR LF or LF.
+  void setLabelZeitCaption(const QString& text);
+  QString labelZeitCaption() const { return LabelZeit->text(); }
+  // Whole seconds from now to the item's end (negative once it has passed).
+  qint64 remainingSeconds() const;
+  // Opens the options dialog modally and returns when it is closed.
+  void showOptionsDialog();
+  // The single-shot timer that evaluates the countdown right at the trigger second.
+  QTimer* triggerTimer() const { return m_triggerTimer; }
 
   // Controls, named as in the design.
   ShapeWidget* Shape3;
@@ -102,9 +111,24 @@ class Form1 : public QWidget {
  private:
   void buildControls();
   void connectHandlers();
+  // Countdown pieces of Update_Label.
+  void runBidSequence(qint64 remaining);
+  void showCountdown(qint64 remaining);
+  void showAuctionOver();
+  void scheduleTriggerEvaluation(qint64 remaining, qint32 trigger);
+  void evaluateAtTrigger();
+  // Arming pieces of Command1_Click.
+  void disarm(QString& step);
+  void arm(QString& step);
+  void setLinkNormal(LinkLabel* label);
+  void setLinkHover(LinkLabel* label);
 
   AppContext& m_ctx;
   bool m_unloaded = false;
+  // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
+  // after it, whose event loops deliver further timer events).
+  bool m_evaluating = false;
+  QTimer* m_triggerTimer = nullptr;
   QColor m_backColor;
   QColor m_command1BackColor;
 };

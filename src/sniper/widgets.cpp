@@ -52,7 +52,8 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void LinkLabel::mouseMoveEvent(QMouseEvent* e) {
-  QLabel::mouseMoveEvent(e);
+  // Accepted here: passed on, the window behind would restore the look at once.
+  e->accept();
   emit mouseMoved();
 }
 
