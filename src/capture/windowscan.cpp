@@ -2,6 +2,7 @@
 #include "capture/windowscan.h"
 
 #include <QFont>
+#include <limits>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
