@@ -1,5 +1,210 @@
+// The item page a browser shows: its HTML title is what the program reads from the browser's
+// window title, e.g. "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy".
+#include <cctype>
+#include <cstdio>
+
 #include "simulator.h"
 
 namespace sim {
-void registerItemPage(Simulator&) {}
+namespace {
+
+// Windows-1252 codes 0x80 to 0x9F (0 where the page has no character).
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Decodes UTF-8; a byte that starts no valid sequence stands for itself (Latin-1).
+std::u32string decodeUtf8(const std::string& s) {
+  std::u32string out;
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    bool ok = len > 0 && i + len <= s.size();
+    for (int k = 1; ok && k < len; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      ok = (c >> 6) == 2;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (ok && len > 1) {
+      static const char32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+      ok = cp >= minimum[len] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+    }
+    if (!ok) {
+      out += static_cast<char32_t>(b);
+      ++i;
+    } else {
+      out += cp;
+      i += static_cast<size_t>(len);
+    }
+  }
+  return out;
+}
+
+// Text for an HTML page in Windows-1252: markup characters escaped, characters the code page
+// lacks as numeric references.
+std::string html1252(const std::string& utf8) {
+  std::string out;
+  for (char32_t cp : decodeUtf8(utf8)) {
+    switch (cp) {
+      case U'&':
+        out += "&amp;";
+        continue;
+      case U'<':
+        out += "&lt;";
+        continue;
+      case U'>':
+        out += "&gt;";
+        continue;
+      case U'"':
+        out += "&quot;";
+        continue;
+      default:
+        break;
+    }
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    bool coded = false;
+    for (int k = 0; k < 32 && !coded; ++k) {
+      if (kCp1252High[k] == cp) {
+        out += static_cast<char>(0x80 + k);
+        coded = true;
+      }
+    }
+    if (!coded) out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+  }
+  return out;
+}
+
+// Days since 1970-01-01 of a calendar date, and back (proleptic Gregorian calendar).
+int64_t daysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(int64_t z, int64_t& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = yoe + era * 400 + (m <= 2);
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// Seconds since the epoch of 01:00 UTC on the last Sunday of a month (31 days in both).
+int64_t lastSundayOneUtc(int64_t year, int month) {
+  const int64_t last = daysFromCivil(year, month, 31);
+  const int64_t weekday = ((last + 4) % 7 + 7) % 7;  // 0 = Sunday; 1970-01-01 was a Thursday
+  return (last - weekday) * 86400 + 3600;
+}
+
+// German local time of an instant: summer time (MESZ, UTC+2) from the last Sunday of March to
+// the last Sunday of October, switching at 01:00 UTC; otherwise MEZ (UTC+1).
+std::string germanEndText(int64_t utcMs) {
+  const int64_t utc = floorDiv(utcMs, 1000);
+  int64_t year;
+  int month, day;
+  civilFromDays(floorDiv(utc, 86400), year, month, day);
+  const bool summer = utc >= lastSundayOneUtc(year, 3) && utc < lastSundayOneUtc(year, 10);
+  const int64_t local = utc + (summer ? 7200 : 3600);
+  civilFromDays(floorDiv(local, 86400), year, month, day);
+  const int64_t sod = local - floorDiv(local, 86400) * 86400;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d.%02d.%02d %02d:%02d:%02d %s", day, month,
+                static_cast<int>(((year % 100) + 100) % 100), static_cast<int>(sod / 3600),
+                static_cast<int>(sod / 60 % 60), static_cast<int>(sod % 60),
+                summer ? "MESZ" : "MEZ");
+  return buf;
+}
+
+// "1.234,50"
+std::string germanMoney(double amount) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.2f", amount);
+  std::string s = buf;
+  const size_t dot = s.find('.');
+  std::string whole = s.substr(0, dot);
+  const std::string cents = s.substr(dot + 1);
+  const bool negative = !whole.empty() && whole[0] == '-';
+  if (negative) whole.erase(0, 1);
+  for (int pos = static_cast<int>(whole.size()) - 3; pos > 0; pos -= 3)
+    whole.insert(static_cast<size_t>(pos), ".");
+  return (negative ? "-" : "") + whole + "," + cents;
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+const char* const kContentType = "text/html; charset=windows-1252";
+
+void notFound(httplib::Response& res, const std::string& what) {
+  res.status = 404;
+  res.set_content("<html><head><title>eBay - Seite nicht gefunden</title></head><body><p>" +
+                      html1252(what) + "</p></body></html>\n",
+                  kContentType);
+}
+
+}  // namespace
+
+void registerItemPage(Simulator& sim) {
+  // "/ws/eBayISAPI.dll?ViewItem&item=ID": the command is a bare word, the item a parameter.
+  sim.server().Get(R"(/ws/eBayISAPI\.dll)", [&sim](const httplib::Request& req,
+                                                   httplib::Response& res) {
+    const size_t q = req.target.find('?');
+    const std::string query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
+    const std::string command = query.substr(0, query.find('&'));
+    if (!equalsIgnoringCase(command, "ViewItem")) {
+      notFound(res, "Unbekannter Befehl.");
+      return;
+    }
+    const std::string id = req.get_param_value("item");
+    Item item;
+    {
+      std::lock_guard<std::mutex> lock(sim.mutex());
+      const Item* found = id.empty() ? nullptr : sim.findItem(id);
+      if (!found) {
+        notFound(res, "Der Artikel " + id + " wurde nicht gefunden.");
+        return;
+      }
+      item = *found;
+    }
+    const std::string end = germanEndText(item.endMs);
+    const std::string title = "eBay Artikel " + item.id + " (endet " + end + ") - " + item.title;
+    const bool ended = nowMs() >= item.endMs;
+    std::string body =
+        "<html><head>\n<meta http-equiv=\"Content-Type\" content=\"" + std::string(kContentType) +
+        "\">\n<title>" + html1252(title) + "</title>\n</head><body>\n<h1>" + html1252(item.title) +
+        "</h1>\n<table>\n<tr><td>Artikelnummer:</td><td>" + html1252(item.id) + "</td></tr>\n" +
+        "<tr><td>" + html1252(item.bidCount ? "Aktuelles Gebot:" : "Startpreis:") +
+        "</td><td>EUR " + germanMoney(item.price) + "</td></tr>\n" + "<tr><td>" +
+        html1252("Höchstbietender:") + "</td><td>" +
+        html1252(item.highBidder.empty() ? "(noch keine Gebote)" : item.highBidder) +
+        "</td></tr>\n<tr><td>Gebote:</td><td>" + std::to_string(item.bidCount) +
+        "</td></tr>\n<tr><td>Angebotsende:</td><td>" + html1252(end) + (ended ? " (beendet)" : "") +
+        "</td></tr>\n</table>\n</body></html>\n";
+    res.set_content(body, kContentType);
+  });
+}
+
 }  // namespace sim

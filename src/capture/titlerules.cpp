@@ -1,0 +1,84 @@
+#include "capture/titlerules.h"
+
+#include <QList>
+#include <QStringList>
+
+#include "app/version.h"
+
+namespace titlerules {
+namespace {
+
+char32_t foldAscii(char32_t c) {
+  return (c >= U'A' && c <= U'Z') ? c + (U'a' - U'A') : c;
+}
+
+bool sameChar(char32_t a, char32_t b, Qt::CaseSensitivity cs) {
+  return cs == Qt::CaseSensitive ? a == b : foldAscii(a) == foldAscii(b);
+}
+
+}  // namespace
+
+int position(const QString& text, const QString& needle, Qt::CaseSensitivity cs) {
+  const QList<uint> t = text.toUcs4();
+  const QList<uint> n = needle.toUcs4();
+  if (n.isEmpty()) return t.isEmpty() ? 0 : 1;
+  for (qsizetype i = 0; i + n.size() <= t.size(); ++i) {
+    qsizetype k = 0;
+    while (k < n.size() && sameChar(t[i + k], n[k], cs)) ++k;
+    if (k == n.size()) return static_cast<int>(i + 1);
+  }
+  return 0;
+}
+
+QString mid(const QString& text, int start, int length) {
+  if (start < 1 || length <= 0) return QString();
+  const QList<uint> t = text.toUcs4();
+  if (start > t.size()) return QString();
+  const qsizetype from = start - 1;
+  const qsizetype count = qMin<qsizetype>(length, t.size() - from);
+  return QString::fromUcs4(reinterpret_cast<const char32_t*>(t.constData() + from), count);
+}
+
+QString windowText(const QString& title) {
+  const qsizetype nul = title.indexOf(QChar(u'\0'));
+  return nul < 0 ? title : title.left(nul);
+}
+
+bool isProgramWindow(const QString& title) {
+  return position(title, QStringLiteral("Gebotsfalke"), Qt::CaseSensitive) > 0;
+}
+
+bool isAuctionPage(const QString& title) {
+  return position(title, QStringLiteral("(endet ")) > 0 &&
+         position(title, QStringLiteral("eBay")) > 0;
+}
+
+bool isSavedItemOption(const QString& commandLine) {
+  return commandLine == QLatin1String("-bay");
+}
+
+AuctionTitle readAuctionTitle(const QString& title) {
+  AuctionTitle a;
+  a.auktionTitel = mid(title, position(title, QStringLiteral(") -")) + 4, 38);
+  a.itemId = mid(title, position(title, QStringLiteral("eBay")) + 13, 10);
+  a.endText = mid(title, position(title, QStringLiteral("(endet ")) + 7, 17);
+  return a;
+}
+
+QString idleCaption() {
+  return QStringLiteral(" GebotsfalkePlus ") + version::full();
+}
+
+QString itemCaption(const QString& auktionTitel) {
+  return auktionTitel + QStringLiteral(" Gebotsfalke");
+}
+
+QString noItemHint() {
+  return QStringList{
+      QStringLiteral("Öffnen Sie den Artikel,"), QStringLiteral("auf den Sie bieten"),
+      QStringLiteral("möchten, in Ihrem"),       QStringLiteral("Web-Browser und"),
+      QStringLiteral("klicken Sie auf"),         QStringLiteral("'Artikel übernehmen'")}
+      .join(QStringLiteral("\r\n"));
+}
+
+}  // namespace titlerules
