@@ -17,15 +17,12 @@ qint16 multiply16(qint16 a, qint16 b) {
   return static_cast<qint16>(product);
 }
 
-// The frame position and size the window has when neither minimised nor maximised.
-QRect normalFrameRect(const QWidget& w) {
-  if (w.isMinimized() || w.isMaximized()) {
-    const QRect client = w.normalGeometry();
-    const QPoint frameOffset = w.geometry().topLeft() - w.frameGeometry().topLeft();
-    const QSize frameExtra = w.frameGeometry().size() - w.geometry().size();
-    return QRect(client.topLeft() - frameOffset, client.size() + frameExtra);
-  }
-  return w.frameGeometry();
+// The position and size the window has when neither minimised nor maximised. The inner
+// (client) rectangle is used both ways, so a window comes back exactly where it was, whatever
+// frame the window manager draws around it.
+QRect normalRect(const QWidget& w) {
+  if (w.isMinimized() || w.isMaximized()) return w.normalGeometry();
+  return w.geometry();
 }
 }  // namespace
 
@@ -40,7 +37,8 @@ void GetFormSettings(AppContext& ctx, QWidget& window, const QString& app, const
     const float top =
         regional::toSingle(ctx.settings.GetSetting(app, section, QStringLiteral("Top"), 0), fmt) +
         cascade;
-    window.move(twips::toPixelsX(left, &window), twips::toPixelsY(top, &window));
+    window.setGeometry(twips::toPixelsX(left, &window), twips::toPixelsY(top, &window),
+                       window.width(), window.height());
     if (!restoreState) return;
     const qint16 state = regional::toInt16(
         ctx.settings.GetSetting(app, section, QStringLiteral("WindowState"), 0), fmt);
@@ -63,7 +61,7 @@ void GetFormSettings(AppContext& ctx, QWidget& window, const QString& app, const
 void SaveFormSettings(AppContext& ctx, QWidget& window, const QString& app,
                       const QString& section) {
   trap(ctx, "SaveFormSettings", [&] {
-    const QRect r = normalFrameRect(window);
+    const QRect r = normalRect(window);
     const double tx = twips::perPixelX(&window);
     const double ty = twips::perPixelY(&window);
     const RegionalFormat& fmt = ctx.state.region;

@@ -13,12 +13,12 @@ using settingskeys::kSection;
 TEST(GetFormSettings, firstStartAtOriginAndCascadedPastOpenInstances) {
   TestEnv env;
   QWidget w;
-  w.move(50, 50);
+  w.setGeometry(50, 50, 100, 100);
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.pos(), QPoint(0, 0));
+  EXPECT_EQ(w.geometry().topLeft(), QPoint(0, 0));
   env.state.instanceCount = 2;  // 600 twips = 40 pixels at 96 dpi
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.pos(), QPoint(40, 40));
+  EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 40));
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
 }
 
@@ -29,17 +29,17 @@ TEST(GetFormSettings, restoresStoredPositionAndState) {
   env.setSetting(QStringLiteral("WindowState"), QStringLiteral("1"));
   QWidget w;
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.pos(), QPoint(100, 50));
+  EXPECT_EQ(w.geometry().topLeft(), QPoint(100, 50));
   EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
 }
 
 TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {
   TestEnv env;
   QWidget w;
-  w.move(30, 30);
+  w.setGeometry(30, 30, 100, 100);
   env.setSetting(QStringLiteral("Left"), QStringLiteral("links"));
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.pos(), QPoint(30, 30));
+  EXPECT_EQ(w.geometry().topLeft(), QPoint(30, 30));
   ASSERT_EQ(env.dialogs.errors.size(), 1);
   EXPECT_TRUE(env.dialogs.errors[0].contains(QStringLiteral("Typen unverträglich")));
   EXPECT_TRUE(env.dialogs.errors[0].endsWith(QStringLiteral("Programmteil: GetFormSettings")));
@@ -47,7 +47,7 @@ TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {
   env.setSetting(QStringLiteral("Left"), QStringLiteral("150"));
   env.setSetting(QStringLiteral("WindowState"), QStringLiteral("3"));
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.pos(), QPoint(10, 0));  // moved, but the state is refused
+  EXPECT_EQ(w.geometry().topLeft(), QPoint(10, 0));  // moved, but the state is refused
   EXPECT_EQ(w.windowState(), Qt::WindowNoState);
   ASSERT_EQ(env.dialogs.errors.size(), 2);
   EXPECT_TRUE(env.dialogs.errors[1].contains(QStringLiteral("Unzulässiger Eigenschaftswert")));

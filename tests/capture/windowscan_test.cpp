@@ -23,7 +23,10 @@ TopLevelWindow win(quint64 handle, const QString& title, bool visible = true,
 
 // The main window with the start-up's style mask, not yet scanned.
 struct Scan {
-  Scan() { env.state.taskWindowStyleMask = 0x10800000; }
+  Scan() {
+    env.state.taskWindowStyleMask = 0x10800000;
+    env.state.sectobid = QStringLiteral("10");  // as read at start-up
+  }
   void run(const QList<TopLevelWindow>& windows) {
     env.windowList.list = windows;
     Finde_Alle_Fenster(form);
