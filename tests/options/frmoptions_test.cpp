@@ -93,11 +93,16 @@ TEST_F(Options, designPlacesFontsColoursAndTabOrder) {
     EXPECT_NEAR(twips::width(w), d.w, 15) << d.name;
     EXPECT_NEAR(twips::height(w), d.h, 15) << d.name;
     EXPECT_DOUBLE_EQ(w->font().pointSizeF(), 8.25) << d.name;
+    // No caption is cut off.
+    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QLabel*>(w))
+      EXPECT_LE(w->sizeHint().width(), w->width()) << d.name;
   }
   EXPECT_EQ(dlg.Label4->text(), QStringLiteral("Sekunden vor Ende bieten"));
   EXPECT_EQ(dlg.Check_saveuser->text(), QStringLiteral("Passwort speichern"));
   EXPECT_EQ(dlg.palette().color(QPalette::Window), QColor(255, 255, 239));
-  EXPECT_EQ(dlg.Check_Warnton->palette().color(QPalette::Window), QColor(255, 255, 239));
+  // The check boxes are drawn on the window's colour, right of their text too.
+  const QImage box = dlg.Check_saveuser->grab().toImage();
+  EXPECT_EQ(box.pixelColor(box.width() - 2, 2), QColor(255, 255, 239));
   EXPECT_EQ(dlg.cmdCancel->palette().color(QPalette::Button), QColor(224, 224, 224));
 
   QStringList chain;
