@@ -228,6 +228,16 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
   EXPECT_EQ(env.state.SyncMessage, QStringLiteral("Keine Zeitinformationen erhalten."));
 }
 
+TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
+  host.setPage(page(QStringLiteral("05.12.2026 19:15:30")), 200);
+  form.Inet1->Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
+  get_time(form);
+  form.Inet1->waitWhileExecuting();
+  EXPECT_TRUE(env.dialogs.errors.isEmpty());
+  EXPECT_EQ(host.targets().size(), 1u);
+  EXPECT_TRUE(logged(vendor, 0).isEmpty());
+}
+
 TEST(TimeRun, setsTheClockToTheSimulatorsTimeWritesLogAndUpdateAndShowsNoWindow) {
   TestEnv env;
   sim::Config config = vendorAt("1.03.0007");
