@@ -1,5 +1,94 @@
 #include "timesync/gettime.h"
 
+#include "app/appstate.h"
+#include "app/errortrap.h"
+#include "app/logfile.h"
+#include "app/version.h"
+#include "bidding/inet.h"
+#include "bidding/transfer.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/services.h"
+#include "platform/systemclock.h"
 #include "sniper/form1.h"
+#include "timesync/timepage.h"
+#include "update/versioncheck.h"
 
-void get_time(Form1&) {}
+namespace {
+const QString kTimePagePath = QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow");
+const QString kTimePageHeader =
+    QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n");
+
+const QString kUpdated = QStringLiteral("Die Systemuhr wurde aktualisiert.");
+const QString kNoTime = QStringLiteral("Keine Zeitinformationen erhalten.");
+const QString kRefused = QStringLiteral("Die Systemuhr konnte nicht gestellt werden.");
+
+// Fetches the time page and returns the body of exactly this request, empty when it failed.
+// The wait lets the countdown run, and a bid started from it cancels Inet1 and runs its own
+// exchange before this wait returns: its reply then stands in ResponseText. That reply shows
+// the auction's end "... MEZ" and must never set the clock, so only a completion reported
+// before this request's own end counts.
+QString fetchTimePage(Form1& form) {
+  AppContext& ctx = form.ctx();
+  AppState& st = ctx.state;
+  Inet& inet = *form.Inet1;
+  QString page;
+  bool running = true;
+  // Connected after the main window's own handler, which has collected ResponseText by then.
+  const auto completed = QObject::connect(&inet, &Inet::StateChanged, &form, [&](int state) {
+    if (running && state == Inet::kResponseCompleted) page = st.ResponseText;
+  });
+  const auto ended =
+      QObject::connect(&inet, &Inet::executionEnded, &form, [&] { running = false; });
+  struct Disconnect {
+    QMetaObject::Connection a, b;
+    ~Disconnect() {
+      QObject::disconnect(a);
+      QObject::disconnect(b);
+    }
+  } guard{completed, ended};
+  st.SyncTimeMarkPending = true;
+  inet.URL = st.endpoints.timeHost + kTimePagePath;
+  runRequest(ctx, inet, inet.URL, QString(), QString(), kTimePageHeader);
+  return page;
+}
+
+// Reads the site's time from the page and sets the clock; the outcome text.
+QString setClockFromPage(AppContext& ctx, const QString& page) {
+  const qsizetype zone = timepage::zoneWordPosition(page);
+  if (zone == 0) return kNoTime;
+  double stamp = 0;
+  try {
+    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region);
+  } catch (const VbError& e) {
+    return e.description();
+  }
+
+  // The page was written when its answer began to arrive; it has been travelling since.
+  const double now = ctx.services.clock.now();
+  const int delay = timepage::transferDelay(ctx.state.SyncTimeMark, now);
+  const timepage::ClockTarget target = timepage::clockTarget(stamp, delay, now);
+  SystemClock& systemClock = ctx.services.systemClock;
+  const ClockChange timeSet = systemClock.setTimeOfDay(target.hour, target.minute, target.second);
+  WriteLog(ctx, timepage::logLine(now, target.newTime, !timeSet.ok));
+  bool ok = timeSet.ok;
+  if (target.setDate) ok = systemClock.setDate(target.year, target.month, target.day).ok && ok;
+  return ok ? kUpdated : kRefused;
+}
+}  // namespace
+
+void get_time(Form1& form) {
+  AppContext& ctx = form.ctx();
+  AppState& st = ctx.state;
+  trap(ctx, "get_time", [&] {
+    // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
+    // add: the running one reports its own outcome.
+    if (form.Inet1->StillExecuting()) return;
+    const QString page = fetchTimePage(form);
+    st.SyncMessage = setClockFromPage(ctx, page);
+    VersionCheck(form, clockSyncUserAgent(st.VersionText, st.InstallTag));
+    // Only after the version check, whatever the page gave.
+    if (st.msgonsync != 0)
+      ctx.services.dialogs.messageBox(&form, st.SyncMessage, version::appTitle());
+  });
+}

@@ -1,0 +1,45 @@
+#include "options/optionrules.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace optionrules {
+
+bool secondsValid(const QString& sectobid, const RegionalFormat& fmt) {
+  const auto value = regional::parseNumber(sectobid, fmt);
+  return value && *value >= 1 && *value <= 300;
+}
+
+QStringList faults(const Values& v, bool armed, const RegionalFormat& fmt) {
+  const QString crlf = QStringLiteral("\r\n");
+  QStringList lines;
+  if (armed && v.user.isEmpty()) lines << QStringLiteral("eBay Name darf nicht leer sein") + crlf;
+  if (armed && v.pass.isEmpty()) lines << QStringLiteral("Passwort darf nicht leer sein") + crlf;
+  if (!secondsValid(v.sectobid, fmt))
+    lines << QStringLiteral("'Sekunden vor Ende bieten' muss zwischen 1 und 300 betragen") + crlf;
+  return lines;
+}
+
+QString faultMessage(const QStringList& faults) {
+  return QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\n") + faults.join(QString());
+}
+
+QPoint cursorRelativePosition(QPoint cursorPixels, double twipsPerPixelX, double twipsPerPixelY) {
+  const double left = cursorPixels.x() * twipsPerPixelX - 500;
+  const double top = cursorPixels.y() * twipsPerPixelY - 1800;
+  return {static_cast<int>(std::lround(left / twipsPerPixelX)),
+          static_cast<int>(std::lround(top / twipsPerPixelY))};
+}
+
+QPoint keepOnScreen(const QRect& frame, const QRect& area) {
+  int x = frame.x();
+  int y = frame.y();
+  // Right and bottom first, so that a frame larger than the area ends up at its top-left.
+  x = std::min(x, area.x() + area.width() - frame.width());
+  y = std::min(y, area.y() + area.height() - frame.height());
+  x = std::max(x, area.x());
+  y = std::max(y, area.y());
+  return {x, y};
+}
+
+}  // namespace optionrules
