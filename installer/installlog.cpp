@@ -5,12 +5,14 @@
 namespace installer {
 
 QString logLine(const QDateTime& now, const QString& message) {
-  // The program's general date form: the date alone at midnight.
-  const QString when = now.time() == QTime(0, 0)
-                           ? now.toString(QStringLiteral("dd.MM.yyyy"))
-                           : now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+  // To the nearest second, as the program's own lines; the date alone at midnight.
+  const QDateTime t = now.addMSecs(500);
+  const QDateTime when(t.date(), QTime(t.time().hour(), t.time().minute(), t.time().second()));
+  const QString stamp = when.time() == QTime(0, 0)
+                            ? when.toString(QStringLiteral("dd.MM.yyyy"))
+                            : when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
   const QChar tab('\t');
-  return when + tab + QStringLiteral("00:00:00") + tab + tab + tab + QStringLiteral("0") + tab +
+  return stamp + tab + QStringLiteral("00:00:00") + tab + tab + tab + QStringLiteral("0") + tab +
          message;
 }
 

@@ -68,6 +68,9 @@ FrmUpdate::~FrmUpdate() = default;
 
 void FrmUpdate::buildControls() {
   setWindowTitle(QStringLiteral("Online Update"));
+  // A fixed dialog frame: title and close button only.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint);
   setFixedSize(twips::toPixelsX(5400, this), twips::toPixelsY(2280, this));
 
   Label1 = makeLabel(this, "Label1", QString(),
@@ -100,7 +103,9 @@ void FrmUpdate::buildControls() {
 }
 
 void FrmUpdate::Btn_Update_Click() {
-  if (m_downloading) return;
+  // The download begins by cancelling the main window's transfer, which a running bid
+  // transaction needs to its end: the button does nothing until the bid is through.
+  if (m_downloading || m_ctx.state.bidBusy) return;
   m_downloading = true;
   trap(m_ctx, "Btn_Update_Click", [&] { runDownload(); });
   m_downloading = false;

@@ -194,27 +194,29 @@ TEST(FrmUpdate, downloadsEveryListedFileAndHandsOverToTheInstaller) {
   EXPECT_EQ(readAll(run.programFile("started")), "new\n");
 }
 
-TEST(FrmUpdate, aTruncatedOrMissingFileIsIncompleteAndNeverHandedOver) {
-  for (const bool truncate : {true, false}) {
+TEST(FrmUpdate, aTruncatedMissingOrUninstallableDownloadIsIncompleteAndNeverHandedOver) {
+  // b.txt arrives cut off / is missing (404) / no installer is listed.
+  for (const int fault : {0, 1, 2}) {
     sim::Config config;
-    if (truncate) config.truncatedFiles = {"b.txt"};
+    if (fault == 0) config.truncatedFiles = {"b.txt"};
     UpdateRun run(config);
     run.vendorFile("a.txt", "first");
     run.vendorFile("b.txt", binary(3000));
     run.vendorFile("doupdate.exe", "installer");
-    run.vendorFile("filelist", truncate ? "a.txt\r\nb.txt\r\ndoupdate.exe"
-                                        : "a.txt\r\nmissing.txt\r\ndoupdate.exe");
+    run.vendorFile("filelist", QList<QByteArray>{"a.txt\r\nb.txt\r\ndoupdate.exe",
+                                                 "a.txt\r\nmissing.txt\r\ndoupdate.exe",
+                                                 "a.txt\r\nb.txt"}[fault]);
     writeFile(run.programFile("update.dat"), "stale");
     run.click();
-    EXPECT_EQ(run.env.logMessages().last(), kIncomplete);
-    EXPECT_EQ(run.env.logMessages().size(), 3);
+    EXPECT_EQ(run.env.logMessages().mid(1),
+              (QStringList{"Update: Download gestartet.", kIncomplete}));
     run.expectNoHandOver();
     EXPECT_EQ(readAll(run.programFile("a.txt")), "first");
     EXPECT_FALSE(QFileInfo::exists(run.programFile("update.dat")));   // removed before the download
     EXPECT_FALSE(QFileInfo::exists(run.programFile("missing.txt")));  // no error page written
-    EXPECT_FALSE(run.requestedPaths(3).contains("/files/doupdate.exe"));
+    EXPECT_EQ(run.requestedPaths(3).size(), 3);
     // The window stays as it is until the user closes it: button hidden, spinner running.
-    EXPECT_EQ(run.afterClick, std::make_pair(true, true));
+    EXPECT_EQ(run.afterClick, std::make_pair(true, fault != 2));
   }
 }
 
@@ -260,31 +262,30 @@ TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
     EXPECT_EQ(run.env.logMessages().last(), kIncomplete) << closeAt;
     run.expectNoHandOver();
     EXPECT_TRUE(run.env.state.UpdateCancelled);
-    if (closeAt > 0) EXPECT_EQ(pauses, 3 + closeAt);  // closed in that pause, none after it
+    if (closeAt > 0) {
+      EXPECT_EQ(pauses, 3 + closeAt);  // closed in that pause, none after it
+    }
   }
 }
 
-TEST(FrmUpdate, anotherRunningInstanceIsAskedToEndFirst) {
-  UpdateRun run;
-  run.vendorFile("doupdate.exe", "installer");
-  run.env.processes.previous = true;
-  run.env.state.DownloadLength = 77;
-  run.click();
-  EXPECT_EQ(run.env.dialogs.messages,
-            QStringList{"Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus"});
-  EXPECT_EQ(run.env.dialogs.titles, QStringList{"GebotsfalkePlus"});
-  EXPECT_EQ(run.env.state.DownloadLength, 0);
-  EXPECT_TRUE(run.env.logLines().isEmpty());
-  EXPECT_TRUE(run.requestedPaths(0).isEmpty());
-  run.expectNoHandOver();
-  EXPECT_EQ(run.afterClick, std::make_pair(false, false));
-}
-
-TEST(FrmUpdate, withoutAnInstallerInTheListTheOfferedVersionStays) {
-  UpdateRun run;
-  run.vendorFile("a.txt", "first");
-  run.click();
-  EXPECT_EQ(readAll(run.programFile("a.txt")), "first");
-  EXPECT_EQ(run.env.logMessages().last(), kIncomplete);
-  run.expectNoHandOver();
+TEST(FrmUpdate, anotherRunningInstanceOrARunningBidKeepsTheDownloadFromStarting) {
+  for (const bool previous : {true, false}) {
+    UpdateRun run;
+    run.vendorFile("doupdate.exe", "installer");
+    run.env.processes.previous = previous;
+    run.env.state.bidBusy = !previous;
+    run.env.state.DownloadLength = 77;
+    run.click();
+    EXPECT_EQ(
+        run.env.dialogs.messages,
+        previous
+            ? QStringList{"Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus"}
+            : QStringList());
+    EXPECT_EQ(run.env.dialogs.titles, previous ? QStringList{"GebotsfalkePlus"} : QStringList());
+    EXPECT_EQ(run.env.state.DownloadLength, previous ? 0 : 77);
+    EXPECT_TRUE(run.env.logLines().isEmpty());
+    EXPECT_TRUE(run.requestedPaths(0).isEmpty());
+    run.expectNoHandOver();
+    EXPECT_EQ(run.afterClick, std::make_pair(false, false));
+  }
 }

