@@ -10,7 +10,9 @@ std::string usage() {
          "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
-         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n";
+         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
+         "  [--truncate NAME]...  (the vendor file NAME is sent cut off: only the first half\n"
+         "   of its body under its full Content-Length, then the connection closes)\n";
 }
 
 namespace {
@@ -84,6 +86,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       config.vendorVersion = v;
     } else if (opt == "--vendor-dir") {
       config.vendorDir = v;
+    } else if (opt == "--truncate") {
+      config.truncatedFiles.push_back(v);
     } else if (opt == "--request-log") {
       config.requestLog = v;
     } else {

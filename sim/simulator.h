@@ -35,6 +35,7 @@ struct Config {
   bool signinOnce = false;                      // the first step-2 answer is a sign-in page
   std::string vendorVersion;                    // body of /files/update+ (empty: 404)
   std::string vendorDir;                        // folder served as /files/NAME
+  std::vector<std::string> truncatedFiles;      // served cut off: half the body, full length
   std::string requestLog;                       // one JSON line per request
   int64_t timeOffsetSec = 0;                    // the official time page runs this far ahead
 };

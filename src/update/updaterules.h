@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// The rules of the update download that need no window: texts, the file list, file names and
+// the progress display.
+namespace updaterules {
+
+// Status texts of the update window.
+inline const QString kLoadingList = QStringLiteral("Dateiliste wird geladen...");
+inline const QString kRestarting = QStringLiteral("GebotsfalkePlus wird nun neu gestartet...");
+inline const QString kOtherInstances =
+    QStringLiteral("Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus");
+
+// Log lines.
+inline const QString kLogStarted = QStringLiteral("Update: Download gestartet.");
+inline const QString kLogIncomplete = QStringLiteral("Update: Download unvollständig.");
+inline const QString kLogFinished = QStringLiteral("Update: Download beendet.");
+inline const QString kLogInstallerCalled = QStringLiteral("Update: update.exe aufgerufen.");
+inline const QString kLogDone = QStringLiteral("Update: Fertig");
+
+// Names in the program folder.
+inline const QString kNewProgram = QStringLiteral("update.dat");
+inline const QString kInstaller = QStringLiteral("doupdate.exe");
+
+// The header text of every update request (lines ended by CR LF).
+QString requestHeaders(const QString& versionText, const QString& installTag);
+
+// "Installierte Version: 1.3.6" CR LF "Verfügbare Version: " + the offered version.
+QString versionCaption(const QString& installed, const QString& available);
+
+// "Datei 2 von 3 des Updates wird geladen..."
+QString fileCaption(int number, int count);
+
+// The listed names: the body split at every CR LF; every piece counts, an empty one too.
+QStringList splitFileList(const QString& body);
+
+// A listed name may only name a file directly inside the program folder: not empty, not "."
+// or "..", no "/" or "\", no ".." anywhere and no control character.
+bool isSafeFileName(const QString& name);
+
+// The file a listed name is stored as: the main program ("gebotsfalkeplus.exe" in any case)
+// arrives as "update.dat", every other file under its own name.
+QString targetFileName(const QString& name);
+
+// The program folder with its closing separator ("/" stays as it is).
+QString folderWithSeparator(const QString& folder);
+
+// 100 × received ÷ length rounded to a whole number, an exact half to the even neighbour.
+// Error 11 for a length of 0 with bytes received, 6 for 0 of 0 and for a value outside the
+// 16-bit range.
+qint16 percentage(qint64 received, qint32 length);
+// The percentage as LblProgress shows it during a transfer: "37 %".
+QString percentText(qint64 received, qint32 length);
+
+// The spinner's next character: I / - \ and round again; any other character stays.
+QString nextSpinner(const QString& current);
+
+}  // namespace updaterules
