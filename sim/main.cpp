@@ -1,17 +1,8 @@
 // auction-sim: plays the auction site and the vendor server on 127.0.0.1 for tests and the demo.
-#include <unistd.h>
 #include <csignal>
-#include <cstdio>
 #include <iostream>
 
 #include "simulator.h"
-
-namespace {
-sim::Simulator* g_sim = nullptr;
-void onSignal(int) {
-  if (g_sim) g_sim->server().stop();
-}
-}  // namespace
 
 int main(int argc, char** argv) {
   sim::Config config;
@@ -19,17 +10,22 @@ int main(int argc, char** argv) {
     std::cerr << *error << "\n" << sim::usage();
     return 2;
   }
+  // SIGTERM and SIGINT are taken by sigwait below instead of ending the process mid-answer.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);  // the server threads inherit the mask
+
   sim::Simulator simulator(config);
   const int port = simulator.start();
   if (port < 0) {
     std::cerr << "auction-sim: cannot listen on 127.0.0.1:" << config.port << "\n";
     return 1;
   }
-  g_sim = &simulator;
-  std::signal(SIGTERM, onSignal);
-  std::signal(SIGINT, onSignal);
   std::cout << "listening on " << port << std::endl;
-  while (simulator.server().is_running()) pause();
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
   simulator.stop();
   return 0;
 }

@@ -1,12 +1,10 @@
 // Opening the options dialog from the main window.
-#include <QDialog>
-
+#include "options/frmoptions.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
 
 void Form1::showOptionsDialog() {
-  QDialog dialog(this);
-  dialog.setObjectName(QStringLiteral("frmOptions"));
+  frmOptions dialog(ctx(), this);
   ctx().services.dialogs.exec(dialog);
 }

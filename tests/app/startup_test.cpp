@@ -7,7 +7,9 @@
 #include "support/testenv.h"
 
 namespace {
+// Main reads the hosts from the program folder: keep them on the port where nobody listens.
 bool runMain(TestEnv& env, Form1& form, const QStringList& args) {
+  env.writeEndpointsIni(env.state.endpoints);
   return Main(*env.ctx, form, args);
 }
 }  // namespace

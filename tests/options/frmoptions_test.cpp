@@ -89,8 +89,9 @@ TEST_F(Options, loadShowsTheWorkingValuesInTheDesign) {
     EXPECT_NEAR(twips::height(w), d.h, 15) << d.name;
     EXPECT_DOUBLE_EQ(w->font().pointSizeF(), 8.25) << d.name;
     // No caption is cut off.
-    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QLabel*>(w))
+    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QLabel*>(w)) {
       EXPECT_LE(w->sizeHint().width(), w->width()) << d.name;
+    }
   }
   EXPECT_EQ(dlg.palette().color(QPalette::Window), QColor(255, 255, 239));
   // The check boxes are drawn on the window's colour, right of their text too.

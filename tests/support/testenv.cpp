@@ -13,6 +13,10 @@ TestEnv::TestEnv() {
   settings = std::make_unique<SettingsStore>(configFolder());
   ctx = std::make_unique<AppContext>(AppContext{state, services, *settings});
   state.passwordKey = scramble::passwordKey();
+  // No test reaches the real auction site: every host points at a port where nobody listens.
+  const QString dead = QStringLiteral("http://127.0.0.1:1");
+  state.endpoints.offerHost = state.endpoints.itemHost = state.endpoints.offerHostDe =
+      state.endpoints.itemHostDe = state.endpoints.timeHost = state.endpoints.vendorServer = dead;
   clock.set(2026, 12, 5, 19, 0, 0);
 }
 
@@ -41,4 +45,14 @@ QStringList TestEnv::logMessages() const {
   QStringList out;
   for (const QString& line : logLines()) out.append(line.section(QChar('\t'), 5));
   return out;
+}
+
+void TestEnv::writeEndpointsIni(const Endpoints& e) {
+  QFile ini(programInfo.folder + QStringLiteral("/endpoints.ini"));
+  if (!ini.open(QIODevice::WriteOnly)) return;
+  ini.write("[Endpoints]\n");
+  const QList<QPair<const char*, QString>> keys = {
+      {"OfferHost", e.offerHost},   {"ItemHost", e.itemHost}, {"OfferHostDe", e.offerHostDe},
+      {"ItemHostDe", e.itemHostDe}, {"TimeHost", e.timeHost}, {"VendorServer", e.vendorServer}};
+  for (const auto& k : keys) ini.write(QByteArray(k.first) + "=" + k.second.toUtf8() + "\n");
 }

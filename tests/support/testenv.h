@@ -33,6 +33,8 @@ struct TestEnv {
   // The settings of the main window's section.
   QString setting(const QString& key, const QString& def = QStringLiteral("<absent>")) const;
   void setSetting(const QString& key, const QString& value);
+  // Writes endpoints.ini into the program folder (read by Main at start).
+  void writeEndpointsIni(const Endpoints& endpoints);
   // The log's lines (without CR LF), decoded from Windows-1252.
   QStringList logLines() const;
   // The message fields (the sixth) of the log lines.
