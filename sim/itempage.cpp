@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "germantime.h"
 #include "simulator.h"
 
 namespace sim {
@@ -80,56 +81,10 @@ std::string html1252(const std::string& utf8) {
   return out;
 }
 
-// Days since 1970-01-01 of a calendar date, and back (proleptic Gregorian calendar).
-int64_t daysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, int& m, int& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = yoe + era * 400 + (m <= 2);
-}
-
-int64_t floorDiv(int64_t a, int64_t b) {
-  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
-// Seconds since the epoch of 01:00 UTC on the last Sunday of a month (31 days in both).
-int64_t lastSundayOneUtc(int64_t year, int month) {
-  const int64_t last = daysFromCivil(year, month, 31);
-  const int64_t weekday = ((last + 4) % 7 + 7) % 7;  // 0 = Sunday; 1970-01-01 was a Thursday
-  return (last - weekday) * 86400 + 3600;
-}
-
-// German local time of an instant: summer time (MESZ, UTC+2) from the last Sunday of March to
-// the last Sunday of October, switching at 01:00 UTC; otherwise MEZ (UTC+1).
+// The end as the item page's title shows it: "dd.MM.yy HH:mm:ss MEZ" (or MESZ).
 std::string germanEndText(int64_t utcMs) {
-  const int64_t utc = floorDiv(utcMs, 1000);
-  int64_t year;
-  int month, day;
-  civilFromDays(floorDiv(utc, 86400), year, month, day);
-  const bool summer = utc >= lastSundayOneUtc(year, 3) && utc < lastSundayOneUtc(year, 10);
-  const int64_t local = utc + (summer ? 7200 : 3600);
-  civilFromDays(floorDiv(local, 86400), year, month, day);
-  const int64_t sod = local - floorDiv(local, 86400) * 86400;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d.%02d.%02d %02d:%02d:%02d %s", day, month,
-                static_cast<int>(((year % 100) + 100) % 100), static_cast<int>(sod / 3600),
-                static_cast<int>(sod / 60 % 60), static_cast<int>(sod % 60),
-                summer ? "MESZ" : "MEZ");
-  return buf;
+  const GermanTime t = germanTime(utcMs);  // "dd.MM.yyyy HH:mm:ss"
+  return t.stamp.substr(0, 6) + t.stamp.substr(8) + " " + t.zone;
 }
 
 // "1.234,50"
