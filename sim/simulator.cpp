@@ -58,8 +58,10 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
     t_arrivalMs = nowMs();
     return httplib::Server::HandlerResponse::Unhandled;
   });
-  m_server.set_logger(
-      [this](const httplib::Request& req, const httplib::Response& res) { logRequest(req, res); });
+  // Logged once the answer is final but before it is sent: whoever has the answer finds the
+  // request in the log.
+  m_server.set_post_routing_handler(
+      [this](const httplib::Request& req, httplib::Response& res) { logRequest(req, res); });
   registerBidRoutes(*this);
   registerItemPage(*this);
   registerTimePage(*this);
