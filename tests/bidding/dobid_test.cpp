@@ -10,6 +10,7 @@
 
 #include "app/cp1252.h"
 #include "bidding/dobid.h"
+#include "bidding/formreader.h"
 #include "bidding/inet.h"
 #include "sniper/form1.h"
 #include "support/simserver.h"
@@ -399,5 +400,36 @@ TEST(DoBid, theReportsAnswerMayAnnounceANewerVersion) {
     EXPECT_EQ(run.env.setting("Update"), c.available) << c.body;
     EXPECT_EQ(run.form.Lbl_update->isVisibleTo(&run.form), c.labelShown) << c.body;
     EXPECT_TRUE(run.env.dialogs.errors.isEmpty()) << c.body;
+  }
+}
+
+TEST(FillInAccount, fillsUserElseUseridAndOnlyAnEmptyPassword) {
+  struct Case {
+    QString inputs;  // the form's fields
+    QString user;    // the program's user name
+    QString posted;
+  };
+  const auto field = [](const char* type, const char* name, const char* value) {
+    return QString("<input type=\"%1\" name=\"%2\" value=\"%3\">").arg(type, name, value);
+  };
+  const QList<Case> cases = {
+      {field("text", "user", "") + field("password", "pass", ""), "bieter",
+       "user=bieter&pass=Geheim+%E4&"},
+      {field("text", "user", "vorhanden") + field("text", "userid", "alt") +
+           field("password", "pass", "schon"),
+       "bieter", "user=vorhanden&userid=alt&pass=schon&"},
+      {field("text", "userid", "alt") + field("password", "pass", ""), "bieter",
+       "userid=bieter&pass=Geheim+%E4&"},
+      // Without a user name of its own the form's "userid" is overwritten with the empty name.
+      {field("text", "user", "") + field("text", "userid", "alt"), "", "user=&userid=&"},
+  };
+  for (const Case& c : cases) {
+    TestEnv env;
+    env.state.user = c.user;
+    env.state.pass = QString::fromUtf8("Geheim ä");
+    env.state.ResponseText = "<form name=\"PlaceBid\" action=\"/b\">" + c.inputs + "</form>";
+    readFormData(*env.ctx, "PlaceBid");
+    fillInAccount(*env.ctx);
+    EXPECT_EQ(GetPostData(*env.ctx), c.posted) << c.inputs.toStdString();
   }
 }
