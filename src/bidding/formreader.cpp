@@ -17,6 +17,37 @@ bool isAcceptedType(const QString& type) {
          type == QLatin1String("password");
 }
 
+char16_t lowerAscii(char16_t c) {
+  return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+}
+
+bool isAscii(QStringView text) {
+  for (const QChar c : text)
+    if (c.unicode() >= 0x80) return false;
+  return true;
+}
+
+// The first place at or after `from` where `needle` stands, ignoring case. For a needle of ASCII
+// characters on a page of Windows-1252 characters (no other character folds onto an ASCII
+// letter) this is the general case-insensitive search, without folding every character.
+qsizetype findIgnoringCase(QStringView hay, QStringView needle, qsizetype from) {
+  if (!isAscii(needle)) return hay.indexOf(needle, from, Qt::CaseInsensitive);
+  const qsizetype m = needle.size();
+  if (from < 0 || from + m > hay.size()) return -1;
+  if (m == 0) return from;
+  const char16_t lower = lowerAscii(needle[0].unicode());
+  const char16_t upper = (lower >= 'a' && lower <= 'z') ? char16_t(lower - 32) : lower;
+  const char16_t* h = hay.utf16();
+  const char16_t* n = needle.utf16();
+  for (qsizetype i = from, last = hay.size() - m; i <= last; ++i) {
+    if (h[i] != lower && h[i] != upper) continue;
+    qsizetype k = 1;
+    while (k < m && lowerAscii(h[i + k]) == lowerAscii(n[k])) ++k;
+    if (k == m) return i;
+  }
+  return -1;
+}
+
 // The first position in the ascending list at or after `from`, or -1.
 qsizetype firstAtOrAfter(const QList<qsizetype>& positions, qsizetype from) {
   const auto it = std::lower_bound(positions.cbegin(), positions.cend(), from);
@@ -37,12 +68,12 @@ void FormReader::clear() {
 void FormReader::read(const QString& page, const QString& formName) {
   clear();
   const qsizetype namePos =
-      page.indexOf(QStringLiteral("name=\"") + formName, 0, Qt::CaseInsensitive);
+      findIgnoringCase(page, QString(QStringLiteral("name=\"") + formName), 0);
   if (namePos < 0) return;
   // The nearest "<form" at or before the name, written in lower case.
   const qsizetype start = page.lastIndexOf(QLatin1String("<form"), namePos, Qt::CaseSensitive);
   if (start < 0) vberr::raise(vberr::kInvalidCall);
-  const qsizetype close = page.indexOf(QLatin1String("</form>"), start, Qt::CaseInsensitive);
+  const qsizetype close = findIgnoringCase(page, u"</form>", start);
   if (close < 0) vberr::raise(vberr::kInvalidCall);
   m_formText = page.mid(start, close - start);
 
@@ -54,7 +85,7 @@ void FormReader::read(const QString& page, const QString& formName) {
       m_tagEnds.append(i);
   }
 
-  const qsizetype action = m_formText.indexOf(QLatin1String("action=\""), 0, Qt::CaseInsensitive);
+  const qsizetype action = findIgnoringCase(m_formText, u"action=\"", 0);
   if (action >= 0) {
     const qsizetype valueStart = action + 8;
     const qsizetype quote = firstAtOrAfter(m_quotes, valueStart);
@@ -63,9 +94,8 @@ void FormReader::read(const QString& page, const QString& formName) {
   }
 
   // Every "<input " from the front to the back; a tag is visited once.
-  const QLatin1String input("<input ");
   for (qsizetype pos = 0; pos < m_formText.size() - 1;) {
-    const qsizetype tag = m_formText.indexOf(input, pos, Qt::CaseInsensitive);
+    const qsizetype tag = findIgnoringCase(m_formText, u"<input ", pos);
     if (tag < 0) break;
     const qsizetype tagPos = tag + 1;
     if (isAcceptedType(attributeValue(QStringLiteral("Type"), tagPos))) {
@@ -87,7 +117,7 @@ qsizetype FormReader::nextOccurrence(const QString& attribute, qsizetype from) c
   const bool reusable = s.from >= 0 && from >= s.from && (s.found < 0 || from <= s.found);
   if (!reusable) {
     s.from = from;
-    s.found = m_formText.indexOf(attribute, from, Qt::CaseInsensitive);
+    s.found = findIgnoringCase(m_formText, attribute, from);
   }
   return s.found;
 }
