@@ -320,26 +320,30 @@ std::string acceptBid(Simulator& sim, BidService& svc, const Form& form, httplib
                                 money(toCents(item->price)) + "</p>");
 }
 
+// Both steps come to the same address; the command field tells them apart.
+void handleBid(Simulator& sim, BidService& svc, const httplib::Request& req,
+               httplib::Response& res) {
+  const Form form = parseForm(req.body);
+  const std::string command = field(form, "MfcISAPICommand");
+  const int step = command == "MakeBid" ? 1 : command == "AcceptBid" ? 2 : 0;
+  std::lock_guard<std::mutex> lock(sim.mutex());
+  if (step != 0 && sim.config().shortReplyStep == step)
+    answer(res, "OK");
+  else if (step == 1)
+    answer(res, makeBid(sim, svc, form));
+  else if (step == 2)
+    answer(res, acceptBid(sim, svc, form, res));
+  else
+    answer(res, serviceTrouble());
+}
+
 }  // namespace
 
 void registerBidRoutes(Simulator& sim) {
   auto svc = std::make_shared<BidService>();
   sim.server().Post("/ws/eBayISAPI.dll",
                     [&sim, svc](const httplib::Request& req, httplib::Response& res) {
-                      const Form form = parseForm(req.body);
-                      const std::string command = field(form, "MfcISAPICommand");
-                      const int step = command == "MakeBid" ? 1 : command == "AcceptBid" ? 2 : 0;
-                      if (step != 0 && sim.config().shortReplyStep == step) {
-                        answer(res, "OK");
-                        return;
-                      }
-                      std::lock_guard<std::mutex> lock(sim.mutex());
-                      if (step == 1)
-                        answer(res, makeBid(sim, *svc, form));
-                      else if (step == 2)
-                        answer(res, acceptBid(sim, *svc, form, res));
-                      else
-                        answer(res, serviceTrouble());
+                      handleBid(sim, *svc, req, res);
                     });
 }
 
