@@ -33,13 +33,15 @@ struct Config {
   std::vector<Item> items;
   std::map<std::string, std::string> accounts;  // user -> password
   bool signinOnce = false;                      // the first step-2 answer is a sign-in page
+  std::string vendorVersion;                    // body of /files/update+ (empty: 404)
+  std::string vendorDir;                        // folder served as /files/NAME
+  std::string requestLog;                       // one JSON line per request
+  int64_t timeOffsetSec = 0;                    // the official time page runs this far ahead
+
+  // Broken answers of the bidding service on demand.
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
   bool unknownReply = false;  // step 2 answers a page with none of the site's known texts
   int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
-  std::string vendorVersion;  // body of /files/update+ (empty: 404)
-  std::string vendorDir;      // folder served as /files/NAME
-  std::string requestLog;     // one JSON line per request
-  int64_t timeOffsetSec = 0;  // the official time page runs this far ahead
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.

@@ -204,7 +204,7 @@ TEST(DoBid, everyOutcomeEndToEnd) {
   }
 }
 
-TEST(DoBid, bothStepsReachTheSiteAsSpecifiedAndARaisedMaximumIsTakenIntoAccount) {
+TEST(DoBid, bothStepsReachTheSiteWithTheirBodiesAndHeadersAndARaisedMaximumCounts) {
   BidRun run(site());
   ASSERT_TRUE(run.server.ok());
   run.bid();
