@@ -7,6 +7,10 @@
 int main(int argc, char** argv) {
   sim::Config config;
   if (auto error = sim::parseArguments(argc, argv, config)) {
+    if (*error == sim::usage()) {  // --help
+      std::cout << *error;
+      return 0;
+    }
     std::cerr << *error << "\n" << sim::usage();
     return 2;
   }

@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,16 +11,23 @@ std::string usage() {
          "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
-         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
-         "  [--truncate NAME]...  (the vendor file NAME is sent cut off: only the first half\n"
-         "   of its body under its full Content-Length, then the connection closes)\n";
+         "  [--no-bid-form] [--unknown-reply] [--short-reply STEP]\n"
+         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR] [--truncate "
+         "NAME]...\n"
+         "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
+         "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
+         "  --unknown-reply  the confirmed bid is answered with a page of unknown text\n"
+         "  --short-reply STEP  bid step 1 or 2 answers \"OK\" (no page at all)\n"
+         "  --truncate NAME  the vendor file NAME is sent cut off: only the first half of its\n"
+         "                   body under its full Content-Length, then the connection closes\n";
 }
 
 namespace {
+// Independent of the C locale: a test process may run under a German one.
 bool toDouble(const std::string& s, double& out) {
-  char* end = nullptr;
-  out = std::strtod(s.c_str(), &end);
-  return !s.empty() && end && *end == '\0';
+  const char* last = s.data() + s.size();
+  const auto [ptr, ec] = std::from_chars(s.data(), last, out);
+  return !s.empty() && ec == std::errc() && ptr == last;
 }
 bool toInt(const std::string& s, int64_t& out) {
   char* end = nullptr;
@@ -41,6 +49,14 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
     std::string v;
     if (opt == "--signin-once") {
       config.signinOnce = true;
+      continue;
+    }
+    if (opt == "--no-bid-form") {
+      config.noBidForm = true;
+      continue;
+    }
+    if (opt == "--unknown-reply") {
+      config.unknownReply = true;
       continue;
     }
     if (opt == "--help" || opt == "-h") return usage();
@@ -80,6 +96,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       const auto colon = v.find(':');
       if (colon == std::string::npos || colon == 0) return "bad --account (USER:PASSWORD): " + v;
       config.accounts[v.substr(0, colon)] = v.substr(colon + 1);
+    } else if (opt == "--short-reply") {
+      int64_t step;
+      if (!toInt(v, step) || step < 1 || step > 2) return "bad --short-reply (1 or 2): " + v;
+      config.shortReplyStep = static_cast<int>(step);
     } else if (opt == "--time-offset") {
       if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
     } else if (opt == "--vendor-version") {

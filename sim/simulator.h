@@ -38,6 +38,11 @@ struct Config {
   std::vector<std::string> truncatedFiles;      // served cut off: half the body, full length
   std::string requestLog;                       // one JSON line per request
   int64_t timeOffsetSec = 0;                    // the official time page runs this far ahead
+
+  // Broken answers of the bidding service on demand.
+  bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
+  bool unknownReply = false;  // step 2 answers a page with none of the site's known texts
+  int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.

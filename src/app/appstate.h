@@ -5,6 +5,7 @@
 
 #include "app/regional.h"
 #include "bidding/endpoints.h"
+#include "bidding/formreader.h"
 
 // The program's shared values, owned by main() and handed to every window and procedure.
 // Tests build a fresh one.
@@ -56,6 +57,9 @@ struct AppState {
   QString DownloadTarget;
   qint32 DownloadLength = 0;
   bool UpdateCancelled = false;
+
+  // The form of the bid confirmation page, read by the bid transaction's second step.
+  FormReader formReader;
 
   // Where the auction site and the vendor server are reached.
   Endpoints endpoints;

@@ -1,0 +1,366 @@
+// The bid transaction end to end against the auction-site simulator on loopback.
+#include <gtest/gtest.h>
+
+#include "printers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include "app/cp1252.h"
+#include "bidding/dobid.h"
+#include "bidding/formreader.h"
+#include "bidding/inet.h"
+#include "sniper/form1.h"
+#include "support/simserver.h"
+#include "support/testenv.h"
+
+namespace {
+const char* const kItem = "1234567890";
+
+sim::Item auction(double price = 5.0, int64_t endsInMs = 600000) {
+  sim::Item item;
+  item.id = kItem;
+  item.title = "Lampe";
+  item.endMs = sim::nowMs() + endsInMs;
+  item.price = price;
+  item.increment = 0.5;
+  return item;
+}
+
+sim::Config site(std::vector<sim::Item> items = {auction()}) {
+  sim::Config config;
+  config.items = std::move(items);
+  config.accounts["bieter"] = "Geheim ä";
+  config.vendorVersion = "1.03.0006";
+  return config;
+}
+
+// One program with its main window bidding against its own simulator.
+struct BidRun {
+  explicit BidRun(sim::Config config) : server(std::move(config)), form(*env.ctx) {
+    AppState& s = env.state;
+    s.endpoints = server.endpoints();
+    s.VersionText = "1.3.6";
+    s.InstallTag = "Linux";
+    s.ItemID = kItem;
+    s.user = "bieter";
+    s.pass = QString::fromUtf8("Geheim ä");
+    s.maxBid = 12.5f;
+    form.Lbl_update->hide();  // as the start-up leaves it without an announced version
+  }
+
+  void bid() { do_bid(form); }
+  // Runs `action` once, after the n-th completed reply (1-based) has been collected.
+  void afterReply(int n, std::function<void()> action) {
+    auto count = std::make_shared<int>(0);
+    QObject::connect(form.Inet1, &Inet::StateChanged, form.Inet1, [=](int state) {
+      if (state == Inet::kResponseCompleted && ++*count == n) action();
+    });
+  }
+  sim::Item& item() { return server.sim().config().items.front(); }
+
+  QStringList requestLines() const {
+    QStringList out;
+    for (const QJsonObject& r : server.requests())
+      out.append(r["method"].toString() + " " + r["path"].toString());
+    return out;
+  }
+  QJsonObject request(int i) const { return server.requests().value(i); }
+  static QString header(const QJsonObject& r, const char* name) {
+    return r["headers"].toObject()[name].toString();
+  }
+  QString reportAgent() const {
+    const auto all = server.requests();
+    return all.isEmpty() ? QString() : header(all.last(), "User-Agent");
+  }
+  QString file(int part) const {
+    QFile f(env.programFolder() + QString("/Teil_%1__%2.htm").arg(part).arg(kItem));
+    if (!f.open(QIODevice::ReadOnly)) return "<none>";
+    return cp1252::decode(f.readAll());
+  }
+
+  TestEnv env;
+  SimServer server;
+  Form1 form;
+};
+
+const QString kPost = "POST /ws/eBayISAPI.dll";
+const QString kReport = "GET /files/update+";
+const QString kStarted = "Bieten Teil 1/2 - gestartet";
+const QString kStep1Done = "Bieten Teil 1/2 - beendet";
+const QString kStep2Started = "Bieten Teil 2/2 - gestartet";
+const QString kStep2Done = "Bieten Teil 2/2 - beendet";
+}  // namespace
+
+// Every outcome: the code in the report, the result text, the log, the requests the site saw
+// and the diagnostic pages.
+TEST(DoBid, everyOutcomeEndToEnd) {
+  const QString S = kStarted, D1 = kStep1Done, S2 = kStep2Started, D2 = kStep2Done;
+  const QString P = kPost, R = kReport,
+                cookie = "Bieten Teil 2/2 - Neues Cookie bekommen -> Restart";
+  const QString top = "Sie haben|das höchste|Gebot abgegeben.",
+                ended = "Die Auktion|war leider|schon beendet.";
+  const QString noData = "Keine Daten vom|eBay-Server erhalten.|Internetverbindung prüfen.";
+  const QString problem = "Problem|bei der|Gebotsabgabe.";
+  const QString hb = "Bieten Teil 2/2 - Höchstgebot abgegeben",
+                er = "Bieten Teil 2/2 - Fehler bei Gebotsabgabe";
+  struct Scenario {
+    const char* name;
+    std::function<void(sim::Config&)> site;
+    std::function<void(BidRun&)> prepare;
+    QString code, text;  // text lines joined by "|"
+    QStringList log, requests;
+    QString files;  // diagnostic pages written: "", "1" or "12"
+  };
+  const auto none = [](auto&) {};
+  const auto endAfterStep1 = [](BidRun& r) {
+    r.afterReply(1, [&r] {
+      std::lock_guard<std::mutex> lock(r.server.sim().mutex());
+      r.item().endMs = sim::nowMs() - 1;
+    });
+  };
+  const auto formOnlyOnce = [](BidRun& r) {
+    r.afterReply(1, [&r] {
+      std::lock_guard<std::mutex> lock(r.server.sim().mutex());
+      r.server.sim().config().noBidForm = false;
+    });
+  };
+  const auto emptyForm = [](BidRun& r) {
+    r.afterReply(1, [&r] {
+      r.env.state.ResponseText = "<html><form name=\"PlaceBid\" action=\"" + r.server.baseUrl() +
+                                 "/ws/eBayISAPI.dll\"></form></html>\r\n";
+    });
+  };
+  // clang-format off
+  const QList<Scenario> scenarios = {
+      {"high bidder", none, none, "hb", top, {S, D1, S2, hb, D2}, {P, P, R}, ""},
+      {"outbid", [](sim::Config& c) { c.items[0].highBidder = "anderer"; c.items[0].highMax = 20; },
+       none, "ob", "Sie haben|nicht das höchste|Gebot abgegeben.",
+       {S, D1, S2, "Bieten Teil 2/2 - Gebot zu gering", D2}, {P, P, R}, ""},
+      {"too low", [](sim::Config& c) { c.items[0].price = 20; }, none, "lB",
+       "Das Gebot|war leider|zu gering.", {S, "Bieten Teil 1/2 - Gebot zu gering", D1}, {P, R}, ""},
+      {"ended", [](sim::Config& c) { c.items[0].endMs = sim::nowMs() - 1000; }, none, "Ae", ended,
+       {S, "Bieten Teil 1/2 - Auktion schon beendet", D1}, {P, R}, ""},
+      {"ended between the steps", none, endAfterStep1, "AE", ended,
+       {S, D1, S2, "Bieten Teil 2/2 - Auktion schon beendet", D2}, {P, P, R}, ""},
+      {"unknown user", none, [](BidRun& r) { r.env.state.user = "niemand"; }, "pw",
+       "Der Benutzername|ist|ungültig.", {S, D1, S2, "Bieten Teil 2/2 - Benutzername ungültig", D2},
+       {P, P, R}, ""},
+      {"wrong password", none, [](BidRun& r) { r.env.state.pass = "Geheim a"; }, "pw",
+       "Das Passwort|ist|falsch.", {S, D1, S2, "Bieten Teil 2/2 - Passwort falsch", D2}, {P, P, R}, ""},
+      {"nobody listens", none, [](BidRun& r) {
+         r.env.state.endpoints.offerHost = "http://127.0.0.1:1";
+         r.env.state.ResponseText = "an earlier page of more than ten characters"; },
+       "nd", noData, {S, "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D1},
+       {R}, ""},
+      {"short step-2 reply", [](sim::Config& c) { c.shortReplyStep = 2; }, none, "nd", noData,
+       {S, D1, S2, "Bieten Teil 2/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D2},
+       {P, P, R}, ""},
+      {"form missing twice", [](sim::Config& c) { c.noBidForm = true; }, none, "er", problem,
+       {S, D1, S2, S, D1, S2, "Bieten Teil 2/2 - keine Formulardaten in Teil 1", D2}, {P, P, R}, "1"},
+      {"form missing once", [](sim::Config& c) { c.noBidForm = true; }, formOnlyOnce, "hb", top,
+       {S, D1, S2, S, D1, S2, hb, D2}, {P, P, P, R}, ""},
+      {"unknown reply", [](sim::Config& c) { c.unknownReply = true; }, none, "er", problem,
+       {S, D1, S2, er, D2}, {P, P, R}, "12"},
+      {"form without fields", none, emptyForm, "er", problem, {S, D1, S2, er, D2}, {P, P, R}, "12"},
+      {"relative form address", none, [](BidRun& r) { r.afterReply(1, [&r] {
+         r.env.state.ResponseText.replace("action=\"" + r.server.baseUrl(), "action=\""); }); },
+       "nd", noData, {S, D1, S2, "Bieten Teil 2/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D2},
+       {P, R}, ""},
+      {"sign-in page once", [](sim::Config& c) { c.signinOnce = true; }, none, "hb", top,
+       {S, D1, S2, cookie, S, D1, S2, hb, D2}, {P, P, P, P, R}, ""},
+      // The first confirmation went through, so bidding again raises the own maximum.
+      {"sign-in page in lower case", none, [](BidRun& r) {
+         r.afterReply(2, [&r] { r.env.state.ResponseText = "<p>welcome to ebay! Sign in</p>"; }); },
+       "hb", "Ihr Gebot|wurde|berücksichtigt.",
+       {S, D1, S2, cookie, S, D1, S2, "Bieten Teil 2/2 - Gebot angekommen", D2}, {P, P, P, P, R}, ""},
+      {"sign-in page every time", [](sim::Config& c) { c.signinOnce = true; },
+       [](BidRun& r) { r.afterReply(2, [&r] { r.server.sim().signinServed = false; }); }, "er",
+       problem, {S, D1, S2, cookie, S, D1, S2, er, D2}, {P, P, P, P, R}, "12"},
+  };
+  // clang-format on
+  for (const Scenario& sc : scenarios) {
+    SCOPED_TRACE(sc.name);
+    sim::Config config = site();
+    sc.site(config);
+    BidRun run(config);
+    sc.prepare(run);
+    run.bid();
+    EXPECT_EQ(run.env.state.bidResultText, QString(sc.text).replace("|", "\r\n"));
+    EXPECT_EQ(run.env.logMessages(), sc.log);
+    EXPECT_EQ(run.requestLines(), sc.requests);
+    EXPECT_EQ(run.reportAgent(), "Auktionsuhr++ - 1.3.6 - Linux - " + sc.code);
+    EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
+    QString files;
+    for (int part : {1, 2})
+      if (run.file(part) != "<none>") files += QString::number(part);
+    EXPECT_EQ(files, sc.files);
+    for (const QChar part : files)  // the page and one line end
+      EXPECT_TRUE(run.file(part.digitValue()).endsWith("</html>\r\n\r\n")) << part.toLatin1();
+    if (QString(sc.name) == "form without fields") {
+      EXPECT_EQ(run.request(1)["body"].toString(), "");
+    }
+    if (QString(sc.name) == "outbid") {
+      EXPECT_EQ(run.item().price, 13.0);
+    }
+  }
+}
+
+TEST(DoBid, bothStepsReachTheSiteWithTheirBodiesAndHeadersAndARaisedMaximumCounts) {
+  BidRun run(site());
+  ASSERT_TRUE(run.server.ok());
+  run.bid();
+  ASSERT_EQ(run.requestLines(), (QStringList{kPost, kPost, kReport}));
+
+  const QString base = run.server.baseUrl();
+  const QJsonObject step1 = run.request(0);
+  EXPECT_EQ(step1["body"].toString(),
+            "MfcISAPICommand=MakeBid&item=1234567890&quant=1&maxbid=12.5");
+  const QJsonObject step2 = run.request(1);
+  const QRegularExpression body2(
+      "^MfcISAPICommand=AcceptBid&item=1234567890&maxbid=12\\.5&quant=1&key=(\\d+)"
+      "&user=bieter&pass=Geheim\\+%E4$");
+  EXPECT_TRUE(body2.match(step2["body"].toString()).hasMatch())
+      << step2["body"].toString().toStdString();
+  EXPECT_EQ(BidRun::header(step1, "Referer"), base + "/ws/eBayISAPI.dll?ViewItem&item=1234567890");
+  EXPECT_EQ(BidRun::header(step2, "Referer"), base + "/ws/eBayISAPI.dll");
+  for (const QJsonObject& r : {step1, step2}) {
+    EXPECT_EQ(BidRun::header(r, "Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(BidRun::header(r, "User-Agent"),
+              "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+    EXPECT_EQ(BidRun::header(r, "Accept-Language"), "de");
+    EXPECT_EQ(BidRun::header(r, "Proxy-Connection"), "Keep-Alive");
+    EXPECT_EQ(BidRun::header(r, "Pragma"), "no-cache");
+  }
+  EXPECT_EQ(run.item().highBidder, "bieter");
+
+  // Bidding again raises the own maximum: the site answers with the item page.
+  run.env.state.maxBid = 20;
+  run.bid();
+  EXPECT_EQ(run.env.state.bidResultText, "Ihr Gebot\r\nwurde\r\nberücksichtigt.");
+  EXPECT_EQ(run.env.logMessages().mid(5),
+            (QStringList{kStarted, kStep1Done, kStep2Started, "Bieten Teil 2/2 - Gebot angekommen",
+                         kStep2Done}));
+  EXPECT_EQ(run.request(3)["body"].toString(),
+            "MfcISAPICommand=MakeBid&item=1234567890&quant=1&maxbid=20");
+  EXPECT_EQ(run.reportAgent(), "Auktionsuhr++ - 1.3.6 - Linux - hb");
+  EXPECT_EQ(run.item().highMax, 20.0);
+}
+
+TEST(DoBid, theAmountIsSentWithAPointUnderGermanAndEnglishFormats) {
+  for (const RegionalFormat& region : {RegionalFormat::german(), RegionalFormat::english()}) {
+    BidRun run(site());
+    run.env.state.region = region;
+    run.env.state.maxBid = 7.5f;
+    run.bid();
+    EXPECT_EQ(run.request(0)["body"].toString(),
+              "MfcISAPICommand=MakeBid&item=1234567890&quant=1&maxbid=7.5");
+    EXPECT_TRUE(run.request(1)["body"].toString().contains("&maxbid=7.5&"));
+    EXPECT_EQ(run.reportAgent(), "Auktionsuhr++ - 1.3.6 - Linux - hb");
+  }
+}
+
+TEST(DoBid, failuresInsideTheBidShowTheErrorBoxAndSendNoReport) {
+  {
+    BidRun run(site());  // a crafted item number cannot add a header line
+    run.env.state.ItemID = "123\r\nX-Evil: 1";
+    run.bid();
+    EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
+    EXPECT_EQ(run.env.dialogs.errors.size(), 1);
+    EXPECT_TRUE(run.requestLines().isEmpty());
+    const QString log = run.env.logLines().join("\n");
+    EXPECT_EQ(log.count(kStarted), 1);
+    EXPECT_FALSE(log.contains("beendet"));
+  }
+  {
+    sim::Config config = site();
+    config.unknownReply = true;
+    BidRun run(config);  // the diagnostic file's name is taken by a folder
+    ASSERT_TRUE(QDir(run.env.programFolder()).mkdir(QString("Teil_1__%1.htm").arg(kItem)));
+    run.bid();
+    EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
+    ASSERT_EQ(run.env.dialogs.errors.size(), 1);
+    EXPECT_TRUE(run.env.dialogs.errors[0].startsWith("Fehlernummer:  75\r\n"));
+    EXPECT_EQ(run.env.state.bidResultText, "Problem\r\nbei der\r\nGebotsabgabe.");
+    EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost}));
+  }
+}
+
+TEST(DoBid, craftedItemNumbersStayInTheirPlaces) {
+  const std::string crafted = "../12&maxbid=1";
+  sim::Item item = auction();
+  item.id = crafted;
+  sim::Config config = site({item});
+  config.unknownReply = true;
+  BidRun run(config);
+  run.env.state.ItemID = QString::fromStdString(crafted);
+  run.bid();
+  // The site saw one amount, the one of the bid, and answered with its form.
+  EXPECT_EQ(run.request(0)["body"].toString(),
+            "MfcISAPICommand=MakeBid&item=../12%26maxbid%3D1&quant=1&maxbid=12.5");
+  EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost, kReport}));
+  QStringList files = QDir(run.env.programFolder()).entryList({"Teil_*"}, QDir::Files);
+  EXPECT_EQ(files, (QStringList{"Teil_1_____12_maxbid_1.htm", "Teil_2_____12_maxbid_1.htm"}));
+  EXPECT_TRUE(QDir(run.env.dir.path()).entryList({"Teil_*"}).isEmpty());
+}
+
+TEST(DoBid, theReportsAnswerMayAnnounceANewerVersion) {
+  struct Case {
+    std::string body;
+    QString available;  // AvailableVersion and the setting "Update" afterwards
+    bool labelShown;
+  };
+  const QList<Case> cases = {
+      {"1.03.0007", "1.03.0007", true},
+      {"1.10.0001", "1.10.0001", true},
+      {"1.03.0006", "", false},
+      {"1.03.0007\r\n", "1.02.0000", false},  // eleven characters: nothing compared
+      {"1.0300", "1.02.0000", false},         // fewer than three pieces: the same
+      {"1.3", "1.02.0000", false},
+  };
+  for (const Case& c : cases) {
+    sim::Config config = site();
+    config.vendorVersion = c.body;
+    BidRun run(config);
+    run.env.state.AvailableVersion = "1.02.0000";
+    run.form.Lbl_update->hide();
+    run.bid();
+    EXPECT_EQ(run.env.state.AvailableVersion, c.available) << c.body;
+    EXPECT_EQ(run.env.setting("Update"), c.available) << c.body;
+    EXPECT_EQ(run.form.Lbl_update->isVisibleTo(&run.form), c.labelShown) << c.body;
+    EXPECT_TRUE(run.env.dialogs.errors.isEmpty()) << c.body;
+  }
+}
+
+TEST(FillInAccount, fillsUserElseUseridAndOnlyAnEmptyPassword) {
+  struct Case {
+    QString inputs;  // the form's fields
+    QString user;    // the program's user name
+    QString posted;
+  };
+  const auto field = [](const char* type, const char* name, const char* value) {
+    return QString("<input type=\"%1\" name=\"%2\" value=\"%3\">").arg(type, name, value);
+  };
+  const QList<Case> cases = {
+      {field("text", "user", "") + field("password", "pass", ""), "bieter",
+       "user=bieter&pass=Geheim+%E4&"},
+      {field("text", "user", "vorhanden") + field("text", "userid", "alt") +
+           field("password", "pass", "schon"),
+       "bieter", "user=vorhanden&userid=alt&pass=schon&"},
+      {field("text", "userid", "alt") + field("password", "pass", ""), "bieter",
+       "userid=bieter&pass=Geheim+%E4&"},
+      // Without a user name of its own the form's "userid" is overwritten with the empty name.
+      {field("text", "user", "") + field("text", "userid", "alt"), "", "user=&userid=&"},
+  };
+  for (const Case& c : cases) {
+    TestEnv env;
+    env.state.user = c.user;
+    env.state.pass = QString::fromUtf8("Geheim ä");
+    env.state.ResponseText = "<form name=\"PlaceBid\" action=\"/b\">" + c.inputs + "</form>";
+    readFormData(*env.ctx, "PlaceBid");
+    fillInAccount(*env.ctx);
+    EXPECT_EQ(GetPostData(*env.ctx), c.posted) << c.inputs.toStdString();
+  }
+}
