@@ -15,12 +15,23 @@ QString logFilePath(const AppContext& ctx) {
   return ctx.services.programInfo.programFolder() + QStringLiteral("/gebotsfalke.log");
 }
 
+namespace {
+// A field never breaks the line: TAB, CR and LF inside it (say, from a crafted window title)
+// become blanks.
+QString field(QString text) {
+  for (QChar& c : text)
+    if (c == QChar('\t') || c == QChar('\r') || c == QChar('\n')) c = QChar(' ');
+  return text;
+}
+}  // namespace
+
 QString logLine(const AppContext& ctx, const QString& message) {
   const AppState& s = ctx.state;
   const QChar tab('\t');
   return regional::formatGeneralDate(ctx.services.clock.now(), s.region) + tab +
-         regional::formatGeneralDate(s.endet, s.region) + tab + s.ItemID + tab + s.sectobid + tab +
-         regional::formatSingle(s.maxBid, s.region) + tab + message;
+         regional::formatGeneralDate(s.endet, s.region) + tab + field(s.ItemID) + tab +
+         field(s.sectobid) + tab + regional::formatSingle(s.maxBid, s.region) + tab +
+         field(message);
 }
 
 void WriteLog(AppContext& ctx, QString message) {

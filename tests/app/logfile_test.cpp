@@ -65,6 +65,16 @@ TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLf) {
                                      "12,5\tHöchstgebot"));
 }
 
+TEST(WriteLog, aFieldWithLineBreaksOrTabsStaysOnItsLine) {
+  TestEnv env;
+  env.state.ItemID = QStringLiteral("12\r\n34\t5");
+  WriteLog(*env.ctx, QStringLiteral("a\nb"));
+  const QStringList lines = env.logLines();
+  ASSERT_EQ(lines.size(), 1);
+  EXPECT_EQ(lines[0].split(QChar('\t')).size(), 6);
+  EXPECT_TRUE(lines[0].endsWith(QStringLiteral("\t12  34 5\t\t0\ta b")));
+}
+
 TEST(WriteLog, unwritableFolderShowsTheErrorBoxEachTimeAndGoesOn) {
   TestEnv env;
   env.programInfo.folder = env.dir.path() + QStringLiteral("/missing/folder");
