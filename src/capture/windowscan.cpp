@@ -99,6 +99,10 @@ void applyNoItem(Form1& form) {
   QLabel* hint = form.Lbl_NoAuction;
   setFontSize(hint, 10);
   hint->setText(titlerules::noItemHint());
+  // The six lines use the panel's whole inner width, so none of them has to wrap.
+  hint->setWordWrap(false);
+  hint->setGeometry(form.Shape2->x() + 2, hint->y(), form.Shape2->width() - 4, hint->height());
+  fitLinesToWidth(hint);
   Form1::autoSize(hint, true);
   // Centred vertically on the left panel.
   const float top = static_cast<float>(twips::top(form.Shape2)) +

@@ -45,16 +45,6 @@ W* make(QWidget* parent, const char* name, double left, double top, double width
   return w;
 }
 
-// The design's texts were measured in a narrower font than the one that stands in for it here:
-// where a text would be cut, its letters move a little closer together.
-void fitText(QWidget* w) {
-  QFont f = w->font();
-  for (int spacing = 99; w->sizeHint().width() > w->width() && spacing >= 90; --spacing) {
-    f.setLetterSpacing(QFont::PercentageSpacing, spacing);
-    w->setFont(f);
-  }
-}
-
 QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, double left,
                      double top, double width, double height) {
   auto* c = make<QCheckBox>(parent, name, left, top, width, height);
@@ -62,7 +52,7 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, dou
   // A button paints its own background in the button colour; the check boxes take the window's.
   c->setBackgroundRole(QPalette::Window);
   setBackground(c, QPalette::Window, kBackColor);
-  fitText(c);
+  fitTextToWidth(c);
   return c;
 }
 
@@ -71,7 +61,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double
   auto* l = make<QLabel>(parent, name, left, top, width, height);
   l->setText(text);
   l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  fitText(l);
+  fitTextToWidth(l);
   return l;
 }
 

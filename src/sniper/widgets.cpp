@@ -1,6 +1,7 @@
 #include "sniper/widgets.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -80,6 +81,38 @@ void setCustomPointer(QWidget* w, bool custom) {
 
 bool hasCustomPointer(const QWidget* w) {
   return w->property("customPointer").toBool();
+}
+
+namespace {
+constexpr int kTightestSpacing = 88;
+
+int widestLine(const QLabel* label) {
+  const QFontMetrics fm(label->font());
+  int widest = 0;
+  for (const QString& line : label->text().split(QChar('\n')))
+    widest = std::max(widest, fm.horizontalAdvance(QString(line).remove(QChar('\r'))));
+  return widest;
+}
+}  // namespace
+
+void fitTextToWidth(QWidget* w) {
+  QFont f = w->font();
+  for (int spacing = 99; w->sizeHint().width() > w->width() && spacing >= kTightestSpacing;
+       --spacing) {
+    f.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    w->setFont(f);
+  }
+}
+
+void fitLinesToWidth(QLabel* label) {
+  QFont f = label->font();
+  f.setLetterSpacing(QFont::PercentageSpacing, 100);
+  label->setFont(f);
+  for (int spacing = 99; widestLine(label) > label->width() - 2 && spacing >= kTightestSpacing;
+       --spacing) {
+    f.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    label->setFont(f);
+  }
 }
 
 QFont designFont(const QString& family, double pointSize, bool bold) {

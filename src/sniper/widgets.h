@@ -51,6 +51,12 @@ QColor labelForeColor(const QLabel* label);
 void setCustomPointer(QWidget* w, bool custom);
 bool hasCustomPointer(const QWidget* w);
 
+// The design's texts were measured in a narrower font than the one that stands in for it here:
+// where a text would be cut, its letters move a little closer together (down to 88 %).
+void fitTextToWidth(QWidget* w);
+// The same for a label's lines of text against the label's width.
+void fitLinesToWidth(QLabel* label);
+
 // A design font: "Arial" and "Microsoft Sans Serif" come out as the metric-compatible
 // Liberation Sans.
 QFont designFont(const QString& family, double pointSize, bool bold = false);
