@@ -10,6 +10,7 @@
 """
 
 import argparse
+import datetime
 import os
 import sys
 import time
@@ -17,9 +18,9 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from scenarios import ACCOUNT, AMOUNT, BID_CASES, PASSWORD, run_bid, run_timesync, \
+from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, PASSWORD, run_bid, run_timesync, \
     run_update  # noqa: E402
-from session import SKIP, Build, Failure, Skip, say  # noqa: E402
+from session import SKIP, Build, Failure, Skip, form_fields, say  # noqa: E402
 
 TESTS = sorted(BID_CASES) + ["timesync", "update"]
 
@@ -35,8 +36,10 @@ def run_test(build, name, workdir):
         raise SystemExit("unknown test %s (known: %s)" % (name, ", ".join(TESTS)))
 
 
-def seconds_before(end, arrival_ms):
-    return end - arrival_ms / 1000.0
+def clock(epoch, millis=False):
+    """German time of day, as the auction site shows it."""
+    t = datetime.datetime.fromtimestamp(epoch, BERLIN)
+    return t.strftime("%H:%M:%S") + (".%03d" % (t.microsecond // 1000) if millis else "")
 
 
 def run_demo(build, workdir, ends_in, sectobid):
@@ -53,11 +56,20 @@ def run_demo(build, workdir, ends_in, sectobid):
         say("\nLog (%s):" % result["log_path"])
         for fields in result["log"]:
             say("  " + "  ".join(fields))
-        say("\nSimulator (requests of the bid, as it received them):")
+        end = result["end"]
+        say("\nSimulator: the auction ended at %s, the trigger second was %s; it received:"
+            % (clock(end), clock(end - sectobid)))
         for r in result["requests"]:
-            what = r["body"].split("&")[0] if r["method"] == "POST" else r["path"]
-            say("  %s %-40s %6.3f s before the end" % (
-                r["method"], what[:40], seconds_before(result["end"], r["arrival_ms"])))
+            if r["method"] == "POST":
+                fields = form_fields(r["body"])
+                what = "%s %s" % (fields.get("MfcISAPICommand"), "user=" + fields["user"]
+                                  if "user" in fields else "maxbid=" + fields.get("maxbid", ""))
+            else:
+                what = "%s (outcome report: %s)" % (r["path"], r["headers"].get(
+                    "User-Agent", "").rsplit(" - ", 1)[-1])
+            say("  %s  %s %-44s %.3f s before the end" % (
+                clock(r["arrival_ms"] / 1000.0, True), r["method"], what,
+                end - r["arrival_ms"] / 1000.0))
         facts = result["facts"]
         say("Verdict of the auction site: high bidder %s, current price %s, %s bids." % (
             facts.get("Höchstbietender"), facts.get("Aktuelles Gebot"), facts.get("Gebote")))

@@ -234,16 +234,29 @@ class User:
         check(control["visible"], "%s is not visible" % (control["name"] or control["text"]))
         x = control["x"] + control["w"] // 2
         y = control["y"] + control["h"] // 2
-        self.xdotool("mousemove", "--sync", x, y)
-        time.sleep(0.05)
+        self.move(x, y)
         self.xdotool("click", "1")
         time.sleep(0.1)
+
+    def move(self, x, y):
+        # "mousemove --sync" waits for a movement, so it would hang when the mouse is there.
+        here = dict(line.split("=") for line in
+                    self.xdotool("getmouselocation", "--shell").split())
+        if (int(here["X"]), int(here["Y"])) != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
+        time.sleep(0.05)
+
+    def rest_mouse(self, window):
+        """Moves the mouse onto the window's own background (its margin), as a hand passes
+        over it on the way from one control to the next."""
+        self.move(window.data["x"] + 3, window.data["y"] + 3)
 
     def click(self, window_name, control_name):
         """Brings the window to the front and clicks the middle of one of its controls."""
         window = self.program.window(window_name)
         check(window, "the window %s is not shown" % window_name)
         self.activate(window)
+        self.rest_mouse(window)
         self.click_control(window.control(control_name))
 
     def type(self, text):

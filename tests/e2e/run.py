@@ -111,6 +111,7 @@ class Run:
         window = self.program.window(window_name)
         check(window, "no window %s to photograph" % window_name)
         self.user.activate(window)
+        self.user.rest_mouse(window)
         time.sleep(0.3)  # let it repaint after coming to the front
         path = self.x.screenshot(os.path.join(self.workdir, name), window.id)
         check(path, "the screenshot %s failed" % name)

@@ -142,7 +142,11 @@ class XServer:
             self.xvfb.kill()
             raise Skip("Xvfb did not start (see %s)" % self.log.name)
         self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
+        # Every client of this server (openbox, the viewer, the program) keeps its caches and
+        # settings in the work folder.
+        self.env = dict(os.environ, DISPLAY=self.display,
+                        **{"XDG_%s_HOME" % kind.upper(): os.path.join(workdir, kind)
+                           for kind in ("cache", "config", "data")})
         self.env.pop("WAYLAND_DISPLAY", None)
         self.openbox = subprocess.Popen(["openbox"], env=self.env, stdout=self.log,
                                         stderr=self.log)

@@ -1,10 +1,11 @@
 // pageview URL [--pos X,Y]: fetches one page over HTTP and shows it in a window titled like
 // the page, the way a browser does. Bodies without a declared character set are read as
-// Windows-1252, the auction site's code page.
+// Windows-1252, the auction site's code page. F5 loads the page again.
 #include <QApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QStringDecoder>
 #include <QTextBrowser>
 #include <QUrl>
@@ -59,18 +60,25 @@ int main(int argc, char** argv) {
   view.show();
 
   QNetworkAccessManager net;
-  QNetworkReply* reply = net.get(QNetworkRequest(QUrl(url)));
-  QObject::connect(reply, &QNetworkReply::finished, &view, [&view, reply] {
-    reply->deleteLater();
-    const QByteArray body = reply->readAll();
-    if (reply->error() != QNetworkReply::NoError && body.isEmpty()) {
-      view.setWindowTitle(QStringLiteral("Seite nicht erreichbar"));
-      view.setPlainText(reply->errorString());
-      return;
-    }
-    view.setHtml(decodeBody(body, reply->header(QNetworkRequest::ContentTypeHeader).toString()));
-    const QString title = view.documentTitle();
-    view.setWindowTitle(title.isEmpty() ? reply->url().toString() : title);
-  });
+  const auto load = [&net, &view, url] {
+    QNetworkReply* reply = net.get(QNetworkRequest(QUrl(url)));
+    QObject::connect(reply, &QNetworkReply::finished, &view, [&view, reply] {
+      reply->deleteLater();
+      const QByteArray body = reply->readAll();
+      if (reply->error() != QNetworkReply::NoError && body.isEmpty()) {
+        view.setWindowTitle(QStringLiteral("Seite nicht erreichbar"));
+        view.setPlainText(reply->errorString());
+        return;
+      }
+      const QString contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+      view.setHtml(decodeBody(body, contentType));
+      const QString title = view.documentTitle();
+      view.setWindowTitle(title.isEmpty() ? reply->url().toString() : title);
+    });
+  };
+  // F5 loads the page again, as in a browser.
+  auto* reload = new QShortcut(QKeySequence::Refresh, &view);
+  QObject::connect(reload, &QShortcut::activated, &view, load);
+  load();
   return QApplication::exec();
 }
