@@ -16,6 +16,7 @@ import sys
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, PASSWORD, run_bid, run_timesync, \
@@ -29,9 +30,9 @@ def run_test(build, name, workdir):
     if name in BID_CASES:
         run_bid(build, workdir, BID_CASES[name], ends_in=22, sectobid=4, verbose=True)
     elif name == "timesync":
-        run_timesync(build, workdir)
+        run_timesync(build, workdir, verbose=True)
     elif name == "update":
-        run_update(build, workdir)
+        run_update(build, workdir, verbose=True)
     else:
         raise SystemExit("unknown test %s (known: %s)" % (name, ", ".join(TESTS)))
 

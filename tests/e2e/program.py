@@ -126,7 +126,8 @@ class Program:
                                      stdout=out, stderr=out, cwd=self.home)
         out.close()
         wait_for(lambda: os.path.exists(self.dump_file) or self.proc.poll() is not None, 30,
-                 "the program to start")
+                 "the program's first window dump (see %s; QT_DEBUG_PLUGINS=1 tells whether "
+                 "the gfwindowdump plugin loads)" % self.output)
         check(self.proc.poll() is None, "the program ended at start (see %s)" % self.output)
         if has_sys_time(self.proc.pid):
             self.kill()

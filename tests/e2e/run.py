@@ -104,8 +104,16 @@ class Run:
         window = self.program.wait_window(
             "Form1", lambda w: not w.shown("Txt_maxbid") and not w.shown("Command1"), 10,
             "the end of the auction in the window")
-        self.step("auction over, the window shows: " + window.text("LabelZeit").replace("\n", " / "))
+        shown = window.text("LabelZeit").replace("\n", " / ")
+        self.step("auction over, the window shows: " + shown)
         return window
+
+    def check_no_error_box(self):
+        """The program reports run-time errors in boxes titled "Fehler": none may be open."""
+        boxes = [w for w in self.program.windows() if w.title == "Fehler"]
+        texts = [" / ".join(c["text"] for c in b.unnamed + list(b.controls.values())
+                            if c["text"]) for b in boxes]
+        check(not boxes, "error box shown: %s" % "; ".join(texts))
 
     def screenshot(self, name, window_name="Form1"):
         window = self.program.window(window_name)

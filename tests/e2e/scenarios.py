@@ -108,6 +108,7 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False)
               and facts.get("Aktuelles Gebot") == case.price,
               "the site's verdict: %r" % facts)
 
+        run.check_no_error_box()
         check(run.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
         result["log"] = run.program.log()
         check_bid_log(result["log"], case, end, sectobid)
@@ -187,21 +188,23 @@ def check_bid_settings(program, case, sectobid):
           "shutdown settings: %r" % s)
 
 
-def run_timesync(build, workdir, offset=5400):
+def run_timesync(build, workdir, offset=5400, verbose=False):
     """"Uhr synchronisieren" against a site whose clock runs `offset` seconds ahead. The program
     has no right to set the clock, so it must say so; the log shows the time it computed."""
     sim_args = item_args(3600) + ["--time-offset", str(offset), "--vendor-version", "1.03.0007"]
-    with Run(build, workdir, sim_args, settings={"sectobid": "5"}) as run:
+    with Run(build, workdir, sim_args, settings={"sectobid": "5"}, verbose=verbose) as run:
         run.start_program()
         title = run.take_over(ITEM)
         page_title, _ = run.sim.item_page(ITEM)
         wall, mono = time.time(), time.monotonic()
         run.user.click("Form1", "Lbl_GetTime")
         box = run.program.wait_window("QMessageBox", timeout=15, what="the outcome message")
-        texts = [c["text"] for c in box.unnamed + list(box.controls.values())]
+        texts = [c["text"] for c in box.unnamed + list(box.controls.values())
+                 if c["class"] == "QLabel"]
         check("Die Systemuhr konnte nicht gestellt werden." in texts,
               "message box texts: %r" % texts)
         synced_at = time.time()
+        run.step("\"Uhr synchronisieren\" says: %s" % " / ".join(t for t in texts if t))
         run.user.activate(box)
         run.user.click_control(box.button("OK"))
         wait_for(lambda: not run.program.window("QMessageBox"), 10, "the message box to close")
@@ -221,6 +224,7 @@ def run_timesync(build, workdir, offset=5400):
             line[0], now.time()))
         check(abs((new - old - offset + 43200) % 86400 - 43200) <= 2,
               "the site's time %s is not %d s ahead" % (line[0], offset))
+        run.step("log: " + line[0])
 
         requests = run.sim.requests()
         paths = [r["path"] for r in requests]
@@ -234,6 +238,7 @@ def run_timesync(build, workdir, offset=5400):
         check(run.program.window("Form1").shown("Lbl_update"),
               "the update mark is not shown after the vendor offered 1.03.0007")
 
+        run.check_no_error_box()
         check(run.program.terminate() == 0, "exit code after SIGTERM")
         s = run.program.settings()
         # The auction still runs: it is kept for the next start, as is the offered version.
@@ -250,14 +255,14 @@ printf '%s\\n%s\\n' "$0" "$(pwd)" > "$(dirname "$0")/neue-version-gestartet.txt"
 """
 
 
-def run_update(build, workdir):
+def run_update(build, workdir, verbose=False):
     """The update mark, the update window, the download and the hand-over to doupdate, which
     puts the new version in place of the program and starts it."""
     vendor = os.path.join(workdir, "vendor")  # the vendor server's files
     app = os.path.join(workdir, "app")  # the program folder holds its own copy of the program
     sim_args = ["--vendor-dir", vendor, "--vendor-version", "1.03.0007"]
-    with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"},
-             executable=os.path.join(app, "gebotsfalkeplus"), home=app) as run:
+    with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"}, home=app,
+             executable=os.path.join(app, "gebotsfalkeplus"), verbose=verbose) as run:
         os.makedirs(vendor)
         with open(os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"), "w") as f:
             f.write(NEW_VERSION)
@@ -268,13 +273,17 @@ def run_update(build, workdir):
         run.user.click("Form1", "Lbl_update")
         window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
         check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: 1.03.0007"
-              % VERSION, "update window: %r" % window.text("Label1"))
+              % VERSION and window.title == "Online Update",
+              "update window %r: %r" % (window.title, window.text("Label1")))
+        run.check_no_error_box()
+        run.step("update window open: " + window.text("Label1").replace("\n", " / "))
         run.user.click("FrmUpdate", "Btn_Update")
         marker = os.path.join(app, "neue-version-gestartet.txt")
         wait_for(lambda: os.path.exists(marker), 60, "the new version to be started")
         wait_for(lambda: run.program.proc.poll() is not None, 10, "the old version to end")
         with open(marker) as f:
             started = f.read().split("\n")
+        run.step("the new version was started as " + started[0])
         check(started[:2] == [run.program.executable, app], "the new version ran as %r" % started)
         check(filecmp.cmp(run.program.executable, os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"),
                           shallow=False), "the program file is not the new version")

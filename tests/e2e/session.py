@@ -93,13 +93,26 @@ def has_sys_time(pid="self"):
 
 def without_clock_right(command):
     """The command, run so that it can never set the system clock."""
-    if os.geteuid() != 0 and not has_sys_time():
+    bounded = capabilities().get("CapBnd", 0) & (1 << CAP_SYS_TIME)
+    if not has_sys_time() and (os.geteuid() != 0 or not bounded):
         return command  # neither held nor obtainable (the executables carry no file rights)
-    setpriv = shutil.which("setpriv")
-    if not setpriv:
-        raise Skip("the right to set the clock (CAP_SYS_TIME) cannot be dropped: no setpriv")
-    return [setpriv, "--bounding-set", "-sys_time", "--inh-caps", "-sys_time",
-            "--ambient-caps", "-sys_time", "--"] + command
+    drop = [shutil.which("setpriv") or "setpriv", "--bounding-set", "-sys_time",
+            "--inh-caps", "-sys_time", "--ambient-caps", "-sys_time", "--"]
+    # setpriv may report success without having dropped anything (no CAP_SETPCAP): look.
+    reason = "setpriv left it in place"
+    try:
+        trial = subprocess.run(drop + ["cat", "/proc/self/status"], capture_output=True,
+                               text=True, timeout=10)
+        kept = trial.returncode != 0 or any(
+            int(line.split(":")[1], 16) & (1 << CAP_SYS_TIME)
+            for line in trial.stdout.splitlines() if line.startswith("Cap"))
+        if trial.returncode != 0:
+            reason = trial.stderr.strip()
+    except (OSError, subprocess.TimeoutExpired) as e:
+        kept, reason = True, str(e)
+    if kept:
+        raise Skip("the right to set the clock (CAP_SYS_TIME) cannot be dropped here: " + reason)
+    return drop + command
 
 
 def kill_leftovers(folder):
@@ -158,8 +171,11 @@ class XServer:
         return "window id" in out
 
     def run(self, *args, timeout=15):
-        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True,
-                              text=True, timeout=timeout)
+        try:
+            return subprocess.run([str(a) for a in args], env=self.env, capture_output=True,
+                                  text=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("%s did not finish within %d s" % (" ".join(map(str, args)), timeout))
 
     def screenshot(self, path, window_id=None):
         """A PNG of one window with its frame, or of the whole screen."""
