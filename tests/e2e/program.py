@@ -257,6 +257,8 @@ class User:
         window = self.program.window(window_name)
         check(window, "the window %s is not shown" % window_name)
         self.activate(window)
+        window = self.program.window(window_name)  # where the window manager has put it
+        check(window, "the window %s closed" % window_name)
         self.rest_mouse(window)
         self.click_control(window.control(control_name))
 

@@ -290,11 +290,15 @@ def run_update(build, workdir, verbose=False):
         check(filecmp.cmp(os.path.join(app, "gebotsfalkeplus.bak"), build.program,
                           shallow=False), "the previous version was not kept as backup")
         check(not os.path.exists(os.path.join(app, "update.dat")), "update.dat left behind")
-        in_order(run.program.messages(), [
+        # The installer starts while the program writes its last lines; it swaps the files
+        # only once the program has ended.
+        messages = run.program.messages()
+        in_order(messages, [
             "Update: %s -> 1.03.0007" % VERSION, "Update: Download gestartet.",
             "Update: Download beendet.", "Update: update.exe aufgerufen.", "Update: Fertig",
-            "Installer: gestartet.", "Installer: neue Version eingesetzt.",
-            "Installer: neue Version gestartet."])
+            "Installer: neue Version eingesetzt.", "Installer: neue Version gestartet."])
+        in_order(messages, ["Update: Download beendet.", "Installer: gestartet.",
+                            "Installer: neue Version eingesetzt."])
         check("GebotsfalkePlus beendet - Version " + VERSION not in run.program.messages(),
               "the old version wrote an end line; it should have ended at once")
         check(run.program.settings().get("Update") == "", "the offered version is still set")
