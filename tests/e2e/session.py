@@ -1,8 +1,6 @@
-"""The pieces of an end-to-end run of GebotsfalkePlus: a private X server with openbox, the
-auction simulator, the real program (with the window-dump plugin loaded, see
-tools/windowdump), a page viewer standing in for the browser, and a user at mouse and keyboard
-(xdotool). Nothing here changes the system clock: the program always runs without the right to
-set it."""
+"""The ground an end-to-end run of GebotsfalkePlus stands on: the build's executables, a
+private X server with openbox, the auction simulator and its request log, and the means to run
+the program without the right to set the system clock (no run ever changes it)."""
 
 import datetime
 import html
@@ -132,10 +130,35 @@ def kill_leftovers(folder):
 class XServer:
     """A private Xvfb (it picks a free display itself) with openbox as window manager."""
 
+    ATTEMPTS = 3
+
     def __init__(self, workdir):
         self.log = open(os.path.join(workdir, "x.log"), "w")
-        if not shutil.which("Xvfb") or not shutil.which("openbox"):
-            raise Skip("Xvfb or openbox is not installed")
+        missing = [t for t in ("Xvfb", "openbox", "xdotool", "xprop") if not shutil.which(t)]
+        if missing:
+            raise Skip("not installed: %s (scripts/install-deps installs them)"
+                       % ", ".join(missing))
+        self.xvfb = self.openbox = None
+        # Every client of this server (openbox, the viewer, the program) keeps its caches and
+        # settings in the work folder.
+        self.base_env = dict(os.environ, **{"XDG_%s_HOME" % kind.upper():
+                                            os.path.join(workdir, kind)
+                                            for kind in ("cache", "config", "data")})
+        self.base_env.pop("WAYLAND_DISPLAY", None)
+        # A server that another one, started at the same moment elsewhere on the machine, has
+        # crossed is not worth waiting for: start afresh.
+        for attempt in range(1, self.ATTEMPTS + 1):
+            if self._start():
+                return
+            self.log.write("attempt %d failed: Xvfb %s, openbox %s\n" % (
+                attempt, self.xvfb.poll(), self.openbox and self.openbox.poll()))
+            self.log.flush()
+            self.stop(close_log=False)
+        self.log.close()
+        raise Skip("no X server with a window manager could be started (see %s)"
+                   % self.log.name)
+
+    def _start(self):
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
@@ -152,18 +175,19 @@ class XServer:
                 number += chunk
         os.close(read_end)
         if not number.strip():
-            self.xvfb.kill()
-            raise Skip("Xvfb did not start (see %s)" % self.log.name)
+            return False
         self.display = ":" + number.decode().strip()
-        # Every client of this server (openbox, the viewer, the program) keeps its caches and
-        # settings in the work folder.
-        self.env = dict(os.environ, DISPLAY=self.display,
-                        **{"XDG_%s_HOME" % kind.upper(): os.path.join(workdir, kind)
-                           for kind in ("cache", "config", "data")})
-        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env = dict(self.base_env, DISPLAY=self.display)
         self.openbox = subprocess.Popen(["openbox"], env=self.env, stdout=self.log,
                                         stderr=self.log)
-        wait_for(self._wm_ready, 15, "openbox to manage the screen")
+        end = time.monotonic() + 15
+        while time.monotonic() < end:
+            if self._wm_ready():
+                return True
+            if self.openbox.poll() is not None or self.xvfb.poll() is not None:
+                return False
+            time.sleep(0.1)
+        return False
 
     def _wm_ready(self):
         out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
@@ -185,10 +209,11 @@ class XServer:
         result = self.run(*args, timeout=30)
         return path if result.returncode == 0 else None
 
-    def stop(self):
+    def stop(self, close_log=True):
         for proc in (self.openbox, self.xvfb):
             stop_process(proc)
-        self.log.close()
+        if close_log:
+            self.log.close()
 
 
 def stop_process(proc, sig=signal.SIGTERM, timeout=10):
