@@ -1,0 +1,144 @@
+"""One end-to-end run: a work folder, a private X server, the simulator, the program, the page
+viewer standing in for the browser, and the user's steps of a snipe."""
+
+import os
+import subprocess
+import time
+
+from program import Program, User
+from session import Failure, Simulator, XServer, check, fresh_folder, kill_leftovers, say, \
+    stop_process, wait_for
+
+VERSION = "1.3.6"
+ITEM_TITLE_LENGTH = 38  # the program takes this many characters of the title as its caption
+
+
+class Run:
+    def __init__(self, build, workdir, sim_args, settings=None, executable=None, home=None,
+                 verbose=False):
+        self.build = build
+        self.workdir = fresh_folder(workdir)
+        self.verbose = verbose
+        self.started = time.monotonic()
+        self.x = self.sim = self.program = self.viewer = None
+        try:
+            self.x = XServer(self.workdir)
+            self.step("X server %s with openbox" % self.x.display)
+            self.sim = Simulator(build, self.workdir, sim_args)
+            self.step("auction-sim on %s" % self.sim.base_url)
+            self.program = Program(build, self.x, self.workdir, self.sim.base_url,
+                                   executable=executable, home=home)
+            if settings:
+                self.program.write_settings(settings)
+            self.user = User(self.x, self.program)
+        except BaseException:
+            self.close()
+            raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        stop_process(self.viewer)
+        if self.program:
+            self.program.kill()
+        kill_leftovers(self.workdir)
+        for part in (self.sim, self.x):
+            if part:
+                part.stop()
+
+    def step(self, text):
+        if self.verbose:
+            say("[%5.1f s] %s" % (time.monotonic() - self.started, text))
+
+    def start_program(self):
+        self.program.start()
+        self.step("GebotsfalkePlus started (pid %d)" % self.program.proc.pid)
+
+    def open_item_page(self, item):
+        """Shows the item page in the page viewer, away from the program's window."""
+        url = self.sim.item_url(item)
+        self.viewer = subprocess.Popen([self.build.pageview, url, "--pos", "0,0"],
+                                       env=self.x.env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.x.run("xdotool", "search", "--name", r"\(endet ").stdout.strip(),
+                 15, "the item page's window")
+        self.step("item page open: " + url)
+
+    def take_over(self, item):
+        """Opens the item page and clicks "Artikel übernehmen"; the taken-over title."""
+        page_title, _ = self.sim.item_page(item)
+        self.open_item_page(item)
+        self.user.click("Form1", "Lbl_GetArtikel")
+        title = page_title[page_title.find(") - ") + 4:][:ITEM_TITLE_LENGTH]
+        self.program.wait_window("Form1", lambda w: w.title.startswith(title)
+                                 and w.shown("Txt_maxbid"), 10, "the item taken over")
+        self.step("item taken over: " + title)
+        return title
+
+    def arm(self, amount, account=None, password=None, sectobid=None):
+        """Types the maximum bid and presses Enter; with an account, fills in the options
+        dialog that opens because none is stored yet."""
+        self.user.click("Form1", "Txt_maxbid")
+        self.user.type(amount)
+        self.user.key("Return")
+        if account is not None:
+            self.program.wait_window("frmOptions", timeout=10, what="the options dialog")
+            self.step("options dialog open")
+            self.user.replace_text("frmOptions", "Txt_user", account)
+            self.user.replace_text("frmOptions", "Txt_Pass", password)
+            if sectobid is not None:
+                self.user.replace_text("frmOptions", "Txt_sectobid", str(sectobid))
+            self.user.click("frmOptions", "cmdOK")
+        window = self.program.wait_window(
+            "Form1", lambda w: w.text("Command1") == "nicht bieten", 10, "the armed window")
+        self.step("armed: " + window.text("LblBieten").replace("\n", " "))
+        return window
+
+    def wait_outcome(self, timeout):
+        """The main window once the auction is over and the countdown stopped."""
+        self.program.wait_log("Bieten abgeschlossen", timeout)
+        window = self.program.wait_window(
+            "Form1", lambda w: not w.shown("Txt_maxbid") and not w.shown("Command1"), 10,
+            "the end of the auction in the window")
+        shown = window.text("LabelZeit").replace("\n", " / ")
+        self.step("auction over, the window shows: " + shown)
+        return window
+
+    def check_no_error_box(self):
+        """The program reports run-time errors in boxes titled "Fehler": none may be open."""
+        boxes = [w for w in self.program.windows() if w.title == "Fehler"]
+        texts = [" / ".join(c["text"] for c in b.unnamed + list(b.controls.values())
+                            if c["text"]) for b in boxes]
+        check(not boxes, "error box shown: %s" % "; ".join(texts))
+
+    def screenshot(self, name, window_name="Form1"):
+        window = self.program.window(window_name)
+        check(window, "no window %s to photograph" % window_name)
+        self.user.activate(window)
+        self.user.rest_mouse(window)
+        time.sleep(0.3)  # let it repaint after coming to the front
+        path = self.x.screenshot(os.path.join(self.workdir, name), window.id)
+        check(path, "the screenshot %s failed" % name)
+        return path
+
+
+def in_order(messages, expected):
+    """Fails unless the expected messages occur in this order (others may come between)."""
+    position = 0
+    for message in expected:
+        try:
+            position = messages.index(message, position) + 1
+        except ValueError:
+            raise Failure("log line %r missing (in order) from:\n  %s"
+                          % (message, "\n  ".join(messages)))
+
+
+def header(request, name):
+    for key, value in request["headers"].items():
+        if key.lower() == name.lower():
+            return value
+    return None

@@ -1,0 +1,308 @@
+"""The snipes and other errands of a user, each on the real program and the real simulator,
+with what is checked afterwards: the window, the log, the simulator's request log and the
+settings written at shutdown."""
+
+import datetime
+import filecmp
+import os
+import re
+import shutil
+import stat
+import time
+import zoneinfo
+
+from run import VERSION, Run, header, in_order
+from session import check, end_epoch, form_fields, wait_for
+
+ITEM = "1234567890"
+TITLE = "Märklin Dampflok BR 01, Spur H0, OVP"
+ACCOUNT = "demo_bieter"
+PASSWORD = "geheim123"
+RIVAL = "sammler_44"
+AMOUNT = "20,00"  # typed as a German user types it
+AMOUNT_ON_WIRE = "20"
+IE_AGENT = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
+BERLIN = zoneinfo.ZoneInfo("Europe/Berlin")
+
+
+class BidCase:
+    def __init__(self, rival_max, code, shown, outcome_line, high_bidder, price,
+                 typed_password=PASSWORD, extra=(), passes=1):
+        self.rival_max = rival_max
+        self.code = code
+        self.shown = shown
+        self.outcome_line = outcome_line
+        self.high_bidder = high_bidder
+        self.price = price
+        self.typed_password = typed_password
+        self.extra = list(extra)
+        self.passes = passes
+
+
+BID_CASES = {
+    "win": BidCase(14, "hb", "Sie haben\ndas höchste\nGebot abgegeben.",
+                   "Bieten Teil 2/2 - Höchstgebot abgegeben", ACCOUNT, "EUR 14,50"),
+    "outbid": BidCase(50, "ob", "Sie haben\nnicht das höchste\nGebot abgegeben.",
+                      "Bieten Teil 2/2 - Gebot zu gering", RIVAL, "EUR 20,50"),
+    "wrongpass": BidCase(14, "pw", "Das Passwort\nist\nfalsch.",
+                         "Bieten Teil 2/2 - Passwort falsch", RIVAL, "EUR 10,00",
+                         typed_password="geheim124"),
+    "signin": BidCase(14, "hb", "Sie haben\ndas höchste\nGebot abgegeben.",
+                      "Bieten Teil 2/2 - Höchstgebot abgegeben", ACCOUNT, "EUR 14,50",
+                      extra=["--signin-once"], passes=2),
+}
+
+
+def berlin_text(epoch):
+    return datetime.datetime.fromtimestamp(epoch, BERLIN).strftime("%d.%m.%Y %H:%M:%S")
+
+
+def log_epoch(text):
+    when = datetime.datetime.strptime(text, "%d.%m.%Y %H:%M:%S").replace(tzinfo=BERLIN)
+    return when.timestamp()
+
+
+def item_args(ends_in, rival_max=None):
+    args = ["--item", ITEM, "--title", TITLE, "--ends-in", str(ends_in), "--price", "10",
+            "--increment", "0.5"]
+    if rival_max is not None:
+        args += ["--high-bidder", "%s:%s" % (RIVAL, rival_max)]
+    return args
+
+
+def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False):
+    """A whole snipe: take the item over, enter the account, arm, wait for the end. Returns
+    what a reader of the demo wants to see."""
+    sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
+    with Run(build, workdir, sim_args + case.extra, verbose=verbose) as run:
+        page_title, _ = run.sim.item_page(ITEM)
+        end = end_epoch(page_title)
+        run.start_program()
+        title = run.take_over(ITEM)
+        armed = run.arm(AMOUNT, ACCOUNT, case.typed_password, sectobid)
+        check(time.time() < end - sectobid - 0.5,
+              "armed only %.1f s before the end: too slow for a trigger %d s before it"
+              % (end - time.time(), sectobid))
+        check(armed.text("LblBieten") == "%d Sek. vor Ende \n%s bieten." % (sectobid, AMOUNT),
+              "bid summary: %r" % armed.text("LblBieten"))
+        check(armed.text("Txt_maxbid") == AMOUNT and not armed.control("Txt_maxbid")["enabled"],
+              "the amount field while armed: %r" % armed.control("Txt_maxbid"))
+        result = {"title": title, "end": end, "workdir": run.workdir}
+        if shots:
+            result["armed_png"] = run.screenshot("armed.png")
+
+        window = run.wait_outcome(end - time.time() + 30)
+        result["shown"] = window.text("LabelZeit")
+        if shots:
+            result["outcome_png"] = run.screenshot("outcome.png")
+        check(result["shown"] == case.shown,
+              "the window shows %r instead of %r" % (result["shown"], case.shown))
+        check(window.title == title, "caption after the end: %r" % window.title)
+        check(window.control("Lbl_GetArtikel")["fg"] == "#0000ff",
+              "'Artikel übernehmen' is not blue (clickable) again after the end")
+
+        result["requests"] = check_bid_requests(run.sim, case, end, sectobid)
+        _, facts = run.sim.item_page(ITEM)
+        result["facts"] = facts
+        check(facts.get("Höchstbietender") == case.high_bidder
+              and facts.get("Aktuelles Gebot") == case.price,
+              "the site's verdict: %r" % facts)
+
+        run.check_no_error_box()
+        check(run.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
+        result["log"] = run.program.log()
+        check_bid_log(result["log"], case, end, sectobid)
+        check_bid_settings(run.program, case, sectobid)
+        result["log_path"] = run.program.log_path
+        return result
+
+
+def check_bid_requests(sim, case, end, sectobid):
+    """The bid's requests: their form, and that they arrived at or after the trigger second and
+    before the end; then the outcome report to the vendor server."""
+    bids = sim.bid_requests()
+    check(len(bids) == 2 * case.passes,
+          "%d bid requests instead of %d" % (len(bids), 2 * case.passes))
+    trigger_ms, end_ms = (end - sectobid) * 1000, (end + 1) * 1000
+    for r in bids:
+        check(trigger_ms <= r["arrival_ms"] < end_ms,
+              "a bid request arrived %.3f s before the end (trigger %d s before it)"
+              % (end - r["arrival_ms"] / 1000, sectobid))
+        check(header(r, "User-Agent") == IE_AGENT and
+              header(r, "Content-Type") == "application/x-www-form-urlencoded",
+              "bid request headers: %r" % r["headers"])
+    for step1, step2 in zip(bids[0::2], bids[1::2]):
+        check(step1["body"] == "MfcISAPICommand=MakeBid&item=%s&quant=1&maxbid=%s"
+              % (ITEM, AMOUNT_ON_WIRE), "step 1 body: %r" % step1["body"])
+        check(header(step1, "Referer") == sim.item_url(ITEM), "step 1 Referer")
+        fields = form_fields(step2["body"])
+        check(fields.get("MfcISAPICommand") == "AcceptBid" and fields.get("item") == ITEM
+              and fields.get("user") == ACCOUNT and fields.get("pass") == case.typed_password,
+              "step 2 form: %r" % fields)
+        check(header(step2, "Referer") == sim.base_url + "/ws/eBayISAPI.dll", "step 2 Referer")
+    reports = [r for r in sim.requests() if r["path"] == "/files/update+"]
+    check(len(reports) == 1 and reports[0]["arrival_ms"] >= bids[-1]["arrival_ms"],
+          "one outcome report after the bid expected, got %d" % len(reports))
+    agent = header(reports[0], "User-Agent")
+    check(agent.startswith("Auktionsuhr++ - %s - " % VERSION) and agent.endswith(" - " + case.code),
+          "outcome report: %r" % agent)
+    return bids + reports
+
+
+def check_bid_log(log, case, end, sectobid):
+    messages = [f[-1] for f in log]
+    check(all(len(f) == 6 for f in log), "a log line without its six fields")
+    restart = ["Bieten Teil 2/2 - Neues Cookie bekommen -> Restart",
+               "Bieten Teil 1/2 - gestartet"] if case.passes == 2 else []
+    in_order(messages, [
+        "GebotsfalkePlus gestartet - Version " + VERSION, "GebotsfalkePlus scharfgestellt",
+        "Bieten initialisiert", "Bieten Teil 1/2 - gestartet", "Bieten Teil 1/2 - beendet",
+        "Bieten Teil 2/2 - gestartet"] + restart + [
+        case.outcome_line, "Bieten Teil 2/2 - beendet", "Warnton",
+        "GebotsfalkePlus entschärft", "Bieten abgeschlossen",
+        "GebotsfalkePlus beendet - Version " + VERSION])
+    check(messages.count("Bieten Teil 1/2 - gestartet") == case.passes, "passes of the bid")
+    rest = [int(m.group(1)) for m in (re.fullmatch(r"Restlaufzeit (-?\d+) Sekunden", x)
+                                      for x in messages) if m]
+    check(len(rest) == 1 and 1 <= rest[0] <= sectobid, "remaining seconds at the bid: %r" % rest)
+    bid_lines = log[messages.index("Bieten initialisiert"):messages.index("Bieten abgeschlossen")]
+    for fields in bid_lines:
+        check(fields[1:5] == [berlin_text(end), ITEM, str(sectobid), AMOUNT_ON_WIRE],
+              "log columns of a bid line: %r" % fields)
+        check(log_epoch(fields[0]) < end + 1, "a bid line written after the end: %r" % fields)
+
+
+def check_bid_settings(program, case, sectobid):
+    s = program.settings()
+    mode = stat.S_IMODE(os.stat(program.settings_path).st_mode)
+    check(mode == 0o600, "settings file mode %o" % mode)
+    check(s.get("user") == ACCOUNT and s.get("sectobid") == str(sectobid),
+          "account settings: %r" % s)
+    stored = s.get("pass", "")
+    check(len(stored) == 3 * len(case.typed_password) and re.fullmatch(r"[0-9A-F]+", stored)
+          and case.typed_password not in stored, "stored password: %r" % stored)
+    # The auction is over: nothing of it is kept for the next start.
+    check(s.get("ItemID") == "" and s.get("AuktionTitel") == "" and s.get("endet") == "",
+          "item settings after the end: %r" % s)
+    check(s.get("InstallDir") == program.home and s.get("WindowState") == "0",
+          "shutdown settings: %r" % s)
+
+
+def run_timesync(build, workdir, offset=5400, verbose=False):
+    """"Uhr synchronisieren" against a site whose clock runs `offset` seconds ahead. The program
+    has no right to set the clock, so it must say so; the log shows the time it computed."""
+    sim_args = item_args(3600) + ["--time-offset", str(offset), "--vendor-version", "1.03.0007"]
+    with Run(build, workdir, sim_args, settings={"sectobid": "5"}, verbose=verbose) as run:
+        run.start_program()
+        title = run.take_over(ITEM)
+        page_title, _ = run.sim.item_page(ITEM)
+        wall, mono = time.time(), time.monotonic()
+        run.user.click("Form1", "Lbl_GetTime")
+        box = run.program.wait_window("QMessageBox", timeout=15, what="the outcome message")
+        texts = [c["text"] for c in box.unnamed + list(box.controls.values())
+                 if c["class"] == "QLabel"]
+        check("Die Systemuhr konnte nicht gestellt werden." in texts,
+              "message box texts: %r" % texts)
+        synced_at = time.time()
+        run.step("\"Uhr synchronisieren\" says: %s" % " / ".join(t for t in texts if t))
+        run.user.activate(box)
+        run.user.click_control(box.button("OK"))
+        wait_for(lambda: not run.program.window("QMessageBox"), 10, "the message box to close")
+        drift = (time.time() - wall) - (time.monotonic() - mono)
+        check(abs(drift) < 1, "the system clock moved by %.1f s during the run" % drift)
+
+        line = [m for m in run.program.messages() if m.startswith("Timesync: ")]
+        check(len(line) == 1, "Timesync lines: %r" % line)
+        m = re.fullmatch(r"Timesync: (\d\d):(\d\d):(\d\d) -> (\d\d):(\d\d):(\d\d) "
+                         r"\(nicht gestellt\)", line[0])
+        check(m, "Timesync line: %r" % line[0])
+        h1, m1, s1, h2, m2, s2 = (int(g) for g in m.groups())
+        old, new = h1 * 3600 + m1 * 60 + s1, h2 * 3600 + m2 * 60 + s2
+        now = datetime.datetime.fromtimestamp(synced_at, BERLIN)
+        here = now.hour * 3600 + now.minute * 60 + now.second
+        check(abs((here - old + 43200) % 86400 - 43200) <= 3, "old time %s, now %s" % (
+            line[0], now.time()))
+        check(abs((new - old - offset + 43200) % 86400 - 43200) <= 2,
+              "the site's time %s is not %d s ahead" % (line[0], offset))
+        run.step("log: " + line[0])
+
+        requests = run.sim.requests()
+        paths = [r["path"] for r in requests]
+        check("/aw-cgi/eBayISAPI.dll?TimeShow" in paths and "/files/update+" in paths,
+              "requests: %r" % paths)
+        page = requests[paths.index("/aw-cgi/eBayISAPI.dll?TimeShow")]
+        report = requests[paths.index("/files/update+")]
+        check(header(page, "User-Agent") == IE_AGENT, "time page User-Agent")
+        check(header(report, "User-Agent") == "Auktionsuhr+ - %s - Linux" % VERSION,
+              "version check User-Agent: %r" % header(report, "User-Agent"))
+        check(run.program.window("Form1").shown("Lbl_update"),
+              "the update mark is not shown after the vendor offered 1.03.0007")
+
+        run.check_no_error_box()
+        check(run.program.terminate() == 0, "exit code after SIGTERM")
+        s = run.program.settings()
+        # The auction still runs: it is kept for the next start, as is the offered version.
+        check(s.get("ItemID") == ITEM and s.get("AuktionTitel") == title
+              and s.get("endet") == berlin_text(end_epoch(page_title)),
+              "item settings of a running auction: %r" % s)
+        check(s.get("Update") == "1.03.0007", "Update setting: %r" % s.get("Update"))
+        in_order(run.program.messages(), [line[0], "GebotsfalkePlus beendet - Version " + VERSION])
+
+
+NEW_VERSION = """#!/bin/sh
+# The "new version" of the update test: it records that it was started, and where.
+printf '%s\\n%s\\n' "$0" "$(pwd)" > "$(dirname "$0")/neue-version-gestartet.txt"
+"""
+
+
+def run_update(build, workdir, verbose=False):
+    """The update mark, the update window, the download and the hand-over to doupdate, which
+    puts the new version in place of the program and starts it."""
+    vendor = os.path.join(workdir, "vendor")  # the vendor server's files
+    app = os.path.join(workdir, "app")  # the program folder holds its own copy of the program
+    sim_args = ["--vendor-dir", vendor, "--vendor-version", "1.03.0007"]
+    with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"}, home=app,
+             executable=os.path.join(app, "gebotsfalkeplus"), verbose=verbose) as run:
+        os.makedirs(vendor)
+        with open(os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"), "w") as f:
+            f.write(NEW_VERSION)
+        shutil.copyfile(build.doupdate, os.path.join(vendor, "doupdate.exe"))
+        shutil.copyfile(build.program, run.program.executable)
+        os.chmod(run.program.executable, 0o755)
+        run.start_program()
+        run.user.click("Form1", "Lbl_update")
+        window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
+        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: 1.03.0007"
+              % VERSION and window.title == "Online Update",
+              "update window %r: %r" % (window.title, window.text("Label1")))
+        run.check_no_error_box()
+        run.step("update window open: " + window.text("Label1").replace("\n", " / "))
+        run.user.click("FrmUpdate", "Btn_Update")
+        marker = os.path.join(app, "neue-version-gestartet.txt")
+        wait_for(lambda: os.path.exists(marker), 60, "the new version to be started")
+        wait_for(lambda: run.program.proc.poll() is not None, 10, "the old version to end")
+        with open(marker) as f:
+            started = f.read().split("\n")
+        run.step("the new version was started as " + started[0])
+        check(started[:2] == [run.program.executable, app], "the new version ran as %r" % started)
+        check(filecmp.cmp(run.program.executable, os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"),
+                          shallow=False), "the program file is not the new version")
+        check(filecmp.cmp(os.path.join(app, "gebotsfalkeplus.bak"), build.program,
+                          shallow=False), "the previous version was not kept as backup")
+        check(not os.path.exists(os.path.join(app, "update.dat")), "update.dat left behind")
+        # The installer starts while the program writes its last lines; it swaps the files
+        # only once the program has ended.
+        messages = run.program.messages()
+        in_order(messages, [
+            "Update: %s -> 1.03.0007" % VERSION, "Update: Download gestartet.",
+            "Update: Download beendet.", "Update: update.exe aufgerufen.", "Update: Fertig",
+            "Installer: neue Version eingesetzt.", "Installer: neue Version gestartet."])
+        in_order(messages, ["Update: Download beendet.", "Installer: gestartet.",
+                            "Installer: neue Version eingesetzt."])
+        check("GebotsfalkePlus beendet - Version " + VERSION not in run.program.messages(),
+              "the old version wrote an end line; it should have ended at once")
+        check(run.program.settings().get("Update") == "", "the offered version is still set")
+        paths = [(r["path"], header(r, "User-Agent")) for r in run.sim.requests()]
+        agent = "Nachlader+ - %s - Linux" % VERSION
+        for name in ("filelist", "GEBOTSFALKEPLUS.EXE", "doupdate.exe"):
+            check(("/files/" + name, agent) in paths, "download of %s: %r" % (name, paths))
