@@ -78,9 +78,9 @@ QJsonObject describeWindow(const QWidget* window) {
 }
 }  // namespace
 
-QObject* WindowDumpPlugin::create(const QString& key, const QString& specification) {
+QObject* WindowDumpPlugin::create(const QString& key, const QString& argument) {
   if (key.compare(QLatin1String("gfwindowdump"), Qt::CaseInsensitive) != 0) return nullptr;
-  QString path = specification;
+  QString path = argument;
   if (path.isEmpty()) path = qEnvironmentVariable("GF_WINDOW_DUMP");
   if (path.isEmpty()) {
     std::fprintf(stderr, "gfwindowdump: no dump file given (gfwindowdump:<file>)\n");

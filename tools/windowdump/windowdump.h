@@ -15,7 +15,7 @@ class WindowDumpPlugin : public QGenericPlugin {
   Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "windowdump.json")
 
  public:
-  QObject* create(const QString& key, const QString& specification) override;
+  QObject* create(const QString& key, const QString& argument) override;
 };
 
 class WindowDumper : public QObject {
