@@ -86,6 +86,7 @@ int Simulator::start() {
 }
 
 void Simulator::stop() {
+  stopping = true;
   m_server.stop();
   if (m_thread.joinable()) m_thread.join();
 }
