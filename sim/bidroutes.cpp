@@ -326,15 +326,19 @@ void handleBid(Simulator& sim, BidService& svc, const httplib::Request& req,
   const Form form = parseForm(req.body);
   const std::string command = field(form, "MfcISAPICommand");
   const int step = command == "MakeBid" ? 1 : command == "AcceptBid" ? 2 : 0;
-  std::lock_guard<std::mutex> lock(sim.mutex());
-  if (step != 0 && sim.config().shortReplyStep == step)
-    answer(res, "OK");
-  else if (step == 1)
-    answer(res, makeBid(sim, svc, form));
-  else if (step == 2)
-    answer(res, acceptBid(sim, svc, form, res));
-  else
-    answer(res, serviceTrouble());
+  {
+    std::lock_guard<std::mutex> lock(sim.mutex());
+    if (step != 0 && sim.config().shortReplyStep == step)
+      answer(res, "OK");
+    else if (step == 1)
+      answer(res, makeBid(sim, svc, form));
+    else if (step == 2)
+      answer(res, acceptBid(sim, svc, form, res));
+    else
+      answer(res, serviceTrouble());
+  }
+  // Outside the lock: a step that hangs must not hold up the other routes.
+  if (step != 0) applyBidFault(sim, step, res);
 }
 
 }  // namespace

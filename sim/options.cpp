@@ -11,7 +11,7 @@ std::string usage() {
          "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
-         "  [--no-bid-form] [--unknown-reply] [--short-reply STEP]\n"
+         "  [--no-bid-form] [--unknown-reply] [--short-reply STEP] [--fault STEP:KIND]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR] [--truncate "
          "NAME]...\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
@@ -19,7 +19,13 @@ std::string usage() {
          "  --unknown-reply  the confirmed bid is answered with a page of unknown text\n"
          "  --short-reply STEP  bid step 1 or 2 answers \"OK\" (no page at all)\n"
          "  --truncate NAME  the vendor file NAME is sent cut off: only the first half of its\n"
-         "                   body under its full Content-Length, then the connection closes\n";
+         "                   body under its full Content-Length, then the connection closes\n"
+         "  --fault STEP:KIND  bid step 1 or 2 answers with a fault of one KIND:\n"
+         "                   hang     accepts the request and never answers\n"
+         "                   cut      the first half of the page under its full Content-Length,\n"
+         "                            then the connection closes\n"
+         "                   ten      a reply of exactly 10 characters\n"
+         "                   garbage  2048 random bytes (the same ones every time)\n";
 }
 
 namespace {
@@ -100,6 +106,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       int64_t step;
       if (!toInt(v, step) || step < 1 || step > 2) return "bad --short-reply (1 or 2): " + v;
       config.shortReplyStep = static_cast<int>(step);
+    } else if (opt == "--fault") {
+      if (!parseFault(v, config)) return "bad --fault (STEP:KIND): " + v;
     } else if (opt == "--time-offset") {
       if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
     } else if (opt == "--vendor-version") {

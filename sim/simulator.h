@@ -43,6 +43,10 @@ struct Config {
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
   bool unknownReply = false;  // step 2 answers a page with none of the site's known texts
   int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
+
+  // A faulty connection at one bid step (faultroutes.cpp): "hang", "cut", "ten" or "garbage".
+  int faultStep = 0;  // 1 or 2; 0: no fault
+  std::string fault;
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.
@@ -69,6 +73,8 @@ class Simulator {
 
   // True once the sign-in page has been served (for --signin-once).
   std::atomic<bool> signinServed{false};
+  // Set when the server stops: answers held back on purpose (a hanging step) give up.
+  std::atomic<bool> stopping{false};
 
  private:
   void logRequest(const httplib::Request& req, const httplib::Response& res);
@@ -90,5 +96,10 @@ void registerVendorRoutes(Simulator& sim);  // version file, file list, update f
 
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
+
+// The faults a bid step can answer with, and applying the configured one to the answer of a
+// step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+bool parseFault(const std::string& text, Config& config);
+void applyBidFault(Simulator& sim, int step, httplib::Response& res);
 
 }  // namespace sim

@@ -133,10 +133,14 @@ QString formatDouble(double value, const RegionalFormat& fmt) {
 }
 
 QString formatMoney(double value, const RegionalFormat& fmt) {
+  if (!std::isfinite(value)) return formatDouble(value, fmt);
   // Half away from zero on the decimal text, as the money form of the user's settings does.
-  const double cents = std::round(std::fabs(value) * 100.0);
-  const bool negative = value < 0 && cents > 0;
-  QString whole = QString::number(std::floor(cents / 100.0), 'f', 0);
+  // From 2^52 on a double holds no fraction, and a hundred times it may no longer fit: such an
+  // amount is written in full with ",00".
+  const bool whole52 = std::fabs(value) >= 4503599627370496.0;
+  const double cents = whole52 ? 0.0 : std::round(std::fabs(value) * 100.0);
+  const bool negative = value < 0 && (whole52 || cents > 0);
+  QString whole = QString::number(whole52 ? std::fabs(value) : std::floor(cents / 100.0), 'f', 0);
   const int rest = static_cast<int>(std::fmod(cents, 100.0));
   QString grouped;
   for (int i = 0; i < whole.size(); ++i) {

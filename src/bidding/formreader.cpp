@@ -113,7 +113,9 @@ void FormReader::read(const QString& page, const QString& formName) {
 }
 
 qsizetype FormReader::nextOccurrence(const QString& attribute, qsizetype from) const {
-  Search& s = m_searches[attribute.toCaseFolded()];
+  // Keyed by the name as given: the search itself ignores case, so this only decides which
+  // searches are reused.
+  Search& s = m_searches[attribute];
   const bool reusable = s.from >= 0 && from >= s.from && (s.found < 0 || from <= s.found);
   if (!reusable) {
     s.from = from;
@@ -165,33 +167,41 @@ QString HexByte(int code) {
 }
 
 QString URLEncode(const QString& value) {
-  QString text = value;
-  text.replace(QLatin1String("&amp;"), QLatin1String("&"), Qt::CaseSensitive);
-
-  // Walks from the last character to the first, filling the result from its end.
-  QString buffer(text.size() * 3, Qt::Uninitialized);
-  qsizetype w = buffer.size();
-  auto put = [&](QStringView piece) {
-    w -= piece.size();
-    std::copy(piece.begin(), piece.end(), buffer.begin() + w);
-  };
-  for (qsizetype i = text.size() - 1; i >= 0; --i) {
-    const QChar c = text[i];
-    const char16_t u = c.unicode();
+  // One pass from the first character to the last, straight into the result: every "&amp;"
+  // stands for "&" (matched left to right, so "&amp;amp;" is "&" followed by "amp;"), and each
+  // character is encoded on its own, so the order of the walk does not change the result. At
+  // most three characters come out of one; a value of a megabyte takes a few milliseconds.
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  static constexpr char16_t kEntity[] = u"&amp;";
+  const auto* in = reinterpret_cast<const char16_t*>(value.utf16());
+  const qsizetype n = value.size();
+  QString result(n * 3, Qt::Uninitialized);
+  auto* const first = reinterpret_cast<char16_t*>(result.data());
+  char16_t* out = first;
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = in[i];
     const bool digitOrLetter =
         (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
     if (digitOrLetter || u == '.' || u == '_') {
-      put(QStringView(&c, 1));
-    } else if (u == ' ') {
-      put(u"+");
-    } else {
-      // A character outside the code page (a surrogate pair counting as one) goes as "?".
-      if (c.isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()) --i;
-      const int code = cp1252::codeOf(c);
-      put(QString(QLatin1Char('%') + HexByte(code < 0 ? '?' : code)));
+      *out++ = u;
+      continue;
     }
+    if (u == ' ') {
+      *out++ = u'+';
+      continue;
+    }
+    if (u == '&' && n - i >= 5 && std::equal(kEntity + 1, kEntity + 5, in + i + 1)) i += 4;
+    int code = cp1252::codeOf(QChar(u));
+    // A character outside the code page (a surrogate pair counting as one) goes as "?".
+    if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(in[i + 1])) ++i;
+    if (code < 0) code = '?';
+    // Two digits, as HexByte gives them for every code of the page.
+    *out++ = u'%';
+    *out++ = kHex[(code >> 4) & 0xF];
+    *out++ = kHex[code & 0xF];
   }
-  return buffer.mid(w);
+  result.truncate(out - first);
+  return result;
 }
 
 void readFormData(AppContext& ctx, const QString& formName) {

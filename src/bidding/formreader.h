@@ -62,7 +62,7 @@ class FormReader {
     qsizetype from = -1;
     qsizetype found = -1;
   };
-  mutable QHash<QString, Search> m_searches;  // case-folded attribute name -> last search
+  mutable QHash<QString, Search> m_searches;  // attribute name as given -> last search
 };
 
 // The encoding of one field value for a form body: "&amp;" becomes "&" first; digits, letters,

@@ -182,14 +182,16 @@ void Form1::showAuctionOver() {
 
 void Form1::scheduleTriggerEvaluation(qint64 remaining, qint32 trigger) {
   // The ticks alone would start the bid up to 200 ms after the trigger second begins. While
-  // armed and close to it, one more evaluation is set a few milliseconds past that boundary.
+  // armed and close to it, one more evaluation is set a millisecond past that boundary. Should
+  // it come a moment too early (the clock is read in whole milliseconds), it finds the trigger
+  // second not yet begun and sets itself again, right after the boundary.
   const AppState& st = ctx().state;
   if (!st.armed || remaining <= trigger) {
     m_triggerTimer->stop();
     return;
   }
   const qint64 boundarySeconds = dateserial::toLinearSeconds(st.endet) - trigger;
-  const qint64 delayMs = boundarySeconds * 1000 - ctx().services.clock.localMs() + 3;
+  const qint64 delayMs = boundarySeconds * 1000 - ctx().services.clock.localMs() + 1;
   if (delayMs > 1500) {
     m_triggerTimer->stop();
     return;

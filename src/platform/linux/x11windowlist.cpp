@@ -79,7 +79,8 @@ struct Property {
     std::vector<uint32_t> out;
     if (format != 32) return out;
     out.resize(static_cast<size_t>(data.size()) / 4);
-    std::memcpy(out.data(), data.constData(), out.size() * 4);
+    // An empty property has no data to copy from (memcpy must not see a null pointer).
+    if (!out.empty()) std::memcpy(out.data(), data.constData(), out.size() * 4);
     return out;
   }
 };

@@ -1,0 +1,143 @@
+// Collects the figures of one benchmark run into one table (with the targets and the
+// comparisons measured in the same run) and writes them to results.json.
+//
+//   bench_report --in FOLDER --results FILE
+// FOLDER holds formreader.json (Google Benchmark), trigger.json and program.json.
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QSysInfo>
+#include <QThread>
+
+#include <cstdio>
+
+#include "benchcommon.h"
+
+namespace {
+
+QJsonObject readJson(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+// The median time of a Google Benchmark in milliseconds, -1 when it is missing or failed.
+double benchmarkMs(const QJsonObject& results, const QString& name) {
+  for (const QJsonValue v : results[QStringLiteral("benchmarks")].toArray()) {
+    const QJsonObject b = v.toObject();
+    if (b[QStringLiteral("name")].toString() != name + QStringLiteral("/repeats:5_median"))
+      continue;
+    if (b[QStringLiteral("error_occurred")].toBool()) return -1;
+    const double t = b[QStringLiteral("real_time")].toDouble();
+    const QString unit = b[QStringLiteral("time_unit")].toString();
+    return unit == QLatin1String("ms") ? t : unit == QLatin1String("us") ? t / 1000 : t / 1e6;
+  }
+  return -1;
+}
+
+QString machine() {
+  QString model;
+  QFile cpu(QStringLiteral("/proc/cpuinfo"));
+  if (cpu.open(QIODevice::ReadOnly))
+    for (const QByteArray& line : cpu.readAll().split('\n'))
+      if (line.startsWith("model name")) {
+        model = QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+        break;
+      }
+  QString load;
+  QFile loadavg(QStringLiteral("/proc/loadavg"));
+  if (loadavg.open(QIODevice::ReadOnly))
+    load = QString::fromLatin1(loadavg.readAll()).section(QChar(' '), 0, 2);
+  return QStringLiteral("%1, %2 cores, %3 %4, load average %5")
+      .arg(model)
+      .arg(QThread::idealThreadCount())
+      .arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(), load);
+}
+
+struct Row {
+  const char* key;
+  const char* label;
+  double value;
+  double target;  // the value must stay below it
+  const char* unit;
+  QString comparison;
+};
+
+QString number(double v, const char* unit) {
+  if (v < 0) return QStringLiteral("n/a");
+  const int decimals = QByteArray(unit) == "%" ? 2 : 1;
+  return QString::number(v, 'f', decimals) + QChar(' ') + QString::fromLatin1(unit);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList args = QCoreApplication::arguments();
+  const QString in = bench::argument(args, "--in");
+  const QString resultsPath = bench::argument(args, "--results");
+  if (in.isEmpty() || resultsPath.isEmpty()) {
+    bench::say(QStringLiteral("usage: bench_report --in FOLDER --results FILE"));
+    return 2;
+  }
+  const QJsonObject fr = readJson(in + QStringLiteral("/formreader.json"));
+  const QJsonObject tr = readJson(in + QStringLiteral("/trigger.json"));
+  const QJsonObject pr = readJson(in + QStringLiteral("/program.json"));
+  auto get = [](const QJsonObject& o, const char* key) {
+    const QJsonValue v = o[QString::fromLatin1(key)];
+    return v.isDouble() ? v.toDouble() : -1.0;
+  };
+
+  const QString ticks =
+      QStringLiteral("ticks alone (%1 countdowns): %2; 200 ms ticks allow up to 200 ms")
+          .arg(get(tr, "ticks_only_countdowns"));
+  const QString spinning =
+      QStringLiteral("spinning wait: ") + number(get(pr, "cpu_spinning_pct"), "%");
+  const QList<Row> rows = {
+      {"trigger_median_ms", "trigger, median", get(tr, "trigger_median_ms"), 5, "ms",
+       ticks.arg(number(get(tr, "ticks_only_median_ms"), "ms"))},
+      {"trigger_worst_ms", "trigger, worst", get(tr, "trigger_worst_ms"), 10, "ms",
+       ticks.arg(number(get(tr, "ticks_only_worst_ms"), "ms"))},
+      {"bid_median_ms", "bid transaction, median", get(tr, "bid_median_ms"), 30, "ms", QString()},
+      {"cpu_countdown_pct", "CPU, last minute of the countdown", get(pr, "cpu_countdown_pct"), 1,
+       "%", spinning},
+      {"cpu_pause_pct", "CPU, pause after the bid", get(pr, "cpu_pause_pct"), 1, "%", spinning},
+      {"cpu_spinning_pct", "CPU, spinning wait (comparison)", get(pr, "cpu_spinning_pct"), -1, "%",
+       QStringLiteral("a wait that asks the clock in a loop")},
+      {"rss_start_mb", "resident memory after start", get(pr, "rss_start_mb"), 60, "MiB",
+       QString()},
+      {"rss_after_bid_mb", "resident memory after a bid", get(pr, "rss_after_bid_mb"), 60, "MiB",
+       QString()},
+      {"startup_ms", "start to main window shown", get(pr, "startup_ms"), 300, "ms", QString()},
+      {"formreader_ms", "form reader, 1 MB page, 5,000 inputs",
+       benchmarkMs(fr, QStringLiteral("BM_FormReader")), 10, "ms", QString()},
+      {"urlencode_ms", "URLEncode, 1 MB of text", benchmarkMs(fr, QStringLiteral("BM_URLEncode")),
+       5, "ms", QString()},
+  };
+
+  std::printf("\nMachine: %s\n", qPrintable(machine()));
+  std::printf("Trigger and bid: %d countdowns in one process; the rest: the real program.\n\n",
+              int(get(tr, "countdowns")));
+  std::printf("%-40s %12s %10s  %-6s %s\n", "figure", "measured", "target", "met",
+              "comparison (same run)");
+  std::printf("%s\n", QByteArray(120, '-').constData());
+  QJsonObject results;
+  bool allMet = true;
+  for (const Row& r : rows) {
+    results.insert(QString::fromLatin1(r.key), r.value);
+    const bool hasTarget = r.target > 0;
+    const bool met = r.value >= 0 && r.value < r.target;
+    if (hasTarget && !met) allMet = false;
+    const QString target =
+        hasTarget ? QStringLiteral("< ") +
+                        number(r.target, r.unit).replace(QStringLiteral(".0 "), QStringLiteral(" "))
+                  : QStringLiteral("-");
+    std::printf("%-40s %12s %10s  %-6s %s\n", r.label, qPrintable(number(r.value, r.unit)),
+                qPrintable(target), hasTarget ? (met ? "yes" : "NO") : "",
+                qPrintable(r.comparison));
+  }
+  for (const QJsonObject* o : {&tr, &pr})
+    for (const QJsonValue p : (*o)[QStringLiteral("problems")].toArray())
+      std::printf("problem: %s\n", qPrintable(p.toString()));
+  std::printf("\n%s\n", allMet ? "All targets met." : "NOT all targets met.");
+  return bench::writeJson(resultsPath, results) ? 0 : 1;
+}

@@ -1,0 +1,237 @@
+// Trigger precision and bid transaction time: real countdowns of the main window (the real
+// clock, the real transfer component, the real error boxes) against the simulator on loopback,
+// both in this process. Each countdown arms on a fresh auction that ends a few seconds later
+// with one second before the end as the setting; the simulator's request log tells when the
+// bid's first request arrived.
+//
+//   bench_trigger [--countdowns N] [--ticks-only N] --out FILE
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QJsonArray>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "app/appstate.h"
+#include "app/dateserial.h"
+#include "app/scramble.h"
+#include "app/settings.h"
+#include "benchcommon.h"
+#include "bidding/inet.h"
+#include "platform/linux/alsasound.h"
+#include "platform/linux/desktop.h"
+#include "platform/linux/systemclockbackend.h"
+#include "platform/linux/x11windowlist.h"
+#include "platform/services.h"
+#include "simulator.h"
+#include "sniper/form1.h"
+
+namespace {
+
+constexpr int kSecondsBeforeEnd = 1;
+
+struct Sample {
+  double triggerMs = -1;  // trigger second's start to the first request's arrival
+  double bidMs = -1;      // trigger second's start to the second reply, completely received
+  QString outcome;        // the code the vendor report carried
+};
+
+// Day serial of an instant in local time, whole seconds.
+double localSerial(qint64 epochMs) {
+  const QDateTime t = QDateTime::fromMSecsSinceEpoch(epochMs);
+  return dateserial::fromParts({t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
+                                t.time().minute(), t.time().second()});
+}
+
+QList<QJsonObject> requestLog(const QString& path) {
+  QList<QJsonObject> out;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
+  return out;
+}
+
+class Harness {
+ public:
+  Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
+      : m_processes(home),
+        m_settings(home + QStringLiteral("/config")),
+        m_ctx{m_state, m_services, m_settings},
+        m_sim(simulator),
+        m_log(requestLogPath) {
+    AppState& s = m_state;
+    s.passwordKey = scramble::passwordKey();
+    s.VersionText = QStringLiteral("1.3.6");
+    s.InstallTag = QStringLiteral("bench");
+    s.user = QStringLiteral("bieter");
+    s.pass = QStringLiteral("geheim");
+    s.sectobid = QString::number(kSecondsBeforeEnd);
+    s.warnton = 0;
+    s.saveuser = 1;
+    s.clockLabelOffset = 200;
+    const QString base = QString::fromStdString(simulator.baseUrl());
+    s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
+        s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    m_form = std::make_unique<Form1>(m_ctx);
+    m_form->show();
+    // Completed replies of the transfer component, in the order they came.
+    QObject::connect(m_form->Inet1, &Inet::StateChanged, [this](int state) {
+      if (state == Inet::kResponseCompleted)
+        m_completions.push_back(QDateTime::currentMSecsSinceEpoch());
+    });
+  }
+
+  // The countdown no longer evaluates at the trigger second itself; only the ticks remain.
+  void ticksOnly() {
+    QObject::disconnect(m_form->triggerTimer(), &QTimer::timeout, nullptr, nullptr);
+  }
+
+  // One countdown on auction number `n`, from arming to the outcome shown after the end.
+  Sample countdown(int n) {
+    // A random phase between the ticks and the second boundaries.
+    bench::waitMs(int(QRandomGenerator::global()->bounded(1000)));
+    const qint64 end = (QDateTime::currentMSecsSinceEpoch() / 1000 + 4) * 1000;
+    const qint64 triggerSecond = end - kSecondsBeforeEnd * 1000;
+    const std::string id = std::to_string(1000000000LL + n);
+    {
+      std::lock_guard<std::mutex> lock(m_sim.mutex());
+      sim::Item* item = m_sim.findItem(id);
+      item->endMs = end + 500;  // the site closes a moment after the end the title shows
+    }
+    AppState& s = m_state;
+    s.ItemID = QString::fromStdString(id);
+    s.AuktionTitel = QStringLiteral("Lampe %1").arg(n);
+    s.endet = localSerial(end);
+    s.lastFailingProcedure.clear();
+    m_form->Txt_maxbid->show();
+    m_form->Command1->show();
+    m_form->Txt_maxbid->setText(QStringLiteral("5"));
+    m_form->Command1_Click();  // arms
+    m_completions.clear();
+    const qsizetype requestsBefore = requestLog(m_log).size();
+    m_form->Update_Label();  // the countdown starts, as after taking an item over
+    bench::waitFor([&] { return !m_form->timer1Enabled(); }, 10000, 20);
+
+    Sample sample;
+    const QList<QJsonObject> requests = requestLog(m_log).mid(requestsBefore);
+    for (const QJsonObject& r : requests) {
+      const QString body = r[QStringLiteral("body")].toString();
+      if (sample.triggerMs < 0 && body.contains(QStringLiteral("MakeBid&item=") + s.ItemID))
+        sample.triggerMs = r[QStringLiteral("arrival_ms")].toDouble() - double(triggerSecond);
+      if (r[QStringLiteral("path")].toString() == QLatin1String("/files/update+"))
+        sample.outcome = r[QStringLiteral("headers")]
+                             .toObject()[QStringLiteral("User-Agent")]
+                             .toString()
+                             .section(QStringLiteral(" - "), -1);
+    }
+    if (m_completions.size() >= 2) sample.bidMs = double(m_completions[1] - triggerSecond);
+    if (!s.lastFailingProcedure.isEmpty()) sample.outcome += QStringLiteral(" error box");
+    return sample;
+  }
+
+ private:
+  QtClock m_clock;
+  PosixSystemClock m_systemClock;
+  X11WindowList m_windowList;
+  AlsaSound m_sound;
+  QtShell m_shell;
+  QtDialogs m_dialogs;
+  QtProcesses m_processes;
+  LinuxProgramInfo m_programInfo;
+  Services m_services{m_clock, m_systemClock, m_windowList, m_sound,
+                      m_shell, m_dialogs,     m_processes,  m_programInfo};
+  SettingsStore m_settings;
+  AppState m_state;
+  AppContext m_ctx;
+  sim::Simulator& m_sim;
+  QString m_log;
+  std::unique_ptr<Form1> m_form;
+  std::vector<qint64> m_completions;
+};
+
+QJsonArray toArray(const std::vector<double>& v) {
+  QJsonArray a;
+  for (double x : v) a.append(x);
+  return a;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  const QStringList args = QApplication::arguments();
+  const int countdowns = bench::argument(args, "--countdowns", QStringLiteral("25")).toInt();
+  const int ticksOnlyCountdowns =
+      bench::argument(args, "--ticks-only", QStringLiteral("10")).toInt();
+  const QString out = bench::argument(args, "--out");
+  if (out.isEmpty()) {
+    bench::say(QStringLiteral("usage: bench_trigger [--countdowns N] [--ticks-only N] --out FILE"));
+    return 2;
+  }
+
+  QTemporaryDir home;
+  QDir().mkpath(home.path() + QStringLiteral("/program"));
+  qputenv("GEBOTSFALKE_HOME", QFile::encodeName(home.path() + QStringLiteral("/program")));
+  const QString logPath = home.path() + QStringLiteral("/requests.jsonl");
+
+  sim::Config config;
+  config.accounts["bieter"] = "geheim";
+  config.vendorVersion = "1.03.0006";
+  config.requestLog = logPath.toStdString();
+  for (int n = 0; n < countdowns + ticksOnlyCountdowns; ++n) {
+    sim::Item item;
+    item.id = std::to_string(1000000000LL + n);
+    item.endMs = sim::nowMs() + 3600000;
+    config.items.push_back(item);
+  }
+  sim::Simulator simulator(config);
+  if (simulator.start() < 0) {
+    bench::say(QStringLiteral("bench_trigger: the simulator cannot listen"));
+    return 1;
+  }
+
+  Harness harness(home.path(), simulator, logPath);
+  std::vector<double> trigger, bid, ticksTrigger;
+  QStringList problems;
+  bench::say(QStringLiteral("trigger precision: %1 countdowns...").arg(countdowns));
+  for (int n = 0; n < countdowns; ++n) {
+    const Sample s = harness.countdown(n);
+    if (s.triggerMs < 0 || s.outcome != QLatin1String("hb")) {
+      problems.append(QStringLiteral("countdown %1: outcome '%2'").arg(n).arg(s.outcome));
+      continue;
+    }
+    trigger.push_back(s.triggerMs);
+    bid.push_back(s.bidMs);
+  }
+  bench::say(
+      QStringLiteral("the same with the ticks alone: %1 countdowns...").arg(ticksOnlyCountdowns));
+  harness.ticksOnly();
+  for (int n = countdowns; n < countdowns + ticksOnlyCountdowns; ++n) {
+    const Sample s = harness.countdown(n);
+    if (s.triggerMs < 0 || s.outcome != QLatin1String("hb")) {
+      problems.append(
+          QStringLiteral("countdown %1 (ticks only): outcome '%2'").arg(n).arg(s.outcome));
+      continue;
+    }
+    ticksTrigger.push_back(s.triggerMs);
+  }
+  simulator.stop();
+  for (const QString& p : problems) bench::say(QStringLiteral("  problem: ") + p);
+
+  QJsonObject result{{QStringLiteral("countdowns"), int(trigger.size())},
+                     {QStringLiteral("trigger_median_ms"), bench::median(trigger)},
+                     {QStringLiteral("trigger_worst_ms"), bench::worst(trigger)},
+                     {QStringLiteral("trigger_samples_ms"), toArray(trigger)},
+                     {QStringLiteral("bid_median_ms"), bench::median(bid)},
+                     {QStringLiteral("bid_worst_ms"), bench::worst(bid)},
+                     {QStringLiteral("bid_samples_ms"), toArray(bid)},
+                     {QStringLiteral("ticks_only_countdowns"), int(ticksTrigger.size())},
+                     {QStringLiteral("ticks_only_median_ms"), bench::median(ticksTrigger)},
+                     {QStringLiteral("ticks_only_worst_ms"), bench::worst(ticksTrigger)},
+                     {QStringLiteral("ticks_only_samples_ms"), toArray(ticksTrigger)},
+                     {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
+  return bench::writeJson(out, result) && problems.isEmpty() ? 0 : 1;
+}

@@ -1,0 +1,30 @@
+// The browser scan's title rules on any window title: the pieces keep their lengths, and the
+// end time either reads as a date-time or fails as a conversion does.
+#include "capture/titlerules.h"
+#include <QList>
+
+#include "app/regional.h"
+#include "fuzzcheck.h"
+
+namespace {
+qsizetype characters(const QString& text) {
+  return text.toUcs4().size();
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  for (const QString& raw : {QString::fromUtf8(fuzz::bytes(data, size)), fuzz::utf16(data, size)}) {
+    const QString title = titlerules::windowText(raw);
+    fuzz::check(!title.contains(QChar(u'\0')), "the title ends at a NUL");
+    titlerules::isProgramWindow(title);
+    titlerules::isSavedItemOption(title);
+    if (!titlerules::isAuctionPage(title)) continue;
+    const titlerules::AuctionTitle a = titlerules::readAuctionTitle(title);
+    fuzz::check(characters(a.auktionTitel) <= 38, "the auction title has at most 38 characters");
+    fuzz::check(characters(a.itemId) <= 10, "the item number has at most 10 characters");
+    fuzz::check(characters(a.endText) <= 17, "the end time has at most 17 characters");
+    regional::parseDateTime(a.endText, RegionalFormat::german());
+    titlerules::itemCaption(a.auktionTitel);
+  }
+  return 0;
+}
