@@ -46,13 +46,7 @@ struct ProgramFolder {
     while (!QFileInfo::exists(path) && !deadline.hasExpired()) QThread::msleep(10);
     return QString::fromLocal8Bit(readAll(path)).replace(folder, QStringLiteral("<folder>"));
   }
-  QStringList logMessages() const {
-    QStringList out;
-    const QString text = QString::fromLatin1(readAll(folder + QStringLiteral("/gebotsfalke.log")));
-    for (const QString& line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-      out.append(line.section(QChar('\t'), 5));
-    return out;
-  }
+  QString log() const { return QString::fromLatin1(readAll(folder + "/gebotsfalke.log")); }
   QTemporaryDir dir;
   QString folder;
   installer::ProgramFiles files;
@@ -98,7 +92,7 @@ TEST(Installer, aFailedUpdateLeavesThePreviousVersionInPlaceAndStartsIt) {
     EXPECT_TRUE(QFileInfo(pf.files.program).isExecutable());
     EXPECT_EQ(pf.started(), QStringLiteral("old 0 <folder>"));
     if (!c.logged.isEmpty()) {
-      EXPECT_TRUE(pf.logMessages().contains(c.logged));
+      EXPECT_TRUE(pf.log().contains(c.logged));
     }
   }
 }
@@ -115,8 +109,8 @@ TEST(Installer, waitsForTheRunningProgramAndGivesUpWithoutTouchingIt) {
   EXPECT_EQ(installer::run(pf.folder, {100, 10}), installer::kStillRunning);
   EXPECT_EQ(readAll(pf.files.program), running);
   EXPECT_EQ(readAll(pf.files.update), pf.fakeProgram("new"));
-  EXPECT_EQ(pf.logMessages().last(),
-            QStringLiteral("Installer: GebotsfalkePlus läuft noch - Update abgebrochen."));
+  EXPECT_TRUE(pf.log().contains(
+      QStringLiteral("Installer: GebotsfalkePlus läuft noch - Update abgebrochen.")));
   program.kill();
   ASSERT_TRUE(program.waitForFinished());
 

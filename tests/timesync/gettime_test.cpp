@@ -63,9 +63,9 @@ class PageHost {
   int m_port = -1;
 };
 
-QString page(const QString& stamp, const QString& zone = QStringLiteral("MEZ")) {
-  return QStringLiteral("<html><body><p>Offizielle Zeit</p><b>   ") + stamp + QChar(' ') + zone +
-         QStringLiteral("</b></body></html>");
+QString page(const char* stamp, const char* zone = "MEZ") {
+  return QStringLiteral("<html><body><p>Offizielle Zeit</p><b>   %1 %2</b></body></html>")
+      .arg(QLatin1String(stamp), QLatin1String(zone));
 }
 
 const QString kTimeRequest = QStringLiteral(
@@ -93,30 +93,40 @@ struct Site {
 struct Sync : Site, ::testing::Test {};
 }  // namespace
 
-TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndAlwaysChecksTheVersion) {
+TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionCheck) {
   const QString updated = QStringLiteral("Die Systemuhr wurde aktualisiert.");
   const struct {
     const char* what;
     QString page;  // null: the time host does not answer
     QStringList calls = {};
-    QString message = QStringLiteral("Keine Zeitinformationen erhalten."), logLine = {};
+    QString logLine = {}, message = QStringLiteral("Keine Zeitinformationen erhalten.");
+    short msgonsync = 1;
+    int takesMs = 0;  // from the answer's first byte to its end
     bool refuse = false;
   } cases[] = {
       {.what = "2 days ahead, lower-case zone word: time and date",
-       .page = page(QStringLiteral("07.12.2026 19:15:30"), QStringLiteral("mesz")),
+       .page = page("07.12.2026 19:15:30", "mesz"),
        .calls = {"time 19:15:30", "date 2026-12-07"},
-       .message = updated,
-       .logLine = QStringLiteral("Timesync: 19:00:00 -> 19:15:30")},
-      {.what = "3 days ahead: the time only",
-       .page = page(QStringLiteral("08.12.2026 19:15:31")),
+       .logLine = "Timesync: 19:00:00 -> 19:15:30",
+       .message = updated},
+      {.what = "3 days ahead: the time only; no box when switched off",
+       .page = page("08.12.2026 19:15:31"),
        .calls = {"time 19:15:31"},
+       .logLine = "Timesync: 19:00:00 -> 19:15:31",
        .message = updated,
-       .logLine = QStringLiteral("Timesync: 19:00:00 -> 19:15:31")},
+       .msgonsync = 0},
+      {.what = "the seconds the answer took are added; any other switch value shows the box",
+       .page = page("05.12.2026 19:15:30"),
+       .calls = {"time 19:15:33", "date 2026-12-05"},
+       .logLine = "Timesync: 19:00:03 -> 19:15:33",
+       .message = updated,
+       .msgonsync = -1,
+       .takesMs = 3000},
       {.what = "refused by the clock",
-       .page = page(QStringLiteral("05.12.2026 19:15:30")),
+       .page = page("05.12.2026 19:15:30"),
        .calls = {"time 19:15:30", "date 2026-12-05"},
+       .logLine = "Timesync: 19:00:00 -> 19:15:30 (nicht gestellt)",
        .message = QStringLiteral("Die Systemuhr konnte nicht gestellt werden."),
-       .logLine = QStringLiteral("Timesync: 19:00:00 -> 19:15:30 (nicht gestellt)"),
        .refuse = true},
       {.what = "zone word at 21",
        .page = QStringLiteral("05.12.2026 19:15:30 MEZ"),
@@ -127,56 +137,33 @@ TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndAlwaysChecksTheVersion) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Site s;
-    s.env.state.msgonsync = 1;
+    s.env.state.msgonsync = c.msgonsync;
     s.env.systemClock.refuse = c.refuse;
     // An earlier page still in ResponseText never counts.
-    s.env.state.ResponseText = page(QStringLiteral("01.12.2026 11:11:11"));
+    s.env.state.ResponseText = page("01.12.2026 11:11:11");
     if (c.page.isNull()) s.env.state.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
+    QObject::connect(s.form.Inet1, &Inet::StateChanged, &s.form, [&](int state) {
+      if (state == Inet::kReceivingResponse) s.env.clock.advanceMs(c.takesMs);
+    });
+    QString updateAtBox;  // the box comes after the version check has saved its finding
+    s.env.dialogs.onMessage = [&](const QString&) { updateAtBox = s.env.setting("Update"); };
     s.run(c.page);
     EXPECT_EQ(s.env.systemClock.calls, c.calls);
-    EXPECT_EQ(s.env.dialogs.messages, QStringList{c.message});
     EXPECT_EQ(s.env.logMessages(), c.logLine.isNull() ? QStringList() : QStringList{c.logLine});
+    EXPECT_EQ(s.env.state.SyncMessage, c.message);
+    EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{c.message} : QStringList());
+    EXPECT_EQ(s.env.dialogs.titles, QStringList(s.env.dialogs.messages.size(), "GebotsfalkePlus"));
+    EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
     EXPECT_EQ(s.host.requests(), c.page.isNull() ? QStringList{kVersionRequest}
                                                  : QStringList({kTimeRequest, kVersionRequest}));
-    EXPECT_EQ(s.env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
     EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
   }
-}
-
-TEST_F(Sync, addsTheSecondsFromTheReceiveMarkToNow) {
-  // The answer begins to arrive at 19:00:00; its collection and the way back take 3 seconds.
-  QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
-    if (state == Inet::kReceivingResponse) env.clock.advanceMs(3000);
-  });
-  run(page(QStringLiteral("05.12.2026 19:15:30")));
-  EXPECT_EQ(env.systemClock.calls,
-            QStringList({QStringLiteral("time 19:15:33"), QStringLiteral("date 2026-12-05")}));
-  EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 19:00:03 -> 19:15:33")}));
-}
-
-TEST_F(Sync, outcomeBoxComesAfterTheVersionCheckOnlyWhenSwitchedOn) {
-  // Each version check leaves its finding in "Update": the box must see the new one.
-  QStringList updateAtBox;
-  env.dialogs.onMessage = [&](const QString&) { updateAtBox << env.setting("Update"); };
-  env.state.msgonsync = -1;
-  run(QStringLiteral("<html>keine Zeit</html>"));
-  host.setPage(QStringLiteral("1.03.0006"), "/files/update+");
-  run(page(QStringLiteral("07.12.2026 19:15:30")));
-  env.state.msgonsync = 0;
-  run(page(QStringLiteral("07.12.2026 19:15:30")));
-  EXPECT_EQ(env.dialogs.messages,
-            QStringList({QStringLiteral("Keine Zeitinformationen erhalten."),
-                         QStringLiteral("Die Systemuhr wurde aktualisiert.")}));
-  EXPECT_EQ(env.dialogs.titles,
-            QStringList({QStringLiteral("GebotsfalkePlus"), QStringLiteral("GebotsfalkePlus")}));
-  EXPECT_EQ(updateAtBox, QStringList({QStringLiteral("1.03.0007"), QString()}));
-  EXPECT_EQ(host.requests().size(), 6);
 }
 
 TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
   // The countdown fires while the time page is on its way: the bid cancels Inet1 and runs its
   // own exchange, whose reply names the auction's end in MEZ.
-  host.setPage(page(QStringLiteral("05.12.2026 20:00:00")), "/bid");
+  host.setPage(page("05.12.2026 20:00:00"), "/bid");
   bool bid = false;
   QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
     if (state != Inet::kReceivingResponse || bid) return;
@@ -188,14 +175,14 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
     });
   });
   host.delayMs = 300;
-  run(page(QStringLiteral("05.12.2026 19:15:30")));
+  run(page("05.12.2026 19:15:30"));
   ASSERT_TRUE(bid);
   EXPECT_TRUE(env.systemClock.calls.isEmpty());
   EXPECT_EQ(env.state.SyncMessage, QStringLiteral("Keine Zeitinformationen erhalten."));
 }
 
 TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
-  host.setPage(page(QStringLiteral("05.12.2026 19:15:30")));
+  host.setPage(page("05.12.2026 19:15:30"));
   host.delayMs = 200;
   form.Inet1->Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
   get_time(form);

@@ -43,6 +43,9 @@ struct UpdateRun {
     env.state.InstallTag = QStringLiteral("Linux");
     env.state.AvailableVersion = QStringLiteral("1.03.0007");
     form = std::make_unique<Form1>(*env.ctx);
+    vendorFile("a.txt", "first");
+    vendorFile("b.txt", binary(3000));
+    vendorFile("doupdate.exe", "installer");
   }
   void vendorFile(const QString& name, const QByteArray& bytes) {
     writeFile(vendor.path() + QChar('/') + name, bytes);
@@ -53,16 +56,16 @@ struct UpdateRun {
   void click(const std::function<void(FrmUpdate&)>& during = {}) {
     env.dialogs.onExec = [&](QDialog& d) {
       auto& w = dynamic_cast<FrmUpdate&>(d);
-      window = &w;
       if (during) during(w);
       w.Btn_Update->click();
       afterClick = {w.Btn_Update->isHidden(), w.Timer1->isActive()};
     };
     form->Lbl_update_Click();
   }
-  QStringList requestedPaths() const {
+  QStringList requested() const {  // the names asked for under /files/
     QStringList out;
-    for (const auto& r : server->requests()) out.append(r[QStringLiteral("path")].toString());
+    for (const auto& r : server->requests())
+      out.append(r[QStringLiteral("path")].toString().mid(7));
     return out;
   }
   // Nothing was handed over and the offered version stays.
@@ -77,28 +80,26 @@ struct UpdateRun {
   QTemporaryDir vendor;
   std::unique_ptr<SimServer> server;
   std::unique_ptr<Form1> form;
-  FrmUpdate* window = nullptr;
   std::pair<bool, bool> afterClick;  // button hidden, spinner running
 };
 }  // namespace
 
 TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstaller) {
   UpdateRun run;
-  run.vendorFile(QStringLiteral("a.txt"), binary(1024));
-  run.vendorFile(QStringLiteral("GEBOTSFALKEPLUS.EXE"), "new version");
-  run.vendorFile(QStringLiteral("doupdate.exe"), "installer");
-  run.vendorFile(QStringLiteral("filelist"), "a.txt\r\nGEBOTSFALKEPLUS.EXE\r\ndoupdate.exe");
+  run.vendorFile("a.txt", binary(1024));
+  run.vendorFile("GEBOTSFALKEPLUS.EXE", "new version");
+  run.vendorFile("filelist", "a.txt\r\nGEBOTSFALKEPLUS.EXE\r\ndoupdate.exe");
   writeFile(run.programFile("update.dat"), "stale");  // left by an earlier attempt
 
   QStringList atPauses;
-  run.env.clock.onWait = [&](qint64) {
-    atPauses.append(run.window->Label1->text() + " | " + run.window->LblProgress->text() +
-                    (run.window->LblProgress->isHidden() ? " hidden" : "") +
-                    (run.window->Timer1->isActive() ? " spinning" : ""));
-  };
   QStringList atCompletion;  // after each file's completion handler
   QString spinner;           // it turns I / - \ and round again
   run.click([&](FrmUpdate& w) {
+    run.env.clock.onWait = [&](qint64) {
+      atPauses.append(w.Label1->text() + " | " + w.LblProgress->text() +
+                      (w.LblProgress->isHidden() ? " hidden" : "") +
+                      (w.Timer1->isActive() ? " spinning" : ""));
+    };
     QObject::connect(w.Inet2, &Inet::StateChanged, [&](int state) {
       if (state == Inet::kResponseCompleted)
         atCompletion.append(w.Label1->text() + " | " + w.LblProgress->text());
@@ -132,63 +133,49 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   EXPECT_EQ(run.env.processes.exits, QList<int>{0});
   EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
 
-  EXPECT_EQ(run.requestedPaths(),
-            (QStringList{"/files/filelist", "/files/a.txt", "/files/GEBOTSFALKEPLUS.EXE",
-                         "/files/doupdate.exe"}));
+  EXPECT_EQ(run.requested(),
+            (QStringList{"filelist", "a.txt", "GEBOTSFALKEPLUS.EXE", "doupdate.exe"}));
   for (const auto& r : run.server->requests()) {
     const QJsonObject h = r[QStringLiteral("headers")].toObject();
-    EXPECT_EQ(h["User-Agent"].toString(), QStringLiteral("Nachlader+ - 1.3.6 - Linux"));
-    EXPECT_EQ(h["Pragma"].toString(), QStringLiteral("no-cache"));
-    EXPECT_EQ(h["Proxy-Connection"].toString(), QStringLiteral("Keep-Alive"));
+    EXPECT_EQ(QStringList({h["User-Agent"].toString(), h["Pragma"].toString(),
+                           h["Proxy-Connection"].toString()}),
+              QStringList({"Nachlader+ - 1.3.6 - Linux", "no-cache", "Keep-Alive"}));
   }
 }
 
-TEST(FrmUpdate, aTruncatedMissingOrUninstallableDownloadIsIncompleteAndNeverHandedOver) {
+TEST(FrmUpdate, anIncompleteDownloadOrABadListIsNeverHandedOver) {
   const struct {
-    const char* what;
-    QByteArray list;
-    bool truncated;
-  } cases[] = {{"b.txt arrives cut off", "a.txt\r\nb.txt\r\ndoupdate.exe", true},
-               {"a listed file is missing (404)", "a.txt\r\nmissing.txt\r\ndoupdate.exe", false},
-               {"no installer is listed", "a.txt\r\nb.txt", false}};
+    const char* list;
+    QStringList requested, files;  // besides the file list: the files asked for, those it may write
+    bool truncated = false, spinning = true;
+  } cases[] = {
+      {"a.txt\r\nb.txt\r\ndoupdate.exe", {"a.txt", "b.txt"}, {"a.txt", "b.txt"}, true},
+      {"a.txt\r\nmissing.txt\r\ndoupdate.exe", {"a.txt", "missing.txt"}, {"a.txt"}},  // 404
+      {"a.txt\r\nb.txt", {"a.txt", "b.txt"}, {"a.txt", "b.txt"}, false, false},  // no installer
+      // Nothing is fetched or written for an empty or unsafe name, a trailing CR LF included.
+      {"a.txt\r\ndoupdate.exe\r\n", {}, {}},
+      {"", {}, {}},
+      {"a.txt\r\n../x", {}, {}},
+      {"a.txt\r\n/etc/x", {}, {}},
+      {"a.txt\r\na\\b", {}, {}},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.list);
     sim::Config config;
     if (c.truncated) config.truncatedFiles = {"b.txt"};
     UpdateRun run(config);
-    run.vendorFile("a.txt", "first");
-    run.vendorFile("b.txt", binary(3000));
-    run.vendorFile("doupdate.exe", "installer");
     run.vendorFile("filelist", c.list);
-    writeFile(run.programFile("update.dat"), "stale");
+    writeFile(run.programFile("update.dat"), "stale");  // removed before the download
     run.click();
     EXPECT_EQ(run.env.logMessages().mid(1),
               (QStringList{"Update: Download gestartet.", kIncomplete}));
     run.expectNoHandOver();
-    EXPECT_EQ(readAll(run.programFile("a.txt")), "first");
-    EXPECT_FALSE(QFileInfo::exists(run.programFile("update.dat")));   // removed before the download
-    EXPECT_FALSE(QFileInfo::exists(run.programFile("missing.txt")));  // no error page written
-    EXPECT_EQ(run.requestedPaths().size(), 3);
-    // The window stays as it is until the user closes it: button hidden, spinner running.
-    EXPECT_EQ(run.afterClick, std::make_pair(true, c.list.contains("doupdate")));
-  }
-}
-
-TEST(FrmUpdate, aListWithAnEmptyOrUnsafeNameStopsBeforeAnythingIsWritten) {
-  for (const QByteArray& list :
-       {QByteArray("a.txt\r\ndoupdate.exe\r\n"), QByteArray(""), QByteArray("a.txt\r\n../x"),
-        QByteArray("a.txt\r\n/etc/x"), QByteArray("a.txt\r\na\\b")}) {
-    SCOPED_TRACE(list.constData());
-    UpdateRun run;
-    run.vendorFile("a.txt", "first");
-    run.vendorFile("doupdate.exe", "installer");
-    run.vendorFile("filelist", list);
-    run.click();
-    EXPECT_EQ(run.env.logMessages().last(), kIncomplete);
-    run.expectNoHandOver();
-    EXPECT_EQ(run.requestedPaths(), QStringList{"/files/filelist"});
-    EXPECT_EQ(QDir(run.env.programFolder()).entryList(QDir::Files), QStringList{"gebotsfalke.log"});
+    EXPECT_EQ(run.requested(), QStringList{"filelist"} + c.requested);
+    for (const QString& file : QDir(run.env.programFolder()).entryList(QDir::Files))
+      EXPECT_TRUE(c.files.contains(file) || file == "gebotsfalke.log") << file.toStdString();
     EXPECT_FALSE(QFileInfo::exists(run.env.dir.path() + "/x"));
+    // The window stays as it is until the user closes it: button hidden, spinner running.
+    EXPECT_EQ(run.afterClick, std::make_pair(true, c.spinning));
   }
 }
 
@@ -197,10 +184,7 @@ TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
   // while the restart is announced.
   for (int closeAt : {0, 1, 2}) {
     SCOPED_TRACE(closeAt);
-    UpdateRun run;
-    run.vendorFile("a.txt", "first");
-    run.vendorFile("b.txt", binary(2000));
-    run.vendorFile("doupdate.exe", "installer");
+    UpdateRun run;  // the list made from the folder: a.txt, b.txt, doupdate.exe
     int pauses = 0;
     run.click([&](FrmUpdate& w) {
       if (closeAt == 0) {
@@ -225,7 +209,6 @@ TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
 TEST(FrmUpdate, anotherRunningInstanceOrARunningBidKeepsTheDownloadFromStarting) {
   for (const bool previous : {true, false}) {
     UpdateRun run;
-    run.vendorFile("doupdate.exe", "installer");
     run.env.processes.previous = previous;
     run.env.state.bidBusy = !previous;
     run.click();
@@ -235,7 +218,7 @@ TEST(FrmUpdate, anotherRunningInstanceOrARunningBidKeepsTheDownloadFromStarting)
             ? QStringList{"Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus"}
             : QStringList());
     EXPECT_TRUE(run.env.logLines().isEmpty());
-    EXPECT_TRUE(run.requestedPaths().isEmpty());
+    EXPECT_TRUE(run.requested().isEmpty());
     run.expectNoHandOver();
     EXPECT_EQ(run.afterClick, std::make_pair(false, false));
   }
