@@ -14,6 +14,7 @@ namespace {
 
 const QString kNokia =
     QStringLiteral("eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy");
+const QString kNokiaItem = QStringLiteral("1234567890 | Nokia 3310 Handy | 05.12.2026 20:00:00");
 const QString kIdle = QStringLiteral(" GebotsfalkePlus 1.3.6");
 
 // Handles far away from the ones the offscreen platform gives its own windows (1, 2, ...);
@@ -56,11 +57,11 @@ QString view(Form1& f) {
   return parts.join(QStringLiteral(" | "));
 }
 
-void expectItemShown(Scan& s, const QString& id, const QString& title, const QString& end) {
-  EXPECT_EQ(s.env.state.ItemID, id);
-  EXPECT_EQ(s.env.state.AuktionTitel, title);
-  EXPECT_EQ(view(s.form),
-            title + " Gebotsfalke | endet am " + end +
+// item: "item number | auction title | end as shown".
+void expectItemShown(Scan& s, const QString& item) {
+  const QStringList p = item.split(QStringLiteral(" | "));
+  EXPECT_EQ(s.env.state.ItemID + " | " + s.env.state.AuktionTitel + " | " + view(s.form),
+            p[0] + " | " + p[1] + " | " + p[1] + " Gebotsfalke | endet am " + p[2] +
                 " | Txt_maxbid | Command1 | LabelZeit | Lbl_GoItem | countdown | #0000ff hand");
 }
 
@@ -71,52 +72,44 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
   const struct {
     const char* what;
     QList<TopLevelWindow> windows;
+    QString item = kNokiaItem;
     int instances = 0;
-    QString itemId = QStringLiteral("1234567890"), title = QStringLiteral("Nokia 3310 Handy"),
-            end = QStringLiteral("05.12.2026 20:00:00");
   } cases[] = {
-      {.what = "any case, the title cut at 38 characters",
-       .windows = {win(1, QStringLiteral("Firefox: EBAY-Artikel 9876543210 (ENDET 24.12.26 "
-                                         "18:30:05 MEZ) - Playmobil Ritterburg mit sehr langem "
-                                         "Titel der abgeschnitten"))},
-       .itemId = QStringLiteral("9876543210"),
-       .title = QStringLiteral("Playmobil Ritterburg mit sehr langem T"),
-       .end = QStringLiteral("24.12.2026 18:30:05")},
-      {.what = "without \") -\" the title starts at the fourth character",
-       .windows = {win(1, kNokia.left(53) + QStringLiteral(" Nokia"))},
-       .title = QStringLiteral("y Artikel 1234567890 (endet 05.12.26 2")},
-      {.what = "the higher of two pages",
-       .windows = {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ) - "
-                                         "Oben")),
-                   win(2, kNokia)},
-       .itemId = QStringLiteral("1111111111"),
-       .title = QStringLiteral("Oben"),
-       .end = QStringLiteral("01.02.2027 10:00:00")},
-      {.what = "a character outside the basic plane counts once and is never cut",
-       .windows = {win(1,
-                       kNokia.left(56) + QString(37, QChar('x')) + rocket + QStringLiteral("yz"))},
-       .title = QString(37, QChar('x')) + rocket},
-      {.what = "hidden, frameless, untitled and NUL-cut windows are skipped",
-       .windows = {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ)"),
-                       false),
-                   win(2, QStringLiteral("eBay Artikel 2222222222 (endet 01.02.27 10:00:00 MEZ)"),
-                       true, false),
-                   win(3, QString()), win(4, QStringLiteral("Gebotsfalke"), false, false),
-                   win(5, QString(u'\0') + QStringLiteral("Gebotsfalke eBay (endet 01.02.27)")),
-                   win(6, QStringLiteral("Editor")), win(7, kNokia)}},
-      {.what = "the program word counts in its exact case, before the page, never the main window",
-       .windows = {win(0, QStringLiteral("eBay Artikel 5555555555 (endet 01.01.27 12:00:00 MEZ) - "
-                                         "Mein Gebotsfalke")),
-                   win(1, kIdle), win(2, QStringLiteral("gebotsfalke-notizen.txt")),
-                   win(3, QStringLiteral("Anderes Gebotsfalke")), win(4, kNokia),
-                   win(5, QStringLiteral("Noch ein Gebotsfalke"))},
-       .instances = 2},
+      {"any case, the title cut at 38 characters",
+       {win(1, QStringLiteral("Firefox: EBAY-Artikel 9876543210 (ENDET 24.12.26 18:30:05 MEZ) - "
+                              "Playmobil Ritterburg mit sehr langem Titel der abgeschnitten"))},
+       "9876543210 | Playmobil Ritterburg mit sehr langem T | 24.12.2026 18:30:05"},
+      {"without \") -\" the title starts at the fourth character",
+       {win(1, kNokia.left(53) + QStringLiteral(" Nokia"))},
+       "1234567890 | y Artikel 1234567890 (endet 05.12.26 2 | 05.12.2026 20:00:00"},
+      {"the higher of two pages",
+       {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ) - Oben")),
+        win(2, kNokia)},
+       "1111111111 | Oben | 01.02.2027 10:00:00"},
+      {"a character outside the basic plane counts once and is never cut",
+       {win(1, kNokia.left(56) + QString(37, QChar('x')) + rocket + QStringLiteral("yz"))},
+       "1234567890 | " + QString(37, QChar('x')) + rocket + " | 05.12.2026 20:00:00"},
+      {"hidden, frameless, untitled and NUL-cut windows are skipped",
+       {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ)"), false),
+        win(2, QStringLiteral("eBay Artikel 2222222222 (endet 01.02.27 10:00:00 MEZ)"), true,
+            false),
+        win(3, QString()), win(4, QStringLiteral("Gebotsfalke"), false, false),
+        win(5, QString(u'\0') + QStringLiteral("Gebotsfalke eBay (endet 01.02.27)")),
+        win(6, QStringLiteral("Editor")), win(7, kNokia)}},
+      {"the program word counts in its exact case, before the page, never the main window",
+       {win(0, QStringLiteral("eBay Artikel 5555555555 (endet 01.01.27 12:00:00 MEZ) - Mein "
+                              "Gebotsfalke")),
+        win(1, kIdle), win(2, QStringLiteral("gebotsfalke-notizen.txt")),
+        win(3, QStringLiteral("Anderes Gebotsfalke")), win(4, kNokia),
+        win(5, QStringLiteral("Noch ein Gebotsfalke"))},
+       kNokiaItem,
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Scan s;
     s.run(c.windows);
-    expectItemShown(s, c.itemId, c.title, c.end);
+    expectItemShown(s, c.item);
     EXPECT_EQ(s.env.state.instanceCount, c.instances);
     EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
   }
@@ -135,8 +128,7 @@ TEST(Finde_Alle_Fenster, bayOptionTakesTheSavedItemOnceAndOnlyWhenExact) {
   s.env.state.commandLine = QStringLiteral("-bay");
   s.run({win(2, kNokia)});  // the first titled window, whatever it shows
   EXPECT_EQ(s.env.state.commandLine, QString());
-  expectItemShown(s, QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
-                  QStringLiteral("06.12.2026 21:15:00"));
+  expectItemShown(s, QStringLiteral("4444444444 | Gespeichert | 06.12.2026 21:15:00"));
   for (const QString& other :
        {QString(), QStringLiteral("-BAY"), QStringLiteral("-bay -time"), QStringLiteral(" -bay")}) {
     s.env.state.commandLine = other;
@@ -164,8 +156,7 @@ TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemOrTheHintAndWithou
   saved.saveItem(QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
                  QStringLiteral("06.12.2026"));
   saved.run({win(1, QStringLiteral("Terminal"))});
-  expectItemShown(saved, QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
-                  QStringLiteral("06.12.2026"));
+  expectItemShown(saved, QStringLiteral("4444444444 | Gespeichert | 06.12.2026"));
 
   Scan none;
   Form1& f = none.form;

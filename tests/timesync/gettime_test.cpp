@@ -94,45 +94,32 @@ struct Sync : Site, ::testing::Test {};
 }  // namespace
 
 TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionCheck) {
-  const QString updated = QStringLiteral("Die Systemuhr wurde aktualisiert.");
+  // The outcome: the clock calls, the log, and the message (shown unless msgonsync is 0).
   const struct {
     const char* what;
     QString page;  // null: the time host does not answer
-    QStringList calls = {};
-    QString logLine = {}, message = QStringLiteral("Keine Zeitinformationen erhalten.");
+    const char* outcome;
     short msgonsync = 1;
     int takesMs = 0;  // from the answer's first byte to its end
     bool refuse = false;
   } cases[] = {
-      {.what = "2 days ahead, lower-case zone word: time and date",
-       .page = page("07.12.2026 19:15:30", "mesz"),
-       .calls = {"time 19:15:30", "date 2026-12-07"},
-       .logLine = "Timesync: 19:00:00 -> 19:15:30",
-       .message = updated},
-      {.what = "3 days ahead: the time only; no box when switched off",
-       .page = page("08.12.2026 19:15:31"),
-       .calls = {"time 19:15:31"},
-       .logLine = "Timesync: 19:00:00 -> 19:15:31",
-       .message = updated,
-       .msgonsync = 0},
-      {.what = "the seconds the answer took are added; any other switch value shows the box",
-       .page = page("05.12.2026 19:15:30"),
-       .calls = {"time 19:15:33", "date 2026-12-05"},
-       .logLine = "Timesync: 19:00:03 -> 19:15:33",
-       .message = updated,
-       .msgonsync = -1,
-       .takesMs = 3000},
-      {.what = "refused by the clock",
-       .page = page("05.12.2026 19:15:30"),
-       .calls = {"time 19:15:30", "date 2026-12-05"},
-       .logLine = "Timesync: 19:00:00 -> 19:15:30 (nicht gestellt)",
-       .message = QStringLiteral("Die Systemuhr konnte nicht gestellt werden."),
-       .refuse = true},
-      {.what = "zone word at 21",
-       .page = QStringLiteral("05.12.2026 19:15:30 MEZ"),
-       .message = QStringLiteral("Typen unverträglich")},
-      {.what = "no zone word", .page = QStringLiteral("<html>keine Zeit</html>")},
-      {.what = "no answer", .page = QString()},
+      {"2 days ahead, lower-case zone word: time and date", page("07.12.2026 19:15:30", "mesz"),
+       "time 19:15:30, date 2026-12-07 | Timesync: 19:00:00 -> 19:15:30 | Die Systemuhr wurde "
+       "aktualisiert."},
+      {"3 days ahead: the time only; no box when switched off", page("08.12.2026 19:15:31"),
+       "time 19:15:31 | Timesync: 19:00:00 -> 19:15:31 | Die Systemuhr wurde aktualisiert.", 0},
+      {"the seconds the answer took are added; any other switch value shows the box",
+       page("05.12.2026 19:15:30"),
+       "time 19:15:33, date 2026-12-05 | Timesync: 19:00:03 -> 19:15:33 | Die Systemuhr wurde "
+       "aktualisiert.",
+       -1, 3000},
+      {"refused by the clock", page("05.12.2026 19:15:30"),
+       "time 19:15:30, date 2026-12-05 | Timesync: 19:00:00 -> 19:15:30 (nicht gestellt) | Die "
+       "Systemuhr konnte nicht gestellt werden.",
+       1, 0, true},
+      {"zone word at 21", QStringLiteral("05.12.2026 19:15:30 MEZ"), " |  | Typen unverträglich"},
+      {"no zone word", QStringLiteral("keine Zeit"), " |  | Keine Zeitinformationen erhalten."},
+      {"no answer", QString(), " |  | Keine Zeitinformationen erhalten."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -148,10 +135,13 @@ TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionChec
     QString updateAtBox;  // the box comes after the version check has saved its finding
     s.env.dialogs.onMessage = [&](const QString&) { updateAtBox = s.env.setting("Update"); };
     s.run(c.page);
-    EXPECT_EQ(s.env.systemClock.calls, c.calls);
-    EXPECT_EQ(s.env.logMessages(), c.logLine.isNull() ? QStringList() : QStringList{c.logLine});
-    EXPECT_EQ(s.env.state.SyncMessage, c.message);
-    EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{c.message} : QStringList());
+    const QString& message = s.env.state.SyncMessage;
+    EXPECT_EQ(
+        QStringList({s.env.systemClock.calls.join(", "), s.env.logMessages().join(", "), message})
+            .join(" | ")
+            .toStdString(),
+        c.outcome);
+    EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{message} : QStringList());
     EXPECT_EQ(s.env.dialogs.titles, QStringList(s.env.dialogs.messages.size(), "GebotsfalkePlus"));
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
     EXPECT_EQ(s.host.requests(), c.page.isNull() ? QStringList{kVersionRequest}
