@@ -14,8 +14,7 @@
 
 // A plain X client for the tests: creates top-level windows with given properties and sends the
 // window manager the requests a pager would (raise, minimise). Its windows go with it.
-class XClient {
- public:
+struct XClient {
   explicit XClient(const QByteArray& display = QByteArray()) {
     if (display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) return;
     c = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
@@ -24,8 +23,6 @@ class XClient {
   ~XClient() {
     if (c) xcb_disconnect(c);
   }
-  XClient(const XClient&) = delete;
-  XClient& operator=(const XClient&) = delete;
   bool ok() const { return c && !xcb_connection_has_error(c); }
 
   xcb_atom_t atom(const char* name) {
@@ -54,28 +51,16 @@ class XClient {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, a, a, 32, static_cast<uint32_t>(values.size()),
                         values.data());
   }
-  std::vector<uint32_t> get32(xcb_window_t w, const char* property) {
+  uint32_t get32(xcb_window_t w, const char* property) {  // the first value, 0 when none
     auto* r = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
-    std::vector<uint32_t> out;
-    if (r && r->format == 32) {
-      const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r));
-      out.assign(v, v + xcb_get_property_value_length(r) / 4);
-    }
+        c, xcb_get_property(c, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
+    const bool has = r && r->format == 32 && xcb_get_property_value_length(r) >= 4;
+    const uint32_t v = has ? *static_cast<const uint32_t*>(xcb_get_property_value(r)) : 0;
     std::free(r);
-    return out;
+    return v;
   }
-  void map(xcb_window_t w) {
-    xcb_map_window(c, w);
-    sync();
-  }
-  void unmap(xcb_window_t w) {
-    xcb_unmap_window(c, w);
-    sync();
-  }
-  void raise(xcb_window_t w) {
-    const uint32_t above = XCB_STACK_MODE_ABOVE;
-    xcb_configure_window(c, w, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+  void map(xcb_window_t w, bool mapped = true) {
+    mapped ? xcb_map_window(c, w) : xcb_unmap_window(c, w);
     sync();
   }
   // A client message to the window manager, e.g. WM_CHANGE_STATE {3} minimises.
