@@ -13,13 +13,11 @@ TEST(BidTrigger, bidsAtTheFirstEvaluationAtTheRoundedSetting) {
     w.env.state.sectobid = c.setting;
     w.armWith("1");
     if (c.before >= 0) {
-      w.secondsBeforeEnd(c.before);
-      w.form.Update_Label();
+      w.evaluateAt(c.before);
       EXPECT_EQ(w.form.labelZeitCaption(), QString::number(c.before));
       EXPECT_FALSE(w.bidStarted());
     }
-    w.secondsBeforeEnd(c.at);
-    w.form.Update_Label();
+    w.evaluateAt(c.at);
     const QStringList log = w.env.logMessages();
     EXPECT_EQ(log.value(log.indexOf(QString("Restlaufzeit %1 Sekunden").arg(c.at)) + 1),
               "Bieten initialisiert");
@@ -33,8 +31,7 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
     SniperWindow w;
     w.env.state.warnton = warnton;
     w.armWith("12,5");
-    w.secondsBeforeEnd(10, 2);
-    w.form.Update_Label();
+    w.evaluateAt(10, 2);
     QStringList expected = {
         "Restlaufzeit 10 Sekunden",
         "Bieten initialisiert",
@@ -89,16 +86,13 @@ TEST_F(SniperTest, nearTheTriggerAnEvaluationIsSetJustPastTheSecondBoundary) {
   env.state.sectobid = "5";
   armWith("1");
   QTimer* trigger = form.triggerTimer();
-  secondsBeforeEnd(30);
-  form.Update_Label();
+  evaluateAt(30);
   EXPECT_FALSE(trigger->isActive());
-  secondsBeforeEnd(6, 400);  // the trigger second starts in 600 ms
-  form.Update_Label();
+  evaluateAt(6, 400);  // the trigger second starts in 600 ms
   ASSERT_TRUE(trigger->isActive());
   EXPECT_NEAR(trigger->remainingTime(), 601, 20);
 
-  secondsBeforeEnd(6, 999);
-  form.Update_Label();
+  evaluateAt(6, 999);
   EXPECT_LE(trigger->remainingTime(), 2);
   trigger->stop();  // it fires while the clock still reads the moment before the boundary
   QMetaObject::invokeMethod(trigger, "timeout", Qt::DirectConnection);

@@ -17,14 +17,12 @@ TEST(CountdownText, piecesForEveryRange) {
 }
 
 TEST_F(SniperTest, farAndNearRangesSetTickRateAndRewriteOnlyOnChange) {
-  secondsBeforeEnd(2 * 86400 + 3 * 3600);
-  form.Update_Label();
+  evaluateAt(2 * 86400 + 3 * 3600);
   EXPECT_EQ(form.labelZeitCaption(), "2 Tage\n3 Stunden");
   EXPECT_EQ(form.Timer1->interval(), 500);
   EXPECT_EQ(zeitFontSize(), 12);
 
-  secondsBeforeEnd(90);
-  form.Update_Label();
+  evaluateAt(90);
   EXPECT_EQ(form.Timer1->interval(), 200);
   EXPECT_EQ(form.Label2->text(), "05.12.2026 19:58:30");
   // Same text on the next tick: Label2 keeps the time of the last change.
@@ -34,27 +32,23 @@ TEST_F(SniperTest, farAndNearRangesSetTickRateAndRewriteOnlyOnChange) {
 }
 
 TEST_F(SniperTest, lastMinuteGrowsRedWhileDisarmedAndStaysBlackWhileArmed) {
-  secondsBeforeEnd(59);
-  form.Update_Label();
+  evaluateAt(59);
   EXPECT_EQ(zeitFontSize(), 13);
   EXPECT_EQ(zeitColor(), QColor(0, 0, 0));
-  secondsBeforeEnd(1);
-  form.Update_Label();
+  evaluateAt(1);
   EXPECT_EQ(zeitFontSize(), 71);
   EXPECT_EQ(zeitColor(), QColor(232, 0, 0));
 
   env.state.sectobid = "0";
   armWith("5");
-  secondsBeforeEnd(30);
-  form.Update_Label();
+  evaluateAt(30);
   EXPECT_EQ(zeitFontSize(), 13);
   EXPECT_EQ(zeitColor(), QColor(0, 0, 0));
 }
 
 TEST_F(SniperTest, minimisedWindowShowsTheSecondsInItsCaptionAndFlashes) {
   form.showMinimized();
-  secondsBeforeEnd(12);
-  form.Update_Label();
+  evaluateAt(12);
   EXPECT_EQ(form.caption(), " >>12<<");
   EXPECT_EQ(env.shell.flashes, 1);
   form.showNormal();
@@ -64,8 +58,7 @@ TEST_F(SniperTest, minimisedWindowShowsTheSecondsInItsCaptionAndFlashes) {
 
 TEST_F(SniperTest, theEndShowsTheResultOnceThenAuktionBeendetAndStopsTheTimer) {
   env.state.bidResultText = "Sie haben\r\ndas höchste\r\nGebot abgegeben.";
-  secondsBeforeEnd(0);
-  form.Update_Label();
+  evaluateAt(0);
   EXPECT_EQ(form.labelZeitCaption(), "Sie haben\ndas höchste\nGebot abgegeben.");
   EXPECT_EQ(zeitFontSize(), 11);
   EXPECT_FALSE(form.timer1Enabled());
@@ -82,8 +75,7 @@ TEST_F(SniperTest, theEndShowsTheResultOnceThenAuktionBeendetAndStopsTheTimer) {
 TEST_F(SniperTest, noItemOrASettingThatIsNoNumberLeavesTheCountdownAsItWas) {
   form.setLabelZeitCaption("vorher");
   env.state.sectobid = "zehn";
-  secondsBeforeEnd(100);
-  form.Update_Label();
+  evaluateAt(100);
   EXPECT_EQ(env.dialogs.errors.size(), 1);
   EXPECT_TRUE(env.dialogs.errors.value(0).endsWith("Programmteil: Update_Label"));
   env.state.sectobid = "10";

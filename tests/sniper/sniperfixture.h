@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "app/dateserial.h"
+#include "bidding/printers.h"
 #include "sniper/form1.h"
 #include "support/testenv.h"
 
@@ -37,6 +38,11 @@ struct SniperWindow {
   // Sets the clock `seconds` before the end (plus ms into that second).
   void secondsBeforeEnd(qint64 seconds, int ms = 0) {
     env.clock.setMs((dateserial::toLinearSeconds(env.state.endet) - seconds) * 1000 + ms);
+  }
+  // The same, then one evaluation of the countdown.
+  void evaluateAt(qint64 seconds, int ms = 0) {
+    secondsBeforeEnd(seconds, ms);
+    form.Update_Label();
   }
   void armWith(const QString& amount) {
     form.Txt_maxbid->setText(amount);
