@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QTest>
 
 #include "app/dateserial.h"
@@ -50,14 +48,6 @@ struct SniperWindow {
   }
   bool logged(const QString& message) const { return env.logMessages().contains(message); }
   bool bidStarted() const { return logged("Bieten initialisiert"); }
-
-  // Moves the mouse over a widget (a mouse-move event without buttons at its centre).
-  static void hover(QWidget* w) {
-    const QPointF local = QRectF(w->rect()).center();
-    QMouseEvent move(QEvent::MouseMove, local, w->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-  }
 
   double zeitFontSize() const { return form.LabelZeit->font().pointSizeF(); }
   QColor zeitColor() const { return labelForeColor(form.LabelZeit); }
