@@ -31,7 +31,8 @@ TEST(BidOutcome, theSecondStepIgnoresCaseAndTheEarlierRowWins) {
       {"<p>Your bid must be at least EUR 6.00", "ob"},
       {"<p>You are the current high bidder. You have been outbid by x", "ob"},
       {"You are the current high bidder", "er"},
-      {"<title>eBay item 1</title>", "er"}};
+      {"<title>eBay item 1</title>", "er"},
+      {"<p><TITLE>EBAY ITEM 1</TITLE>", "hb"}};
   for (const auto& [reply, code] : cases) EXPECT_EQ(classifyStep2(reply).code, code) << reply;
   EXPECT_EQ(classifyStep2("<p>YOUR USER ID IS NOT VALID; your sign-in information is not valid")
                 .resultText,
