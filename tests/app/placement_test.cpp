@@ -22,74 +22,62 @@ TEST(GetFormSettings, firstStartAtOriginAndCascadedPastOpenInstances) {
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
 }
 
-TEST(GetFormSettings, restoresStoredPositionAndState) {
+TEST(FormSettings, placementIsStoredInTwipsAsDecimalTextAndRestoredWithTheState) {
   TestEnv env;
-  env.setSetting(QStringLiteral("Left"), QStringLiteral("1500"));
-  env.setSetting(QStringLiteral("Top"), QStringLiteral("750"));
-  env.setSetting(QStringLiteral("WindowState"), QStringLiteral("1"));
   QWidget w;
-  GetFormSettings(*env.ctx, w, kApp, kSection, true);
-  EXPECT_EQ(w.geometry().topLeft(), QPoint(100, 50));
-  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+  w.setGeometry(100, 50, 280, 183);
+  SaveFormSettings(*env.ctx, w, kApp, kSection);
+  EXPECT_EQ(env.setting("Left"), "1500");
+  EXPECT_EQ(env.setting("Top"), "750");
+  EXPECT_EQ(env.setting("Width"), "4200");
+  EXPECT_EQ(env.setting("WindowState"), "0");
+  env.setSetting("WindowState", "1");
+  QWidget restored;
+  GetFormSettings(*env.ctx, restored, kApp, kSection, true);
+  EXPECT_EQ(restored.geometry().topLeft(), QPoint(100, 50));
+  EXPECT_TRUE(restored.windowState() & Qt::WindowMinimized);
 }
 
 TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {
   TestEnv env;
   QWidget w;
   w.setGeometry(30, 30, 100, 100);
-  env.setSetting(QStringLiteral("Left"), QStringLiteral("links"));
+  env.setSetting("Left", "links");
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
   EXPECT_EQ(w.geometry().topLeft(), QPoint(30, 30));
   ASSERT_EQ(env.dialogs.errors.size(), 1);
-  EXPECT_TRUE(env.dialogs.errors[0].contains(QStringLiteral("Typen unverträglich")));
-  EXPECT_TRUE(env.dialogs.errors[0].endsWith(QStringLiteral("Programmteil: GetFormSettings")));
+  EXPECT_TRUE(env.dialogs.errors[0].contains("Typen unverträglich"));
+  EXPECT_TRUE(env.dialogs.errors[0].endsWith("Programmteil: GetFormSettings"));
 
-  env.setSetting(QStringLiteral("Left"), QStringLiteral("150"));
-  env.setSetting(QStringLiteral("WindowState"), QStringLiteral("3"));
+  env.setSetting("Left", "150");
+  env.setSetting("WindowState", "3");
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
   EXPECT_EQ(w.geometry().topLeft(), QPoint(10, 0));  // moved, but the state is refused
   EXPECT_EQ(w.windowState(), Qt::WindowNoState);
-  ASSERT_EQ(env.dialogs.errors.size(), 2);
-  EXPECT_TRUE(env.dialogs.errors[1].contains(QStringLiteral("Unzulässiger Eigenschaftswert")));
+  EXPECT_TRUE(env.dialogs.errors.last().contains("Unzulässiger Eigenschaftswert"));
 
   env.state.instanceCount = 110;  // 300 x 110 leaves the 16-bit range
   GetFormSettings(*env.ctx, w, kApp, kSection, false);
-  EXPECT_TRUE(env.dialogs.errors.last().contains(QStringLiteral("Überlauf")));
+  EXPECT_TRUE(env.dialogs.errors.last().contains("Überlauf"));
 }
 
-TEST(SaveFormSettings, storesTwipsAndStateAsDecimalText) {
-  TestEnv env;
-  QWidget w;
-  w.setGeometry(100, 50, 280, 183);
-  SaveFormSettings(*env.ctx, w, kApp, kSection);
-  EXPECT_EQ(env.setting(QStringLiteral("Left")), QStringLiteral("1500"));
-  EXPECT_EQ(env.setting(QStringLiteral("Top")), QStringLiteral("750"));
-  EXPECT_EQ(env.setting(QStringLiteral("Width")), QStringLiteral("4200"));
-  EXPECT_EQ(env.setting(QStringLiteral("WindowState")), QStringLiteral("0"));
-}
-
-TEST(Pause, waitsOnTheWallClockAcrossMidnightAndReturnsAtOnceForNegativeSeconds) {
+// Pause runs on the wall clock: it ends at its target across midnight and when the clock is set
+// meanwhile, without waiting the full time again.
+TEST(Pause, endsAtItsWallClockTargetAcrossMidnightAndWhenTheClockIsSet) {
   TestEnv env;
   env.clock.set(2026, 12, 5, 23, 59, 58, 500);
   Pause(*env.ctx, 3);
   EXPECT_EQ(env.clock.localMs(), dateserial::dayNumber(2026, 12, 6) * 86400000 + 1500);
-  EXPECT_GE(env.clock.waits, 1);
-
-  const int before = env.clock.waits;
+  const int waits = env.clock.waits;
+  EXPECT_GE(waits, 1);
   Pause(*env.ctx, -1);
-  EXPECT_EQ(env.clock.waits, before);
-}
+  EXPECT_EQ(env.clock.waits, waits);
 
-TEST(Pause, followsAClockThatIsSetForwardWhileItWaits) {
-  TestEnv env;
-  env.clock.set(2026, 12, 5, 12, 0, 0);
   const qint64 start = env.clock.localMs();
-  // The clock is set 10 s ahead during the wait: the pause ends at its wall-clock target,
-  // without waiting the full time again.
   env.clock.onWait = [&](qint64) {
-    if (env.clock.waits == 1) env.clock.setMs(start + 10000);
+    if (env.clock.waits == waits + 1) env.clock.setMs(start + 10000);
   };
   Pause(*env.ctx, 5);
   EXPECT_EQ(env.clock.localMs(), start + 10000);
-  EXPECT_EQ(env.clock.waits, 1);
+  EXPECT_EQ(env.clock.waits, waits + 1);
 }

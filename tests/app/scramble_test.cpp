@@ -3,68 +3,46 @@
 #include "app/scramble.h"
 #include "app/vberror.h"
 
-namespace {
-const QString& key() {
-  return scramble::passwordKey();
-}
-}  // namespace
-
-TEST(PasswordKey, has87PrintableCharactersWithSomeLatin1Letters) {
-  ASSERT_EQ(key().size(), 87);
-  int latin1 = 0;
-  for (QChar c : key()) {
-    EXPECT_GE(c.unicode(), 0x21);
-    EXPECT_LE(c.unicode(), 0xFC);
-    if (c.unicode() > 0x7F) ++latin1;
+TEST(Cryptme, writesThreeUpperCaseHexDigitsOfCharacterPlusKeyAndReadsThemBack) {
+  const QString k = "!z";  // 0x21, 0x7A: "A" is 0x41 + 0x21, "B" 0x42 + 0x7A
+  const std::pair<QString, QString> cases[] = {
+      {"A", "062"}, {"AB", "0620BC"}, {QString(QChar(0xFF)), "120"}, {"", ""}};
+  for (const auto& [plain, stored] : cases) {
+    EXPECT_EQ(cryptme(plain, k), stored) << stored.toStdString();
+    EXPECT_EQ(decryptme(stored, k), plain) << stored.toStdString();
   }
-  EXPECT_GE(latin1, 3);
-}
-
-TEST(Cryptme, writesThreeUpperCaseHexDigitsOfCharacterPlusKey) {
-  const QString k = QStringLiteral("!z");                                 // 0x21, 0x7A
-  EXPECT_EQ(cryptme(QStringLiteral("A"), k), QStringLiteral("062"));      // 0x41 + 0x21
-  EXPECT_EQ(cryptme(QStringLiteral("AB"), k), QStringLiteral("0620BC"));  // 0x42 + 0x7A
-  EXPECT_EQ(cryptme(QStringLiteral("\u00FF"), k), QStringLiteral("120"));
   // Sums above 0xFFF keep their last three digits.
-  EXPECT_EQ(cryptme(QString(QChar(0x1000)), k), QStringLiteral("021"));
-  EXPECT_EQ(cryptme(QString(), k), QString());
+  EXPECT_EQ(cryptme(QString(QChar(0x1000)), k), "021");
+  // A short last piece ("06": 0*256 + 6*16) and lower-case digits (which count as 0) read the
+  // way they are written; a value below the key code wraps into the upper half of 16 bits.
+  const std::pair<const char*, int> pieces[] = {
+      {"06", 0x60 - 0x21}, {"06b", 0x60 - 0x21}, {"000", 65536 - 0x21}};
+  for (const auto& [stored, code] : pieces)
+    EXPECT_EQ(decryptme(stored, k), QString(QChar(code))) << stored;
 }
 
+// Passwords longer than the key: the key starts over, and the first 87 characters are stored
+// exactly as before, so existing settings still read.
 TEST(Cryptme, roundTripsEveryLatin1PasswordUpToAndBeyondTheKeyLength) {
+  const QString& key = scramble::passwordKey();
   QString latin;
   for (int c = 0x20; c <= 0xFF; ++c) latin += QChar(c);
-  for (int len : {1, 2, 86, 87, 88, 200}) {
+  for (int len : {1, 86, 87, 88, 200}) {
     const QString pw = latin.left(len).leftJustified(len, QChar('x'));
-    const QString stored = cryptme(pw, key());
-    EXPECT_EQ(stored.size(), len * 3);
-    EXPECT_EQ(decryptme(stored, key()), pw) << len;
+    const QString stored = cryptme(pw, key);
+    EXPECT_EQ(stored.size(), len * 3) << len;
+    EXPECT_EQ(decryptme(stored, key), pw) << len;
   }
-}
-
-TEST(Cryptme, beyondTheKeyLengthTheKeyStartsOver) {
-  const QString pw(90, QChar('a'));
-  const QString stored = cryptme(pw, key());
+  const QString stored = cryptme(QString(90, QChar('a')), key);
   EXPECT_EQ(stored.mid(87 * 3, 3), stored.left(3));
-  // The first 87 characters are stored exactly as before, so existing settings still read.
-  EXPECT_EQ(cryptme(pw.left(87), key()), stored.left(87 * 3));
+  EXPECT_EQ(cryptme(QString(87, QChar('a')), key), stored.left(87 * 3));
 }
 
 TEST(Cryptme, sumOutsideSixteenBitsIsAnOverflow) {
   try {
-    cryptme(QString(QChar(0x7FFF)), key());
-    FAIL() << "no error";
+    cryptme(QString(QChar(0x7FFF)), scramble::passwordKey());
+    ADD_FAILURE() << "no error";
   } catch (const VbError& e) {
     EXPECT_EQ(e.number(), 6);
   }
-}
-
-TEST(Decryptme, readsShortAndLowerCasePiecesTheWayTheyAreWritten) {
-  const QString k = QStringLiteral("!!");
-  // "06" is a short last piece: 0*256 + 6*16 = 0x60, minus 0x21.
-  EXPECT_EQ(decryptme(QStringLiteral("06"), k), QString(QChar(0x60 - 0x21)));
-  // Lower-case hex digits count as 0: "06b" reads as 0x060.
-  EXPECT_EQ(decryptme(QStringLiteral("06b"), k), QString(QChar(0x60 - 0x21)));
-  // A value below the key code wraps into the upper half of the 16-bit range.
-  EXPECT_EQ(decryptme(QStringLiteral("000"), k), QString(QChar(65536 - 0x21)));
-  EXPECT_EQ(decryptme(QString(), k), QString());
 }

@@ -5,12 +5,14 @@
 #include <ostream>
 
 // Readable failure messages for Qt texts.
+inline std::ostream& operator<<(std::ostream& os, const QString& text) {
+  return os << text.toStdString();
+}
 inline void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
+  *os << '"' << text << '"';
 }
 inline void PrintTo(const QStringList& list, std::ostream* os) {
   *os << "{";
-  for (qsizetype i = 0; i < list.size(); ++i)
-    *os << (i ? ", " : "") << '"' << list[i].toStdString() << '"';
+  for (qsizetype i = 0; i < list.size(); ++i) *os << (i ? ", " : "") << '"' << list[i] << '"';
   *os << "}";
 }

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,22 +21,29 @@
 
 namespace faults {
 
-inline const char* const kItem = "1234567890";
 inline const QString kNoData =
-    QStringLiteral("Keine Daten vom\r\neBay-Server erhalten.\r\nInternetverbindung prüfen.");
-inline const QString kProblem = QStringLiteral("Problem\r\nbei der\r\nGebotsabgabe.");
-inline const QString kHighBidder = QStringLiteral("Sie haben\r\ndas höchste\r\nGebot abgegeben.");
+    "Keine Daten vom\r\neBay-Server erhalten.\r\nInternetverbindung prüfen.";
+inline const QString kProblem = "Problem\r\nbei der\r\nGebotsabgabe.";
+inline const QString kHighBidder = "Sie haben\r\ndas höchste\r\nGebot abgegeben.";
+// The settings as the options dialog stores them ("pass" is scrambled), and a placement from an
+// earlier run.
+inline const QList<std::pair<QString, QString>> kStored = {
+    {"user", "bieter"}, {"pass", "geheim"},   {"sectobid", "5"}, {"warnton", "0"},
+    {"msgonsync", "0"}, {"synconstart", "0"}, {"saveuser", "1"}, {"Left", "1500"},
+    {"Top", "900"},     {"WindowState", "0"}};
 
-inline sim::Config site() {
+inline sim::Config site(int faultStep = 0, const char* fault = "") {
   sim::Config config;
   sim::Item item;
-  item.id = kItem;
+  item.id = "1234567890";
   item.title = "Lampe";
   item.endMs = sim::nowMs() + 600000;
   item.price = 5.0;
   config.items.push_back(item);
   config.accounts["bieter"] = "geheim";
   config.vendorVersion = "1.03.0006";
+  config.faultStep = faultStep;
+  config.fault = fault;
   return config;
 }
 
@@ -46,31 +52,24 @@ class FaultRun {
   explicit FaultRun(sim::Config config = site()) : server(std::move(config)), form(*env.ctx) {
     AppState& s = env.state;
     s.endpoints = server.endpoints();
-    s.VersionText = QStringLiteral("1.3.6");
-    s.InstallTag = QStringLiteral("Linux");
-    s.ItemID = kItem;
-    s.AuktionTitel = QStringLiteral("Lampe");
+    s.VersionText = "1.3.6";
+    s.InstallTag = "Linux";
+    s.ItemID = "1234567890";
+    s.AuktionTitel = "Lampe";
     s.endet = dateserial::fromParts({2026, 12, 5, 19, 0, 10});  // the test clock: 19:00:00
-    s.user = QStringLiteral("bieter");
-    s.pass = QStringLiteral("geheim");
-    s.sectobid = QStringLiteral("5");
+    s.user = "bieter";
+    s.pass = "geheim";
+    s.sectobid = "5";
     s.warnton = 0;
     s.saveuser = 1;
     s.clockLabelOffset = 200;
-    // The settings as the options dialog stored them, and a placement from an earlier run.
-    const QList<QPair<QString, QString>> stored = {
-        {"user", "bieter"}, {"pass", cryptme(s.pass, s.passwordKey)},
-        {"sectobid", "5"},  {"warnton", "0"},
-        {"msgonsync", "0"}, {"synconstart", "0"},
-        {"saveuser", "1"},  {"Left", "1500"},
-        {"Top", "900"},     {"WindowState", "0"}};
-    for (const auto& kv : stored) env.setSetting(kv.first, kv.second);
-    m_storedBefore = storedSettings();
+    for (const auto& [key, value] : kStored)
+      env.setSetting(key, key == "pass" ? cryptme(value, s.passwordKey) : value);
     form.Lbl_update->hide();
     form.Txt_maxbid->show();
     form.Command1->show();
     form.show();
-    form.Txt_maxbid->setText(QStringLiteral("12,5"));
+    form.Txt_maxbid->setText("12,5");
     form.Command1_Click();
     EXPECT_TRUE(s.armed);
   }
@@ -92,24 +91,19 @@ class FaultRun {
   }
 
   // What the countdown label shows, lines joined by CR LF.
-  QString shown() const {
-    return form.labelZeitCaption().replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-  }
+  QString shown() const { return form.labelZeitCaption().replace("\n", "\r\n"); }
   // The outcome code the vendor report carried ("" when no report arrived).
   QString reportCode() const {
-    const auto requests = server.requests();
-    for (auto it = requests.crbegin(); it != requests.crend(); ++it) {
-      if ((*it)[QStringLiteral("path")].toString() != QLatin1String("/files/update+")) continue;
-      const QString agent =
-          (*it)[QStringLiteral("headers")].toObject()[QStringLiteral("User-Agent")].toString();
-      return agent.section(QStringLiteral(" - "), -1);
-    }
-    return QString();
+    QString code;
+    for (const QJsonObject& r : server.requests())
+      if (r["path"].toString() == "/files/update+")
+        code = r["headers"].toObject()["User-Agent"].toString().section(" - ", -1);
+    return code;
   }
   bool logContains(const QString& message) const { return env.logMessages().contains(message); }
   // A diagnostic page of the bid ("<none>" when it was not written), as raw bytes.
   QByteArray page(int part) const {
-    QFile f(env.programFolder() + QStringLiteral("/Teil_%1__%2.htm").arg(part).arg(kItem));
+    QFile f(env.programFolder() + QString("/Teil_%1__1234567890.htm").arg(part));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
   }
   // Whether the site took the bid of this program's account.
@@ -123,46 +117,35 @@ class FaultRun {
   // write even when the write failed, so reading the original would show that instead.
   QString onDisk(const QString& key) const {
     QTemporaryDir copy;
-    const QString name = QFileInfo(env.settings->filePath(settingskeys::kApp)).fileName();
-    QFile::copy(env.settings->filePath(settingskeys::kApp), copy.path() + QChar('/') + name);
+    const QString file = env.settings->filePath(settingskeys::kApp);
+    QFile::copy(file, copy.path() + "/" + QFileInfo(file).fileName());
     return SettingsStore(copy.path())
-        .GetSetting(settingskeys::kApp, settingskeys::kSection, key, QStringLiteral("<absent>"));
-  }
-  QMap<QString, QString> storedSettings() const {
-    QMap<QString, QString> out;
-    for (const char* key : {"user", "pass", "sectobid", "warnton", "msgonsync", "synconstart",
-                            "saveuser", "Left", "Top", "WindowState"})
-      out.insert(QString::fromLatin1(key), onDisk(QString::fromLatin1(key)));
-    return out;
+        .GetSetting(settingskeys::kApp, settingskeys::kSection, key, "<absent>");
   }
   // Every setting stored before the run can still be read. The options (account, seconds,
   // switches) are never written by a bid or by closing, so they read exactly as before; the
   // placement may have been saved anew.
   void expectNoSettingLost() const {
-    const QMap<QString, QString> now = storedSettings();
-    for (auto it = m_storedBefore.cbegin(); it != m_storedBefore.cend(); ++it) {
-      SCOPED_TRACE(it.key().toStdString());
-      EXPECT_NE(now.value(it.key()), QStringLiteral("<absent>"));
-      if (!QStringList{"Left", "Top", "WindowState"}.contains(it.key())) {
-        EXPECT_EQ(now.value(it.key()), it.value());
+    for (const auto& [key, value] : kStored) {
+      const QString now = onDisk(key);
+      EXPECT_NE(now, "<absent>") << key.toStdString();
+      if (key == "pass") {
+        EXPECT_EQ(decryptme(now, env.state.passwordKey), value);
+      } else if (!QStringList{"Left", "Top", "WindowState"}.contains(key)) {
+        EXPECT_EQ(now, value) << key.toStdString();
       }
     }
-    EXPECT_EQ(decryptme(now.value(QStringLiteral("pass")), env.state.passwordKey),
-              QStringLiteral("geheim"));
   }
   QStringList errorProcedures() const {
     QStringList out;
     for (const QString& text : env.dialogs.errors)
-      out.append(text.section(QStringLiteral("Programmteil: "), 1).section(QChar('\r'), 0, 0));
+      out.append(text.section("Programmteil: ", 1).section(QChar('\r'), 0, 0));
     return out;
   }
 
   TestEnv env;
   SimServer server;
   Form1 form;
-
- private:
-  QMap<QString, QString> m_storedBefore;
 };
 
 }  // namespace faults
