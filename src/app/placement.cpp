@@ -99,7 +99,6 @@ void Pause(AppContext& ctx, double seconds) {
     // The wall clock decides, so the pause ends on time even across midnight or when the clock
     // is set meanwhile; the wait itself sleeps in the event loop instead of spinning.
     while (TimeStamp(ctx, 0) < target) {
-      if (ctx.services.clock.localMs() >= targetMs) break;
       ctx.services.clock.waitUntilMs(targetMs);
       if (ctx.state.closing) break;  // the main window is closing: stop waiting
     }

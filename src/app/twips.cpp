@@ -42,12 +42,6 @@ double top(const QWidget* w) {
 double height(const QWidget* w) {
   return w->height() * perPixelY(w);
 }
-double left(const QWidget* w) {
-  return w->x() * perPixelX(w);
-}
-double width(const QWidget* w) {
-  return w->width() * perPixelX(w);
-}
 void setTop(QWidget* w, double t) {
   w->move(w->x(), toPixelsY(t, w));
 }

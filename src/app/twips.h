@@ -12,7 +12,5 @@ int toPixelsY(double twips, const QWidget* w = nullptr);
 void setGeometry(QWidget* w, double left, double top, double width, double height);
 double top(const QWidget* w);
 double height(const QWidget* w);
-double left(const QWidget* w);
-double width(const QWidget* w);
 void setTop(QWidget* w, double top);
 }  // namespace twips

@@ -18,9 +18,6 @@ class Clock {
   // Convenience views of localMs().
   double now() const { return static_cast<double>(localMs()) / 86400000.0; }
   qint64 wholeSeconds() const { return floorDiv(localMs(), 1000); }
-  double secondsSinceMidnight() const {
-    return static_cast<double>(localMs() - floorDiv(localMs(), 86400000) * 86400000) / 1000.0;
-  }
 
   static qint64 floorDiv(qint64 a, qint64 b) {
     qint64 q = a / b;

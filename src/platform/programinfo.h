@@ -8,6 +8,4 @@ class ProgramInfo {
   virtual ~ProgramInfo() = default;
   // The program folder: log, diagnostic pages, update files and endpoints.ini live here.
   virtual QString programFolder() const = 0;
-  // Path of the running executable.
-  virtual QString executablePath() const = 0;
 };

@@ -99,6 +99,5 @@ class FakeProcesses : public Processes {
 class FakeProgramInfo : public ProgramInfo {
  public:
   QString programFolder() const override { return folder; }
-  QString executablePath() const override { return folder + QStringLiteral("/gebotsfalkeplus"); }
   QString folder;
 };

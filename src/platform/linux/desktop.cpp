@@ -87,7 +87,3 @@ LinuxProgramInfo::LinuxProgramInfo() {
   }
   QDir().mkpath(m_folder);
 }
-
-QString LinuxProgramInfo::executablePath() const {
-  return QCoreApplication::applicationFilePath();
-}

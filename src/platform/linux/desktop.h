@@ -53,7 +53,6 @@ class LinuxProgramInfo : public ProgramInfo {
  public:
   LinuxProgramInfo();
   QString programFolder() const override { return m_folder; }
-  QString executablePath() const override;
 
  private:
   QString m_folder;
