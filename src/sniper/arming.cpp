@@ -5,6 +5,7 @@
 #include "app/version.h"
 #include "bidding/dobid.h"
 #include "bidding/inet.h"
+#include "options/optionrules.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -80,8 +81,11 @@ void Form1::disarm(QString& step) {
 void Form1::arm(QString& step) {
   AppContext& c = ctx();
   AppState& st = c.state;
+  // Seconds the countdown cannot bid with (no number, below 1, above 300) count as missing:
+  // the options dialog then asks for them with its own check.
   auto accountMissing = [&] {
-    return st.pass.isEmpty() || st.user.isEmpty() || st.sectobid.isEmpty();
+    return st.pass.isEmpty() || st.user.isEmpty() ||
+           !optionrules::secondsValid(st.sectobid, st.region);
   };
   step = QStringLiteral("16");
   if (accountMissing()) {
