@@ -53,33 +53,6 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
   }
 }
 
-TEST_F(SniperTest, noEvaluationOverlapsTheBidOrThePauseAfterIt) {
-  armWith("1");
-  int nestedTicks = 0;
-  // While the bid's pause waits, ticks and the trigger evaluation come in; the user even arms
-  // again. None of them may start another evaluation, let alone a second bid.
-  env.clock.onWait = [&](qint64) {
-    if (nestedTicks++ > 0) return;
-    armWith("2");
-    ASSERT_TRUE(env.state.armed);
-    form.Timer1_Timer();
-    QMetaObject::invokeMethod(form.triggerTimer(), "timeout", Qt::DirectConnection);
-  };
-  secondsBeforeEnd(4);
-  form.Timer1_Timer();
-  EXPECT_GE(nestedTicks, 1);
-  EXPECT_EQ(env.logMessages().count("Bieten initialisiert"), 1);
-}
-
-TEST_F(SniperTest, aTickDuringTheImmediateBidDoesNotBid) {
-  armWith("1");
-  secondsBeforeEnd(3);
-  env.state.bidBusy = true;  // Ctrl+F9's transaction runs
-  form.Timer1_Timer();
-  EXPECT_FALSE(bidStarted());
-  EXPECT_TRUE(env.state.armed);
-}
-
 // Near the trigger one more evaluation is set a millisecond past the second boundary; one that
 // comes a moment early sets itself again instead of waiting for the next tick.
 TEST_F(SniperTest, nearTheTriggerAnEvaluationIsSetJustPastTheSecondBoundary) {
