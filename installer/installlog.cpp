@@ -5,9 +5,10 @@
 namespace installer {
 
 QString logLine(const QDateTime& now, const QString& message) {
-  // To the nearest second, as the program's own lines; the date alone at midnight.
-  const QDateTime t = now.addMSecs(500);
-  const QDateTime when(t.date(), QTime(t.time().hour(), t.time().minute(), t.time().second()));
+  // In whole seconds with the fraction cut, as the program's own lines; the date alone at
+  // midnight.
+  const QTime t = now.time();
+  const QDateTime when(now.date(), QTime(t.hour(), t.minute(), t.second()));
   const QString stamp = when.time() == QTime(0, 0)
                             ? when.toString(QStringLiteral("dd.MM.yyyy"))
                             : when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));

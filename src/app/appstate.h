@@ -29,7 +29,9 @@ struct AppState {
   bool armed = false;
   float maxBid = 0;  // not persisted
   QString bidResultText;
-  // A bid transaction runs; no second one may start (countdown trigger and Ctrl+F9 both check).
+  // A bid sequence runs: the transaction and what follows it up to the sequence's end (the
+  // tones, Ctrl+F9's result box, the pause until the auction's end). No second one may start
+  // (countdown trigger and Ctrl+F9 both check), and nothing arms meanwhile.
   bool bidBusy = false;
 
   // Transfers and clock synchronisation.

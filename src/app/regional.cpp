@@ -1,7 +1,10 @@
 #include "app/regional.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <string>
 
 #include "app/dateserial.h"
 #include "app/vberror.h"
@@ -132,23 +135,56 @@ QString formatDouble(double value, const RegionalFormat& fmt) {
   return s;
 }
 
-QString formatMoney(double value, const RegionalFormat& fmt) {
-  if (!std::isfinite(value)) return formatDouble(value, fmt);
-  // Half away from zero on the decimal text, as the money form of the user's settings does.
-  // From 2^52 on a double holds no fraction, and a hundred times it may no longer fit: such an
-  // amount is written in full with ",00".
-  const bool whole52 = std::fabs(value) >= 4503599627370496.0;
-  const double cents = whole52 ? 0.0 : std::round(std::fabs(value) * 100.0);
-  const bool negative = value < 0 && (whole52 || cents > 0);
-  QString whole = QString::number(whole52 ? std::fabs(value) : std::floor(cents / 100.0), 'f', 0);
-  const int rest = static_cast<int>(std::fmod(cents, 100.0));
+namespace {
+// The money form of a number given as its shortest scientific text ("1.005e+00").
+QString moneyFromShortestText(const std::string& sci, bool negativeValue,
+                              const RegionalFormat& fmt) {
+  const std::size_t e = sci.find('e');
+  std::string digits = sci.substr(0, e);
+  digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+  const int point = std::stoi(sci.substr(e + 1)) + 1;  // digits before the decimal separator
+  std::string whole, fraction;
+  if (point > 0) {
+    whole = digits.substr(0, std::min<std::size_t>(point, digits.size()));
+    whole.resize(point, '0');
+    if (static_cast<std::size_t>(point) < digits.size()) fraction = digits.substr(point);
+  } else {
+    whole = "0";
+    fraction = std::string(-point, '0') + digits;
+  }
+  fraction.resize(std::max<std::size_t>(fraction.size(), 3), '0');
+  std::string cents = whole + fraction.substr(0, 2);
+  if (fraction[2] >= '5') {
+    int i = static_cast<int>(cents.size()) - 1;
+    for (; i >= 0 && cents[i] == '9'; --i) cents[i] = '0';
+    if (i < 0)
+      cents.insert(cents.begin(), '1');
+    else
+      ++cents[i];
+  }
+  const bool negative = negativeValue && cents.find_first_not_of('0') != std::string::npos;
+  std::string shownWhole = cents.substr(0, cents.size() - 2);
+  shownWhole.erase(0, std::min(shownWhole.find_first_not_of('0'), shownWhole.size() - 1));
   QString grouped;
-  for (int i = 0; i < whole.size(); ++i) {
-    if (i > 0 && (whole.size() - i) % 3 == 0) grouped += fmt.groupSeparator;
-    grouped += whole[i];
+  for (std::size_t i = 0; i < shownWhole.size(); ++i) {
+    if (i > 0 && (shownWhole.size() - i) % 3 == 0) grouped += fmt.groupSeparator;
+    grouped += QChar(shownWhole[i]);
   }
   return (negative ? QStringLiteral("-") : QString()) + grouped + fmt.decimalSeparator +
-         QStringLiteral("%1").arg(rest, 2, 10, QChar('0'));
+         QString::fromLatin1(cents.substr(cents.size() - 2));
+}
+
+}  // namespace
+
+QString formatMoney(double value, const RegionalFormat& fmt) {
+  if (!std::isfinite(value)) return formatDouble(value, fmt);
+  // Rounded half away from zero on the decimal text, not on the binary value: 1,005 is held as
+  // 1,00499999..., yet its text, the one the user typed, rounds to 1,01. That text is the
+  // shortest one that reads back as the same value.
+  char buf[48];
+  const auto written =
+      std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+  return moneyFromShortestText(std::string(buf, written.ptr), value < 0, fmt);
 }
 
 namespace {

@@ -39,7 +39,8 @@ qint32 toInt32(double value);
 QString formatSingle(float value, const RegionalFormat& fmt);
 // A double as decimal text with up to 15 significant digits ("1500", "-0,5").
 QString formatDouble(double value, const RegionalFormat& fmt);
-// Two decimals with digit grouping: "1.234,00", "12,50", "-5,00", "0,50".
+// Two decimals with digit grouping: "1.234,00", "12,50", "-5,00", "0,50". Rounded half away
+// from zero on the number's decimal text ("1,005" gives "1,01").
 QString formatMoney(double value, const RegionalFormat& fmt);
 
 // Reads a date-time text: "dd.MM.yyyy HH:mm:ss" and shorter forms (date only, time only,

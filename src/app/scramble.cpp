@@ -1,5 +1,6 @@
 #include "app/scramble.h"
 
+#include "app/cp1252.h"
 #include "app/vberror.h"
 
 namespace scramble {
@@ -13,16 +14,18 @@ const QString& passwordKey() {
 }  // namespace scramble
 
 namespace {
-// The key character for the i-th character (0-based); the key repeats beyond its end.
-qint16 keyCode(const QString& key, qsizetype i) {
-  if (key.isEmpty()) vberr::raise(vberr::kInvalidCall);
-  return static_cast<qint16>(key[i % key.size()].unicode());
+// Stored files of this format hold Windows-1252 character codes ("€" is 128), whatever the
+// platform's own text encoding is. Error 5 for a character the code page does not have.
+int codeOf(QChar c) {
+  const int code = cp1252::codeOf(c);
+  if (code < 0) vberr::raise(vberr::kInvalidCall);
+  return code;
 }
 
-qint16 add16(qint16 a, qint16 b) {
-  const int sum = int(a) + int(b);
-  if (sum < -32768 || sum > 32767) vberr::raise(vberr::kOverflow);
-  return static_cast<qint16>(sum);
+// The key character for the i-th character (0-based); the key repeats beyond its end.
+int keyCode(const QString& key, qsizetype i) {
+  if (key.isEmpty()) vberr::raise(vberr::kInvalidCall);
+  return codeOf(key[i % key.size()]);
 }
 
 int hexDigit(QChar c) {
@@ -37,10 +40,9 @@ QString cryptme(const QString& text, const QString& key) {
   QString result;
   result.reserve(text.size() * 3);
   for (qsizetype i = 0; i < text.size(); ++i) {
-    const qint16 sum = add16(static_cast<qint16>(text[i].unicode()), keyCode(key, i));
-    // Hexadecimal of the 16-bit value, last three digits.
-    const auto bits = static_cast<quint16>(sum);
-    result += QStringLiteral("%1").arg(bits & 0xFFF, 3, 16, QChar('0')).toUpper();
+    // Both codes are at most 255, so the sum always fits the three digits.
+    const int sum = codeOf(text[i]) + keyCode(key, i);
+    result += QStringLiteral("%1").arg(sum, 3, 16, QChar('0')).toUpper();
   }
   return result;
 }
@@ -52,7 +54,12 @@ QString decryptme(const QString& text, const QString& key) {
     static const int kWeights[3] = {256, 16, 1};
     for (int k = 0; k < 3 && i + k < text.size(); ++k) v += hexDigit(text[i + k]) * kWeights[k];
     const int diff = v - keyCode(key, i / 3);
-    result += QChar(static_cast<char16_t>(diff < 0 ? diff + 65536 : diff));
+    if (diff >= 0 && diff <= 0xFF) {
+      result += cp1252::decode(QByteArray(1, static_cast<char>(diff)));
+    } else {
+      // No code of the page: a damaged or foreign value, kept as its 16-bit code unit.
+      result += QChar(static_cast<char16_t>(diff < 0 ? diff + 65536 : diff));
+    }
   }
   return result;
 }

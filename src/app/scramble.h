@@ -8,10 +8,12 @@ namespace scramble {
 const QString& passwordKey();
 }  // namespace scramble
 
-// Three upper-case hexadecimal digits per character: (character code + key code) & 0xFFF.
-// Beyond the key's length the key starts over. Error 6 when a sum leaves the 16-bit range.
+// Three upper-case hexadecimal digits per character: Windows-1252 code of the character plus
+// that of the key character. Beyond the key's length the key starts over. Error 5 for a
+// character without a Windows-1252 code.
 QString cryptme(const QString& text, const QString& key);
-// Reverses cryptme with the same key. Digits other than 0-9 and A-F count as 0.
+// Reverses cryptme with the same key, mapping the codes back through Windows-1252. Digits other
+// than 0-9 and A-F count as 0.
 QString decryptme(const QString& text, const QString& key);
 
 struct AppContext;

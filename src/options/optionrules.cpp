@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/cp1252.h"
+
 namespace optionrules {
 
 bool secondsValid(const QString& sectobid, const RegionalFormat& fmt) {
@@ -10,11 +12,33 @@ bool secondsValid(const QString& sectobid, const RegionalFormat& fmt) {
   return value && *value >= 1 && *value <= 300;
 }
 
+namespace {
+// The first character of a text that has no Windows-1252 code, empty when there is none.
+QString characterWithoutWindows1252Code(const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (cp1252::codeOf(text[i]) >= 0) continue;
+    // A character beyond the 16-bit range takes two code units: name it whole.
+    const bool pair =
+        text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    return text.mid(i, pair ? 2 : 1);
+  }
+  return QString();
+}
+}  // namespace
+
 QStringList faults(const Values& v, bool armed, const RegionalFormat& fmt) {
   const QString crlf = QStringLiteral("\r\n");
   QStringList lines;
   if (armed && v.user.isEmpty()) lines << QStringLiteral("eBay Name darf nicht leer sein") + crlf;
   if (armed && v.pass.isEmpty()) lines << QStringLiteral("Passwort darf nicht leer sein") + crlf;
+  // The stored password and the bid both carry Windows-1252 codes: anything else would come
+  // back as another character.
+  if (const QString c = characterWithoutWindows1252Code(v.pass); !c.isEmpty())
+    lines << QStringLiteral("Passwort darf das Zeichen '") + c +
+                 QStringLiteral(
+                     "' nicht enthalten (nur Zeichen des westeuropäischen "
+                     "Zeichensatzes)") +
+                 crlf;
   if (!secondsValid(v.sectobid, fmt))
     lines << QStringLiteral("'Sekunden vor Ende bieten' muss zwischen 1 und 300 betragen") + crlf;
   return lines;

@@ -25,7 +25,8 @@ struct Values {
 bool secondsValid(const QString& sectobid, const RegionalFormat& fmt);
 
 // One line (ended by CR LF) per invalid value. The seconds are always checked, because the
-// countdown cannot run with anything else; name and password only while the agent is armed.
+// countdown cannot run with anything else, and so is a password character that cannot be
+// stored; name and password must not be empty while the agent is armed.
 QStringList faults(const Values& v, bool armed, const RegionalFormat& fmt);
 
 // "Das Formular enthält ungültige Werte:" CR LF CR LF and the fault lines.

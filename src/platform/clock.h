@@ -15,8 +15,10 @@ class Clock {
   // Waits until localMs() has reached the target while window events keep being processed.
   virtual void waitUntilMs(qint64 targetMs) = 0;
 
-  // Convenience views of localMs().
-  double now() const { return static_cast<double>(localMs()) / 86400000.0; }
+  // Convenience views of localMs(). The program reads the date and time in whole seconds:
+  // the fraction is cut, never rounded, so no time stamp carries a second that has not begun
+  // (and 23:59:59.5 is still today).
+  double now() const { return static_cast<double>(wholeSeconds()) / 86400.0; }
   qint64 wholeSeconds() const { return floorDiv(localMs(), 1000); }
 
   static qint64 floorDiv(qint64 a, qint64 b) {

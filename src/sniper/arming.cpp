@@ -5,6 +5,7 @@
 #include "app/version.h"
 #include "bidding/dobid.h"
 #include "bidding/inet.h"
+#include "options/optionrules.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -23,6 +24,9 @@ void Form1::Command1_Click() {
   QString step;
   const QString half = st.region.decimalSeparator + QStringLiteral("5");
   trapWithStep(ctx(), "Command1_Click", step, [&] {
+    // While a bid sequence runs, this only ever disarms: one armed period places at most one
+    // bid, and a new one begins when the sequence is over.
+    if (!st.armed && st.bidBusy) return;
     step = QStringLiteral("1");
     show();
     step = QStringLiteral("1") + half;
@@ -80,8 +84,11 @@ void Form1::disarm(QString& step) {
 void Form1::arm(QString& step) {
   AppContext& c = ctx();
   AppState& st = c.state;
+  // Seconds the countdown cannot bid with (no number, below 1, above 300) count as missing:
+  // the options dialog then asks for them with its own check.
   auto accountMissing = [&] {
-    return st.pass.isEmpty() || st.user.isEmpty() || st.sectobid.isEmpty();
+    return st.pass.isEmpty() || st.user.isEmpty() ||
+           !optionrules::secondsValid(st.sectobid, st.region);
   };
   step = QStringLiteral("16");
   if (accountMissing()) {
@@ -142,20 +149,18 @@ void Form1::Form_KeyDown(int keyCode, int shift) {
   trap(c, "Form_KeyDown", [&] {
     if (shift != 2) return;  // Ctrl alone; Ctrl+Shift or Ctrl+Alt do nothing
     if (keyCode == 120) {
-      // Only one bid transaction at a time: not while a transfer runs, nor while the countdown
-      // or an earlier Ctrl+F9 is bidding. The mark stays until the disarm, so no tick can bid
+      // Only one bid sequence at a time: not while a transfer runs, nor while the countdown or
+      // an earlier Ctrl+F9 is bidding. The mark stays until the disarm, so no tick can bid
       // again while the result is on screen.
       if (!st.armed || Inet1->StillExecuting() || st.bidBusy) return;
-      bool& busy = st.bidBusy;
-      busy = true;
-      struct Release {
-        bool& flag;
-        ~Release() { flag = false; }
-      } release{busy};
+      BidSequence sequence(*this);
       WriteLog(c, QStringLiteral("STRG+F9 startet Bieten"));
       do_bid(*this);
-      c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());
-      Command1_Click();
+      // Closed during the bid: the program ends without waiting for a click on the result.
+      if (!m_closeAfterBid)
+        c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());
+      // Only ever disarms (the button is a toggle).
+      if (st.armed) Command1_Click();
     } else if (keyCode == 116) {
       c.services.shell.openFile(logFilePath(c));
     }

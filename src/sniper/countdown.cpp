@@ -71,20 +71,35 @@ void Form1::Update_Label() {
   });
 }
 
+void Form1::beginBidSequence() {
+  ctx().state.bidBusy = true;
+  // One armed period places at most one bid: until the sequence ends the button cannot arm
+  // (Command1_Click refuses that too, for Enter in the amount field).
+  Command1->setEnabled(false);
+}
+
+void Form1::endBidSequence() {
+  ctx().state.bidBusy = false;
+  Command1->setEnabled(true);
+  if (m_closeAfterBid) {
+    m_closeAfterBid = false;
+    close();
+  }
+}
+
 void Form1::runBidSequence(qint64 remaining) {
   AppContext& c = ctx();
   AppState& st = c.state;
+  BidSequence sequence(*this);
   setLabelZeit(QStringLiteral("Gebot wird\r\nabgegeben..."), 11);
   centreLabelZeit();
   LabelZeit->show();
   WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
   LabelZeit->repaint();
-  {
-    ScopedFlag busy(st.bidBusy);
-    do_bid(*this);
-  }
-  if (st.warnton == 1) {
+  do_bid(*this);
+  // Closed during the bid: the program ends now, without tones and without the pause.
+  if (st.warnton == 1 && !m_closeAfterBid) {
     WriteLog(c, QStringLiteral("Warnton"));
     Sound& sound = c.services.sound;
     sound.tone(900, 80);
@@ -95,10 +110,10 @@ void Form1::runBidSequence(qint64 remaining) {
   }
   setLabelZeitCaption(QStringLiteral("Gebot wurde\r\nabgegeben."));
   centreLabelZeit();
-  // Still armed here, so this disarms: no later tick bids again.
-  Command1_Click();
+  // This step only ever disarms (the button is a toggle): no later tick bids again.
+  if (st.armed) Command1_Click();
   const qint64 left = remainingSeconds();
-  if (left > 0) Pause(c, static_cast<double>(left));
+  if (left > 0 && !m_closeAfterBid) Pause(c, static_cast<double>(left));
   WriteLog(c, QStringLiteral("Bieten abgeschlossen"));
 }
 

@@ -1,6 +1,7 @@
 #include "sniper/form1.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -242,14 +243,26 @@ void Form1::centreLabelZeit() {
 }
 
 void Form1::closeEvent(QCloseEvent* e) {
-  if (!m_unloaded) {
-    m_unloaded = true;
-    Form_Unload();
+  if (m_unloaded) {
     e->accept();
-    emit unloaded();
     return;
   }
+  if (m_ctx.state.bidBusy) {
+    // A bid is under way: its exchange runs to its end (each transfer bounded by its
+    // time-out), the steps after it only disarm, and the sequence's end closes the window.
+    // Until then the window stays as it is, showing the bid. Waits give up at once, and a
+    // result box of Ctrl+F9 that is open is closed.
+    m_closeAfterBid = true;
+    m_ctx.state.closing = true;
+    for (QDialog* box : findChildren<QDialog*>())
+      if (box->isVisible()) box->reject();
+    e->ignore();
+    return;
+  }
+  m_unloaded = true;
+  Form_Unload();
   e->accept();
+  emit unloaded();
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* e) {

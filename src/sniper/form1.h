@@ -111,6 +111,21 @@ class Form1 : public QWidget {
  private:
   void buildControls();
   void connectHandlers();
+  // Marks a bid sequence (the countdown's or Ctrl+F9's) from its start to its end: no second
+  // one starts, the button cannot arm, and a close of the window waits for the end, where the
+  // mark's release carries it out.
+  class BidSequence {
+   public:
+    explicit BidSequence(Form1& form) : m_form(form) { m_form.beginBidSequence(); }
+    ~BidSequence() { m_form.endBidSequence(); }
+    BidSequence(const BidSequence&) = delete;
+    BidSequence& operator=(const BidSequence&) = delete;
+
+   private:
+    Form1& m_form;
+  };
+  void beginBidSequence();
+  void endBidSequence();
   // Countdown pieces of Update_Label.
   void runBidSequence(qint64 remaining);
   void showCountdown(qint64 remaining);
@@ -125,6 +140,8 @@ class Form1 : public QWidget {
 
   AppContext& m_ctx;
   bool m_unloaded = false;
+  // The window was closed while a bid sequence ran; it closes when the sequence ends.
+  bool m_closeAfterBid = false;
   // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;

@@ -14,10 +14,11 @@ TEST(ErrorBox, showsTheNumberWithASignPosition) {
             "Fehlernummer: -5\r\nBeschreibung: x\r\nProgrammteil: Main");
 }
 
+// The time stamp cuts the fraction of a second: a second that has not begun never shows.
 TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLfEachOnItsLine) {
   TestEnv env;
   WriteLog(*env.ctx, "GebotsfalkePlus gestartet - Version 1.3.6");
-  env.clock.set(2026, 12, 5, 19, 59, 50);
+  env.clock.set(2026, 12, 5, 19, 59, 50, 999);
   env.state.endet = dateserial::fromParts({2026, 12, 5, 20, 0, 0});
   env.state.ItemID = "1234567890";
   env.state.sectobid = "10";
@@ -49,8 +50,10 @@ TEST(WriteLog, unwritableFolderShowsTheErrorBoxEachTimeAndGoesOn) {
   EXPECT_TRUE(env.dialogs.errors[1].endsWith("Programmteil: WriteLog"));
 }
 
+// Half a second before midnight is still today.
 TEST(CheckLogfileSize, movesALogOfHalfAMebibyteOrMoreToTheDatedName) {
   TestEnv env;
+  env.clock.set(2026, 12, 5, 23, 59, 59, 999);
   const QString log = env.programFolder() + "/gebotsfalke.log";
   const QString old = env.programFolder() + "/05_12_2026_old.log";
   const auto check = [&](qint64 size) {

@@ -49,8 +49,21 @@ TEST(RegionalNumbers, singleIsWrittenWithUpToSevenDigitsAndMoneyWithTwoDecimals)
   for (const auto& [value, text] : singles) EXPECT_EQ(formatSingle(value, de), text) << text;
   EXPECT_EQ(formatSingle(12.5f, en), "12.5");
   const std::pair<double, const char*> money[] = {
-      {12.5, "12,50"}, {1234, "1.234,00"}, {1234567.891, "1.234.567,89"},
-      {-5, "-5,00"},   {0.5, "0,50"},      {-4503599627370496.0, "-4.503.599.627.370.496,00"}};
+      {12.5, "12,50"},
+      {1234, "1.234,00"},
+      {1234567.891, "1.234.567,89"},
+      {-5, "-5,00"},
+      {0.5, "0,50"},
+      {-4503599627370496.0, "-4.503.599.627.370.496,00"},
+      // Half away from zero on the decimal text, whatever the binary value is just below it.
+      {1.005, "1,01"},
+      {0.285, "0,29"},
+      {-1.005, "-1,01"},
+      {9.995, "10,00"},
+      {999.999, "1.000,00"},
+      {1.0049999, "1,00"},
+      {0.001, "0,00"},
+      {-0.004, "0,00"}};
   for (const auto& [value, text] : money) EXPECT_EQ(formatMoney(value, de), text) << text;
   EXPECT_EQ(formatMoney(1234, en), "1,234.00");
   // Amounts too large for a count of cents are written in full and read back exactly.

@@ -39,7 +39,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     TestEnv env;
     if (stored) {
       env.setSetting("user", "bieter");
-      env.setSetting("pass", cryptme("Geheim ä", scramble::passwordKey()));
+      env.setSetting("pass", cryptme("Geheim ä€", scramble::passwordKey()));
       env.setSetting("sectobid", "7");
       env.setSetting("Update", "1.03.0007");
       env.setSetting("synconstart", "-1");
@@ -53,7 +53,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     EXPECT_EQ(s.warnton, stored ? 0 : 1);
     EXPECT_EQ(s.synconstart, stored ? -1 : 0);
     EXPECT_EQ(s.user, stored ? "bieter" : "");
-    EXPECT_EQ(s.pass, stored ? "Geheim ä" : "");
+    EXPECT_EQ(s.pass, stored ? "Geheim ä€" : "");
     EXPECT_EQ(s.sectobid, stored ? "7" : "10");
     EXPECT_EQ(form.Lbl_update->isVisible(), stored);
     // The scan that follows the caption leaves its reset caption with the revision.

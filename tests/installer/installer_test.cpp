@@ -53,12 +53,12 @@ struct ProgramFolder {
 };
 }  // namespace
 
-TEST(Installer, logLinesAreRoundedToTheSecondLikeTheProgramsOwn) {
-  const QDateTime late(QDate(2026, 12, 5), QTime(23, 59, 59, 600));
+TEST(Installer, logLinesCutTheFractionOfASecondLikeTheProgramsOwn) {
+  const QDateTime late(QDate(2026, 12, 5), QTime(23, 59, 59, 999));
   EXPECT_EQ(installer::logLine(late, QStringLiteral("ä")),
-            QStringLiteral("06.12.2026\t00:00:00\t\t\t0\tä"));
-  EXPECT_EQ(installer::logLine(late.addSecs(-3600), QStringLiteral("x")),
-            QStringLiteral("05.12.2026 23:00:00\t00:00:00\t\t\t0\tx"));
+            QStringLiteral("05.12.2026 23:59:59\t00:00:00\t\t\t0\tä"));
+  EXPECT_EQ(installer::logLine(QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0, 999)), "x"),
+            QStringLiteral("06.12.2026\t00:00:00\t\t\t0\tx"));
 }
 
 TEST(Installer, aFailedUpdateLeavesThePreviousVersionInPlaceAndStartsIt) {

@@ -74,16 +74,18 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
   QTest::mouseClick(dlg.Check_msgonsync, Qt::LeftButton);
   QTest::mouseClick(dlg.Check_synconstart, Qt::LeftButton);
   QTest::mouseClick(dlg.Check_Warnton, Qt::LeftButton);
-  // Longer than the scrambling key.
-  const QString pass = QStringLiteral("Pa$$wort ") + QString(100, QChar('x'));
+  // Longer than the scrambling key, with a sign outside Latin-1 that Windows-1252 has.
+  const QString pass = QStringLiteral("Pa$$wort ") + QString(100, QChar('x')) + "€";
   retype(dlg.Txt_user, QStringLiteral("neuer_bieter"));
-  retype(dlg.Txt_Pass, pass);
+  retype(dlg.Txt_Pass, pass.chopped(1));
+  QTest::sendKeyEvent(QTest::KeyAction::Click, dlg.Txt_Pass, Qt::Key_unknown, "€", Qt::NoModifier);
   retype(dlg.Txt_sectobid, QStringLiteral("2,5"));
   QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(working(), QStringList({"0", "1", "0", "1", "neuer_bieter", pass, "2,5"}));
   EXPECT_EQ(stored(), QStringList({"0", "1", "0", "1", "neuer_bieter",
                                    cryptme(pass, scramble::passwordKey()), "2,5"}));
+  EXPECT_EQ(decryptme(env.setting("pass"), scramble::passwordKey()), pass);
   EXPECT_TRUE(env.dialogs.infos.isEmpty() && env.dialogs.errors.isEmpty());
 
   // Without password saving the store forgets the account, but the run keeps it.
@@ -95,18 +97,23 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
   EXPECT_EQ(QStringList({env.state.user, env.state.pass}), QStringList({"neuer_bieter", "neu"}));
 }
 
-TEST_F(Options, cancelClosingOrSecondsOutsideOneToThreeHundredChangeNothing) {
+// A password character without a Windows-1252 code could not come back from the store.
+TEST_F(Options, cancelClosingBadSecondsOrAnUnstorablePasswordChangeNothing) {
   const QStringList before = working(), storedBefore = stored();
-  for (const char* action : {"cancel", "close", "0", "301", "300,5", "0,5", "zehn", "", "10s"}) {
+  for (const char* action : {"cancel", "close", "0", "301", "300,5", "0,5", "zehn", "", "10s",
+                             "pass:Łódź", "pass:x\U0001F600"}) {
     SCOPED_TRACE(action);
     const QByteArray a(action);
-    const bool seconds = a != "cancel" && a != "close";
+    const bool refused = a != "cancel" && a != "close";
     frmOptions dlg(*env.ctx, nullptr);
     dlg.show();
     dlg.Check_msgonsync->setChecked(false);
     dlg.Check_saveuser->setChecked(false);
     dlg.Txt_user->setText(QStringLiteral("anders"));
-    if (seconds) dlg.Txt_sectobid->setText(QString::fromLatin1(action));
+    if (a.startsWith("pass:"))
+      dlg.Txt_Pass->setText(QString::fromUtf8(a.mid(5)));
+    else if (refused)
+      dlg.Txt_sectobid->setText(QString::fromLatin1(action));
     QSignalSpy accepted(&dlg, &QDialog::accepted);
     if (a == "cancel")
       QTest::mouseClick(dlg.cmdCancel, Qt::LeftButton);
@@ -115,15 +122,21 @@ TEST_F(Options, cancelClosingOrSecondsOutsideOneToThreeHundredChangeNothing) {
     else
       dlg.cmdOK->click();
     EXPECT_EQ(accepted.count(), 0);
-    EXPECT_EQ(dlg.isVisible(), seconds);  // a bad value keeps the dialog open
+    EXPECT_EQ(dlg.isVisible(), refused);  // a bad value keeps the dialog open
     EXPECT_EQ(working(), before);
     EXPECT_EQ(stored(), storedBefore);
   }
-  ASSERT_EQ(env.dialogs.infos.size(), 7);
+  ASSERT_EQ(env.dialogs.infos.size(), 9);
   EXPECT_EQ(
       env.dialogs.infos[0],
       QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\n'Sekunden vor Ende bieten' "
                      "muss zwischen 1 und 300 betragen\r\n"));
+  const QString unstorable =
+      "Das Formular enthält ungültige Werte:\r\n\r\nPasswort darf das "
+      "Zeichen '%1' nicht enthalten (nur Zeichen des westeuropäischen "
+      "Zeichensatzes)\r\n";
+  EXPECT_EQ(env.dialogs.infos[7], unstorable.arg("Ł"));
+  EXPECT_EQ(env.dialogs.infos[8], unstorable.arg("\U0001F600"));
   EXPECT_EQ(env.dialogs.titles[0], QStringLiteral("GebotsfalkePlus"));
   for (const char* good : {"1", "300", " 7 ", "1,5"}) {
     frmOptions dlg(*env.ctx, nullptr);
@@ -132,7 +145,7 @@ TEST_F(Options, cancelClosingOrSecondsOutsideOneToThreeHundredChangeNothing) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted) << good;
     EXPECT_EQ(env.setting(QStringLiteral("sectobid")), QString::fromLatin1(good));
   }
-  EXPECT_EQ(env.dialogs.infos.size(), 7);
+  EXPECT_EQ(env.dialogs.infos.size(), 9);
 
   // While armed, name and password must not be empty either.
   env.state.armed = true;
@@ -141,7 +154,7 @@ TEST_F(Options, cancelClosingOrSecondsOutsideOneToThreeHundredChangeNothing) {
   dlg.Txt_Pass->clear();
   dlg.Txt_sectobid->setText(QStringLiteral("400"));
   dlg.cmdOK->click();
-  EXPECT_EQ(env.dialogs.infos.value(7),
+  EXPECT_EQ(env.dialogs.infos.value(9),
             QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\neBay Name darf nicht leer "
                            "sein\r\nPasswort darf nicht leer sein\r\n'Sekunden vor Ende bieten' "
                            "muss zwischen 1 und 300 betragen\r\n"));

@@ -2,6 +2,7 @@
 #include <QTcpServer>
 
 #include "bidding/inet.h"
+#include "options/frmoptions.h"
 
 #include "sniperfixture.h"
 
@@ -63,17 +64,37 @@ TEST_F(SniperTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
   }
 }
 
-TEST_F(SniperTest, missingAccountOpensTheOptionsAndArmsOnlyWhenTheyWereFilledIn) {
-  env.state.user.clear();
-  armWith("10");
-  EXPECT_EQ(env.dialogs.execs, QList<QString>{"frmOptions"});
-  EXPECT_FALSE(env.state.armed);
-  EXPECT_FLOAT_EQ(env.state.maxBid, 10.0f);  // the amount was still taken
+// Without a name, or with seconds the countdown cannot bid with, arming opens the options with
+// their check (OK refuses bad seconds) and arms only once they were put right there.
+TEST(Arming, missingAccountOrUnusableSecondsOpenTheOptionsAndArmOnlyWhenPutRight) {
+  const struct {
+    const char* user;
+    const char* seconds;
+  } cases[] = {{"", "10"},       {"bieter", ""},  {"bieter", "abc"}, {"bieter", "1E+308"},
+               {"bieter", "-5"}, {"bieter", "0"}, {"bieter", "301"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "'" << c.user << "' '" << c.seconds << "'");
+    SniperWindow w;
+    AppState& st = w.env.state;
+    st.user = c.user;
+    st.sectobid = c.seconds;
+    w.env.dialogs.onExec = [](QDialog& d) { static_cast<frmOptions&>(d).cmdOK->click(); };
+    w.armWith("10");
+    EXPECT_EQ(w.env.dialogs.execs, QList<QString>{"frmOptions"});
+    EXPECT_FALSE(st.armed);
+    EXPECT_FLOAT_EQ(st.maxBid, 10.0f);  // the amount was still taken
 
-  env.dialogs.onExec = [&](QDialog&) { env.state.user = "bieter"; };
-  armWith("10");
-  EXPECT_EQ(env.dialogs.execs.size(), 2);
-  EXPECT_TRUE(env.state.armed);
+    w.env.dialogs.onExec = [](QDialog& d) {
+      auto& options = static_cast<frmOptions&>(d);
+      options.Txt_user->setText("bieter");
+      options.Txt_sectobid->setText("300");
+      options.cmdOK->click();
+    };
+    w.armWith("10");
+    EXPECT_EQ(w.env.dialogs.execs.size(), 2);
+    EXPECT_TRUE(st.armed);
+    EXPECT_EQ(st.sectobid, "300");
+  }
 }
 
 TEST_F(SniperTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {

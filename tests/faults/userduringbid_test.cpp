@@ -1,0 +1,128 @@
+// The user acts while a bid runs: clicks "nicht bieten", presses Enter, closes the window (as
+// SIGTERM does), or a tick of the countdown comes in. One armed period places one bid, and a
+// close ends the program only after the running exchange, with the end line last.
+#include <QTest>
+
+#include "bidding/printers.h"
+#include "faultfixture.h"
+
+using namespace faults;
+
+namespace {
+enum class Start { kCountdown, kCtrlF9 };
+// When the user acts: while the site answers step 1, step 2 or the vendor report, during the
+// pause after the countdown's bid, or while Ctrl+F9's result is shown.
+enum class When { kStep1, kStep2, kReport, kPause, kResultBox };
+enum class Action { kClick, kEnter, kClose, kTick };
+
+void act(Form1& form, Action action) {
+  switch (action) {
+    case Action::kClick:
+      QTest::mouseClick(form.Command1, Qt::LeftButton);
+      break;
+    case Action::kEnter:
+      // Into the amount field when it can take keys, else into the window.
+      QTest::keyClick(form.Txt_maxbid->isEnabled() ? static_cast<QWidget*>(form.Txt_maxbid)
+                                                   : static_cast<QWidget*>(&form),
+                      Qt::Key_Return);
+      break;
+    case Action::kClose:
+      form.close();
+      break;
+    case Action::kTick:
+      form.Timer1_Timer();
+      QMetaObject::invokeMethod(form.triggerTimer(), "timeout", Qt::DirectConnection);
+      break;
+  }
+}
+
+int requestsWith(const SimServer& server, const char* command) {
+  int n = 0;
+  for (const QJsonObject& r : server.requests())
+    if (r["body"].toString().contains(QString::fromLatin1(command))) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterTheExchange) {
+  const struct {
+    Start start;
+    When when;
+    Action action;
+  } cases[] = {
+      {Start::kCountdown, When::kStep1, Action::kClick},
+      {Start::kCountdown, When::kStep2, Action::kClick},
+      {Start::kCountdown, When::kPause, Action::kClick},
+      {Start::kCountdown, When::kPause, Action::kEnter},
+      {Start::kCountdown, When::kStep1, Action::kTick},
+      {Start::kCountdown, When::kStep1, Action::kClose},
+      {Start::kCountdown, When::kStep2, Action::kClose},
+      {Start::kCountdown, When::kReport, Action::kClose},
+      {Start::kCountdown, When::kPause, Action::kClose},
+      {Start::kCtrlF9, When::kStep1, Action::kClick},
+      {Start::kCtrlF9, When::kStep2, Action::kTick},
+      {Start::kCtrlF9, When::kReport, Action::kClick},
+      {Start::kCtrlF9, When::kStep1, Action::kClose},
+      {Start::kCtrlF9, When::kReport, Action::kClose},
+      {Start::kCtrlF9, When::kResultBox, Action::kClose},
+  };
+  const QString endLine = "GebotsfalkePlus beendet - Version 1.3.6";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "start " << int(c.start) << ", when " << int(c.when)
+                                    << ", action " << int(c.action));
+    FaultRun run;
+    Form1& form = run.form;
+    int answers = 0;  // replies of the site begun so far: step 1, step 2, vendor report
+    int acted = 0;
+    const auto actNow = [&] {
+      if (acted++ == 0) act(form, c.action);
+    };
+    QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
+      if (state != Inet::kReceivingResponse) return;
+      ++answers;
+      if ((c.when == When::kStep1 && answers == 1) || (c.when == When::kStep2 && answers == 2) ||
+          (c.when == When::kReport && answers == 3))
+        actNow();
+    });
+    if (c.when == When::kPause) run.env.clock.onWait = [&](qint64) { actNow(); };
+    QString shownInBox;
+    run.env.dialogs.onMessage = [&](const QString& text) {
+      shownInBox = text;
+      if (c.when == When::kResultBox) actNow();
+    };
+
+    if (c.start == Start::kCtrlF9) QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
+    run.countdownThroughTheEnd();  // after Ctrl+F9 the trigger must find the window disarmed
+    QTest::qWait(20);              // and no tick after that may bid either
+
+    EXPECT_EQ(acted, 1);
+    EXPECT_EQ(requestsWith(run.server, "MakeBid"), 1);
+    EXPECT_EQ(requestsWith(run.server, "AcceptBid"), 1);
+    EXPECT_TRUE(run.siteTookTheBid());
+    EXPECT_EQ(run.reportCode(), "hb");
+    EXPECT_FALSE(run.env.state.armed);
+    const QStringList log = run.env.logMessages();
+    EXPECT_EQ(log.count("GebotsfalkePlus scharfgestellt"), 1);
+    EXPECT_EQ(log.count("GebotsfalkePlus entschärft"), 1);
+    if (c.start == Start::kCtrlF9) {
+      EXPECT_EQ(shownInBox,
+                c.action == Action::kClose && c.when != When::kResultBox ? QString() : kHighBidder);
+    }
+    if (c.action == Action::kClose) {
+      // The exchange ran to its end, then the program ended: the end line comes last, once,
+      // and the window stays closed.
+      EXPECT_FALSE(form.isVisible());
+      EXPECT_EQ(log.count(endLine), 1);
+      EXPECT_EQ(log.value(log.size() - 1), endLine);
+      if (c.start == Start::kCountdown) {
+        EXPECT_EQ(log.value(log.size() - 2), "Bieten abgeschlossen");
+      }
+    } else {
+      EXPECT_TRUE(form.isVisible());
+      EXPECT_TRUE(form.Command1->isEnabled());
+      if (c.start == Start::kCountdown) {
+        EXPECT_EQ(run.shown(), kHighBidder);  // the outcome of the one bid
+      }
+    }
+  }
+}
