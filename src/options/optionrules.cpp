@@ -8,8 +8,10 @@
 namespace optionrules {
 
 bool secondsValid(const QString& sectobid, const RegionalFormat& fmt) {
+  // Whole seconds only: a fraction would be rounded by the countdown to a second the user did
+  // not type.
   const auto value = regional::parseNumber(sectobid, fmt);
-  return value && *value >= 1 && *value <= 300;
+  return value && *value >= 1 && *value <= 300 && *value == std::floor(*value);
 }
 
 namespace {
@@ -40,7 +42,9 @@ QStringList faults(const Values& v, bool armed, const RegionalFormat& fmt) {
                      "Zeichensatzes)") +
                  crlf;
   if (!secondsValid(v.sectobid, fmt))
-    lines << QStringLiteral("'Sekunden vor Ende bieten' muss zwischen 1 und 300 betragen") + crlf;
+    lines << QStringLiteral(
+                 "'Sekunden vor Ende bieten' muss eine ganze Zahl zwischen 1 und 300 sein") +
+                 crlf;
   return lines;
 }
 

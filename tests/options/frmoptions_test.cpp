@@ -79,12 +79,12 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
   retype(dlg.Txt_user, QStringLiteral("neuer_bieter"));
   retype(dlg.Txt_Pass, pass.chopped(1));
   QTest::sendKeyEvent(QTest::KeyAction::Click, dlg.Txt_Pass, Qt::Key_unknown, "€", Qt::NoModifier);
-  retype(dlg.Txt_sectobid, QStringLiteral("2,5"));
+  retype(dlg.Txt_sectobid, QStringLiteral("25"));
   QTest::mouseClick(dlg.cmdOK, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(working(), QStringList({"0", "1", "0", "1", "neuer_bieter", pass, "2,5"}));
+  EXPECT_EQ(working(), QStringList({"0", "1", "0", "1", "neuer_bieter", pass, "25"}));
   EXPECT_EQ(stored(), QStringList({"0", "1", "0", "1", "neuer_bieter",
-                                   cryptme(pass, scramble::passwordKey()), "2,5"}));
+                                   cryptme(pass, scramble::passwordKey()), "25"}));
   EXPECT_EQ(decryptme(env.setting("pass"), scramble::passwordKey()), pass);
   EXPECT_TRUE(env.dialogs.infos.isEmpty() && env.dialogs.errors.isEmpty());
 
@@ -100,8 +100,8 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
 // A password character without a Windows-1252 code could not come back from the store.
 TEST_F(Options, cancelClosingBadSecondsOrAnUnstorablePasswordChangeNothing) {
   const QStringList before = working(), storedBefore = stored();
-  for (const char* action : {"cancel", "close", "0", "301", "300,5", "0,5", "zehn", "", "10s",
-                             "pass:Łódź", "pass:x\U0001F600"}) {
+  for (const char* action : {"cancel", "close", "0", "301", "300,5", "0,5", "1,5", "zehn", "",
+                             "10s", "pass:Łódź", "pass:x\U0001F600"}) {
     SCOPED_TRACE(action);
     const QByteArray a(action);
     const bool refused = a != "cancel" && a != "close";
@@ -126,26 +126,26 @@ TEST_F(Options, cancelClosingBadSecondsOrAnUnstorablePasswordChangeNothing) {
     EXPECT_EQ(working(), before);
     EXPECT_EQ(stored(), storedBefore);
   }
-  ASSERT_EQ(env.dialogs.infos.size(), 9);
+  ASSERT_EQ(env.dialogs.infos.size(), 10);
   EXPECT_EQ(
       env.dialogs.infos[0],
       QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\n'Sekunden vor Ende bieten' "
-                     "muss zwischen 1 und 300 betragen\r\n"));
+                     "muss eine ganze Zahl zwischen 1 und 300 sein\r\n"));
   const QString unstorable =
       "Das Formular enthält ungültige Werte:\r\n\r\nPasswort darf das "
       "Zeichen '%1' nicht enthalten (nur Zeichen des westeuropäischen "
       "Zeichensatzes)\r\n";
-  EXPECT_EQ(env.dialogs.infos[7], unstorable.arg("Ł"));
-  EXPECT_EQ(env.dialogs.infos[8], unstorable.arg("\U0001F600"));
+  EXPECT_EQ(env.dialogs.infos[8], unstorable.arg("Ł"));
+  EXPECT_EQ(env.dialogs.infos[9], unstorable.arg("\U0001F600"));
   EXPECT_EQ(env.dialogs.titles[0], QStringLiteral("GebotsfalkePlus"));
-  for (const char* good : {"1", "300", " 7 ", "1,5"}) {
+  for (const char* good : {"1", "300", " 7 ", "5,0"}) {
     frmOptions dlg(*env.ctx, nullptr);
     dlg.Txt_sectobid->setText(QString::fromLatin1(good));
     dlg.cmdOK->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted) << good;
     EXPECT_EQ(env.setting(QStringLiteral("sectobid")), QString::fromLatin1(good));
   }
-  EXPECT_EQ(env.dialogs.infos.size(), 9);
+  EXPECT_EQ(env.dialogs.infos.size(), 10);
 
   // While armed, name and password must not be empty either.
   env.state.armed = true;
@@ -154,10 +154,10 @@ TEST_F(Options, cancelClosingBadSecondsOrAnUnstorablePasswordChangeNothing) {
   dlg.Txt_Pass->clear();
   dlg.Txt_sectobid->setText(QStringLiteral("400"));
   dlg.cmdOK->click();
-  EXPECT_EQ(env.dialogs.infos.value(9),
+  EXPECT_EQ(env.dialogs.infos.value(10),
             QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\neBay Name darf nicht leer "
                            "sein\r\nPasswort darf nicht leer sein\r\n'Sekunden vor Ende bieten' "
-                           "muss zwischen 1 und 300 betragen\r\n"));
+                           "muss eine ganze Zahl zwischen 1 und 300 sein\r\n"));
 }
 
 TEST_F(Options, checkBoxValueOutsideZeroToTwoStopsTheLoad) {
