@@ -104,6 +104,9 @@ int runProgram(int argc, char** argv) {
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
   Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
   SettingsStore settings;
+  settings.setNotifier([&dialogs](const QString& text) {
+    dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));
+  });
   AppState state;
   AppContext ctx{state, services, settings};
 

@@ -62,21 +62,6 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
   }
 }
 
-TEST(Form1init, aStoredIntegerThatIsNoNumberSkipsTheRestButTheWindowStillShows) {
-  TestEnv env;
-  env.setSetting("msgonsync", "0");
-  env.setSetting("warnton", "laut");
-  env.setSetting("user", "bieter");
-  Form1 form(*env.ctx);
-  EXPECT_TRUE(runMain(env, form, {}));
-  EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(env.dialogs.errors, QStringList{"Fehlernummer:  13\r\nBeschreibung: Typen "
-                                            "unverträglich\r\nProgrammteil: Form1init"});
-  EXPECT_EQ(env.state.msgonsync, 0);
-  EXPECT_EQ(env.state.warnton, 0);       // never read
-  EXPECT_EQ(env.state.user, QString());  // read after the failure: skipped
-}
-
 TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) {
   for (const bool ahead : {true, false}) {
     SCOPED_TRACE(ahead);
