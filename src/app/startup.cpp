@@ -18,6 +18,7 @@
 #include "app/settings.h"
 #include "app/version.h"
 #include "platform/linux/alsasound.h"
+#include "platform/linux/coredumps.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
@@ -87,6 +88,7 @@ void closeOnTerminationSignals(Form1& form) {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
+  disableCoreDumps();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
