@@ -59,6 +59,27 @@ int QtDialogs::exec(QDialog& dialog) {
   return dialog.exec();
 }
 
+void StderrDialogs::errorBox(const QString& text, const QString& title) {
+  QString line = text;
+  line.replace(QStringLiteral("\r\n"), QStringLiteral("; "));
+  line = line.simplified();
+  if (!title.isEmpty()) line.prepend(title + QStringLiteral(": "));
+  std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+  std::fflush(stderr);
+}
+
+void StderrDialogs::messageBox(QWidget*, const QString& text, const QString& title) {
+  errorBox(text, title);
+}
+
+void StderrDialogs::infoBox(QWidget*, const QString& text, const QString& title) {
+  errorBox(text, title);
+}
+
+int StderrDialogs::exec(QDialog&) {
+  return QDialog::Rejected;
+}
+
 QtProcesses::QtProcesses(const QString& lockFolder) {
   QDir().mkpath(lockFolder);
   m_lock = std::make_unique<QLockFile>(lockFolder + QStringLiteral("/gebotsfalkeplus.lock"));

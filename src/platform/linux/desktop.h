@@ -33,6 +33,17 @@ class QtDialogs : public Dialogs {
   QList<QPointer<QMessageBox>> m_openErrorBoxes;
 };
 
+// For a run without windows ("-time"): every box becomes one line on standard error, "title:
+// text" with the text's line breaks as "; ". Modal windows are not shown; they count as
+// cancelled.
+class StderrDialogs : public Dialogs {
+ public:
+  void errorBox(const QString& text, const QString& title) override;
+  void messageBox(QWidget* owner, const QString& text, const QString& title) override;
+  void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  int exec(QDialog& dialog) override;
+};
+
 class QtProcesses : public Processes {
  public:
   // lockFolder: where the per-user instance lock lives.
