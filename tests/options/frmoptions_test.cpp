@@ -147,6 +147,59 @@ TEST_F(Options, cancelClosingOrSecondsOutsideOneToThreeHundredChangeNothing) {
                            "muss zwischen 1 und 300 betragen\r\n"));
 }
 
+TEST_F(Options, enterInAnyFieldIsOkWithItsChecksAndEscapeIsCancel) {
+  // As most people fill it in: into the name, Tab, the password, Enter.
+  {
+    frmOptions dlg(*env.ctx, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QTest::mouseClick(dlg.Txt_user, Qt::LeftButton);
+    dlg.Txt_user->clear();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo_bieter"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dlg.Txt_Pass);
+    dlg.Txt_Pass->clear();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("geheim123"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(stored().mid(4, 2),
+              QStringList({"demo_bieter", cryptme("geheim123", env.state.passwordKey)}));
+  }
+  const QStringList before = working();
+  for (const auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    for (const char* field : {"cmdOK", "Check_msgonsync", "Check_synconstart", "Check_Warnton",
+                              "Txt_user", "Txt_Pass", "Check_saveuser", "Txt_sectobid"}) {
+      SCOPED_TRACE(std::string(field) + (key == Qt::Key_Escape ? " Escape" : " Enter"));
+      frmOptions dlg(*env.ctx, nullptr);
+      dlg.show();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+      dlg.Txt_user->setText(QStringLiteral("anders"));
+      // Focus moves through the dialog the way Tab takes it, so the buttons lose it again.
+      while (QApplication::focusWidget()->objectName() != QLatin1String(field))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QSignalSpy accepted(&dlg, &QDialog::accepted), rejected(&dlg, &QDialog::rejected);
+      QTest::keyClick(QApplication::focusWidget(), key);
+      EXPECT_EQ(accepted.count(), key == Qt::Key_Escape ? 0 : 1);
+      EXPECT_EQ(rejected.count(), key == Qt::Key_Escape ? 1 : 0);
+      EXPECT_FALSE(dlg.isVisible());
+      EXPECT_EQ(env.state.user, key == Qt::Key_Escape ? before[4] : QStringLiteral("anders"));
+      env.state.user = before[4];
+    }
+  }
+  EXPECT_EQ(working(), before);
+  // Enter runs OK's check of the seconds: the dialog stays open and nothing is stored.
+  const QStringList storedBefore = stored();
+  frmOptions dlg(*env.ctx, nullptr);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  dlg.Txt_sectobid->setFocus();
+  dlg.Txt_sectobid->setText(QStringLiteral("0"));
+  QTest::keyClick(dlg.Txt_sectobid, Qt::Key_Return);
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(env.dialogs.infos.size(), 1);
+  EXPECT_EQ(stored(), storedBefore);
+}
+
 TEST_F(Options, checkBoxValueOutsideZeroToTwoStopsTheLoad) {
   env.state.warnton = 5;
   frmOptions dlg(*env.ctx, nullptr);
