@@ -58,7 +58,8 @@ QString setClockFromPage(AppContext& ctx, const QString& page) {
   if (zone == 0) return kNoTime;
   double stamp = 0;
   try {
-    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region);
+    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region,
+                                ctx.services.clock.now());
   } catch (const VbError& e) {
     return e.description();
   }

@@ -91,7 +91,8 @@ void FrmUpdate::buildControls() {
   Btn_Update = new QPushButton(QStringLiteral("Online Update jetzt starten"), this);
   Btn_Update->setObjectName(QStringLiteral("Btn_Update"));
   Btn_Update->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
-  Btn_Update->setAutoDefault(false);
+  // Enter starts the update as long as the button is shown; Escape closes the window.
+  Btn_Update->setDefault(true);
   twips::setGeometry(Btn_Update, 240, 1560, 4920, 495);
 
   Timer1 = new QTimer(this);

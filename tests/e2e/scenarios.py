@@ -53,6 +53,14 @@ BID_CASES = {
 }
 
 
+# The item page in a real browser, a winning snipe each. Chromium is open before the program
+# starts (its start-up scan takes the item over), Firefox is opened after it and the item taken
+# over with "Artikel übernehmen".
+BROWSER_CASES = {"chromium": True, "firefox": False}  # taken over at start
+# A browser may take a while to start on a busy machine: the auction runs long enough for that.
+BROWSER_ENDS_IN = 50
+
+
 def berlin_text(epoch):
     return datetime.datetime.fromtimestamp(epoch, BERLIN).strftime("%d.%m.%Y %H:%M:%S")
 
@@ -70,16 +78,26 @@ def item_args(ends_in, rival_max=None):
     return args
 
 
-def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False):
-    """A whole snipe: take the item over, enter the account, arm, wait for the end. Returns
-    what a reader of the demo wants to see."""
+def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False, browser=None,
+            seconds_typed=False):
+    """A whole snipe: take the item over (from the page viewer's window, or a real browser's),
+    enter the account, arm, wait for the end. The seconds before the end are typed into the
+    options dialog too, or left from an earlier run. Returns what a reader of the demo wants to
+    see."""
     sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
-    with Run(build, workdir, sim_args + case.extra, verbose=verbose) as run:
+    settings = None if seconds_typed else {"sectobid": str(sectobid)}
+    with Run(build, workdir, sim_args + case.extra, settings=settings, verbose=verbose) as run:
         page_title, _ = run.sim.item_page(ITEM)
         end = end_epoch(page_title)
-        run.start_program()
-        title = run.take_over(ITEM)
-        armed = run.arm(AMOUNT, ACCOUNT, case.typed_password, sectobid)
+        if browser and BROWSER_CASES[browser]:
+            title = run.open_item_page(ITEM, browser)
+            run.start_program()
+            run.wait_item(title, "by the start-up scan")
+        else:
+            run.start_program()
+            title = run.take_over(ITEM, browser)
+        armed = run.arm(AMOUNT, ACCOUNT, case.typed_password,
+                        sectobid if seconds_typed else None)
         check(time.time() < end - sectobid - 0.5,
               "armed only %.1f s before the end: too slow for a trigger %d s before it"
               % (end - time.time(), sectobid))

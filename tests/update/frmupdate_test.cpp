@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <fstream>
 #include <memory>
 
@@ -53,13 +54,19 @@ struct UpdateRun {
     writeFile(vendor.path() + QChar('/') + name, bytes);
   }
   QString programFile(const QString& name) const { return env.programFolder() + QChar('/') + name; }
-  // Clicks the update label, then the button in the update window; `during` sees the window
-  // before the click.
+  // Clicks the update label, then the button in the update window (or presses Enter there);
+  // `during` sees the window before the click.
   void click(const std::function<void(FrmUpdate&)>& during = {}) {
     env.dialogs.onExec = [&](QDialog& d) {
       auto& w = dynamic_cast<FrmUpdate&>(d);
       if (during) during(w);
-      w.Btn_Update->click();
+      if (pressEnter) {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      } else {
+        w.Btn_Update->click();
+      }
       afterClick = {w.Btn_Update->isHidden(), w.Timer1->isActive()};
     };
     form->Lbl_update_Click();
@@ -83,6 +90,7 @@ struct UpdateRun {
   std::unique_ptr<SimServer> server;
   std::unique_ptr<Form1> form;
   std::pair<bool, bool> afterClick;  // button hidden, spinner running
+  bool pressEnter = false;
 };
 }  // namespace
 
@@ -95,6 +103,7 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   // The program runs from another folder than its program folder.
   ASSERT_TRUE(QDir().mkpath(run.env.dir.path() + "/bin"));
   run.env.programInfo.executable = run.env.dir.path() + "/bin/gebotsfalkeplus";
+  run.pressEnter = true;  // Enter in the window is "Online Update jetzt starten"
 
   QStringList atPauses;
   QStringList atCompletion;  // after each file's completion handler
