@@ -123,7 +123,8 @@ qint64 endFromTitle(const QString& title) {
           .match(title);
   if (!m.hasMatch()) return -1;
   QDateTime t = QDateTime::fromString(m.captured(1), QStringLiteral("dd.MM.yy HH:mm:ss"));
-  t = t.addYears(100 * ((QDate::currentDate().year() - t.date().year() + 50) / 100));
+  // "yy" reads 1900 to 1999: move it to the year nearest to today (50 back to 49 ahead).
+  t = t.addYears(100 * ((QDate::currentDate().year() - 50 - t.date().year() + 99) / 100));
   return QDateTime(t.date(), t.time(), QTimeZone("Europe/Berlin")).toMSecsSinceEpoch();
 }
 

@@ -23,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const QString window = timepage::stampWindow(page, p);
     fuzz::check(window.size() <= timepage::kStampLength, "the stamp window has 22 characters");
-    const double stamp = timepage::readStamp(window, RegionalFormat::german());
     const double markTime = double(mark % 86400) / 86400.0;
     const double today = 46000.0 + double(now % 86400) / 86400.0;
+    const double stamp = timepage::readStamp(window, RegionalFormat::german(), today);
     const int delay = timepage::transferDelay(markTime, today);
     fuzz::check(delay >= 0 && delay < 86400, "the transfer delay is less than a day");
     const timepage::ClockTarget t = timepage::clockTarget(stamp, delay, today);

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(characters(a.auktionTitel) <= 38, "the auction title has at most 38 characters");
     fuzz::check(characters(a.itemId) <= 10, "the item number has at most 10 characters");
     fuzz::check(characters(a.endText) <= 17, "the end time has at most 17 characters");
-    regional::parseDateTime(a.endText, RegionalFormat::german());
+    regional::parseDateTime(a.endText, RegionalFormat::german(), 46000.0);
     titlerules::itemCaption(a.auktionTitel);
   }
   return 0;

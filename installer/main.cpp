@@ -1,9 +1,11 @@
-// doupdate: the program starts it from its folder, without arguments, right before it ends.
+// doupdate: the program starts it from its program folder, without arguments, right before it
+// ends, and names the executable to replace in its environment.
 #include <QCoreApplication>
 
 #include "swap.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  return installer::run(QCoreApplication::applicationDirPath());
+  const QString program = installer::takeHandedOverProgram();
+  return installer::run(installer::ProgramFiles(QCoreApplication::applicationDirPath(), program));
 }

@@ -1,5 +1,6 @@
 #include "swap.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -10,6 +11,7 @@
 
 #include "installlog.h"
 #include "procwatch.h"
+#include "update/handover.h"
 
 namespace installer {
 
@@ -32,11 +34,32 @@ bool makeExecutable(const QString& path) {
 }
 }  // namespace
 
-ProgramFiles::ProgramFiles(const QString& dir)
+namespace {
+QString executableIn(const QString& folder, const QString& handedOver) {
+  if (handedOver.isEmpty()) return folder + QStringLiteral("/gebotsfalkeplus");
+  if (QDir::isRelativePath(handedOver)) return handedOver;
+  const QString real = QFileInfo(handedOver).canonicalFilePath();
+  return real.isEmpty() ? QDir::cleanPath(handedOver) : real;
+}
+
+bool sameFolder(const QString& a, const QString& b) {
+  return QFileInfo(QFileInfo(a).absolutePath()).canonicalFilePath() ==
+         QFileInfo(QFileInfo(b).absolutePath()).canonicalFilePath();
+}
+}  // namespace
+
+ProgramFiles::ProgramFiles(const QString& dir, const QString& handedOver)
     : folder(dir),
-      program(dir + QStringLiteral("/gebotsfalkeplus")),
+      program(executableIn(dir, handedOver)),
       update(dir + QStringLiteral("/update.dat")),
-      backup(dir + QStringLiteral("/gebotsfalkeplus.bak")) {}
+      backup(program + QStringLiteral(".bak")),
+      staged(program + QStringLiteral(".new")) {}
+
+QString takeHandedOverProgram() {
+  const QByteArray value = qgetenv(handover::kProgramVariable);
+  qunsetenv(handover::kProgramVariable);
+  return QFile::decodeName(value);
+}
 
 bool swapIn(const ProgramFiles& files) {
   const QFileInfo update(files.update);
@@ -45,36 +68,52 @@ bool swapIn(const ProgramFiles& files) {
     return false;
   }
   const QFileInfo program(files.program);
-  if (program.exists() && !program.isFile()) {
+  if (program.isRelative() || !program.isFile()) {
     writeLog(files.folder, QStringLiteral("Installer: ") + files.program +
-                               QStringLiteral(" ist keine Datei") + kKeeping);
+                               QStringLiteral(" ist keine Programmdatei") + kKeeping);
     return false;
   }
-  if (program.exists()) {
-    // The previous version stays on disk until the new one has been started.
-    if (QFileInfo::exists(files.backup) && !QFile::remove(files.backup)) {
-      writeLog(files.folder,
-               QStringLiteral("Installer: alte Sicherung lässt sich nicht löschen") + kKeeping);
-      return false;
-    }
-    QFile source(files.program);
-    if (!source.copy(files.backup)) {
-      writeLog(files.folder, QStringLiteral("Installer: Sicherung fehlgeschlagen (") +
-                                 source.errorString() + QStringLiteral(")") + kKeeping);
-      QFile::remove(files.backup);
-      return false;
-    }
-  }
-  if (!makeExecutable(files.update)) {
+  // The previous version stays on disk until the new one has been started.
+  if (QFileInfo::exists(files.backup) && !QFile::remove(files.backup)) {
     writeLog(files.folder,
-             QStringLiteral("Installer: update.dat lässt sich nicht ausführbar machen") + kKeeping);
+             QStringLiteral("Installer: alte Sicherung lässt sich nicht löschen") + kKeeping);
     return false;
   }
-  if (!atomicRename(files.update, files.program)) {
+  QFile source(files.program);
+  if (!source.copy(files.backup)) {
+    writeLog(files.folder, QStringLiteral("Installer: Sicherung fehlgeschlagen (") +
+                               source.errorString() + QStringLiteral(")") + kKeeping);
+    QFile::remove(files.backup);
+    return false;
+  }
+  // A rename replaces the program in one step only within its own file system: a new version
+  // from another folder is first copied next to the program.
+  QString incoming = files.update;
+  if (!sameFolder(files.update, files.program)) {
+    incoming = files.staged;
+    QFile::remove(incoming);
+    QFile download(files.update);
+    if (!download.copy(incoming)) {
+      writeLog(files.folder, QStringLiteral("Installer: Kopieren nach ") + incoming +
+                                 QStringLiteral(" fehlgeschlagen (") + download.errorString() +
+                                 QStringLiteral(")") + kKeeping);
+      QFile::remove(incoming);
+      return false;
+    }
+  }
+  if (!makeExecutable(incoming)) {
+    writeLog(files.folder, QStringLiteral("Installer: ") + QFileInfo(incoming).fileName() +
+                               QStringLiteral(" lässt sich nicht ausführbar machen") + kKeeping);
+    if (incoming != files.update) QFile::remove(incoming);
+    return false;
+  }
+  if (!atomicRename(incoming, files.program)) {
     writeLog(files.folder, QStringLiteral("Installer: Einsetzen fehlgeschlagen (") + lastError() +
                                QStringLiteral(")") + kKeeping);
+    if (incoming != files.update) QFile::remove(incoming);
     return false;
   }
+  if (incoming != files.update) QFile::remove(files.update);
   writeLog(files.folder, QStringLiteral("Installer: neue Version eingesetzt."));
   return true;
 }
@@ -85,12 +124,13 @@ bool restoreBackup(const ProgramFiles& files) {
 }
 
 bool startProgram(const ProgramFiles& files) {
-  if (!QFileInfo(files.program).isFile()) return false;
+  const QFileInfo program(files.program);
+  if (program.isRelative() || !program.isFile()) return false;
   return QProcess::startDetached(files.program, {}, files.folder);
 }
 
-ExitCode run(const QString& folder, const Options& options) {
-  const ProgramFiles files(folder);
+ExitCode run(const ProgramFiles& files, const Options& options) {
+  const QString& folder = files.folder;
   writeLog(folder, QStringLiteral("Installer: gestartet."));
   if (!waitForExit(files.program, options.waitTimeoutMs, options.pollMs)) {
     writeLog(folder, QStringLiteral("Installer: GebotsfalkePlus läuft noch - Update abgebrochen."));

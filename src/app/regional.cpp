@@ -204,8 +204,15 @@ bool isDateSeparator(QChar c, const RegionalFormat& fmt) {
   return c == fmt.dateSeparator || c == '.' || c == '/' || c == '-';
 }
 
+// A two-digit year as the year nearest to the current one: from 50 years before it to 49 after.
+int fullYear(int twoDigits, int currentYear) {
+  const int first = currentYear - 50;
+  return first + ((twoDigits - first) % 100 + 100) % 100;
+}
+
 // Date part "d.M.yy" or "d.M.yyyy" (or M/d/yyyy when the month comes first).
-bool readDate(const QString& t, int& i, int& y, int& m, int& d, const RegionalFormat& fmt) {
+bool readDate(const QString& t, int& i, int& y, int& m, int& d, const RegionalFormat& fmt,
+              int currentYear) {
   int a, b, c, da, db, dc;
   if (!readInt(t, i, 2, a, da)) return false;
   if (i >= t.size() || !isDateSeparator(t[i], fmt)) return false;
@@ -215,7 +222,7 @@ bool readDate(const QString& t, int& i, int& y, int& m, int& d, const RegionalFo
   ++i;
   if (!readInt(t, i, 4, c, dc)) return false;
   if (dc == 1 || dc == 3) return false;
-  if (dc == 2) c += c < 30 ? 2000 : 1900;
+  if (dc == 2) c = fullYear(c, currentYear);
   d = fmt.dayFirst ? a : b;
   m = fmt.dayFirst ? b : a;
   y = c;
@@ -243,14 +250,14 @@ void skipBlanks(const QString& t, int& i) {
 
 }  // namespace
 
-std::optional<double> parseDateTime(const QString& text, const RegionalFormat& fmt) {
+std::optional<double> parseDateTime(const QString& text, const RegionalFormat& fmt, double today) {
   const QString& t = text;
   int i = 0;
   skipBlanks(t, i);
   dateserial::Parts p;
   bool haveDate = false, haveTime = false;
   int save = i;
-  if (readDate(t, i, p.year, p.month, p.day, fmt)) {
+  if (readDate(t, i, p.year, p.month, p.day, fmt, dateserial::toParts(today).year)) {
     haveDate = true;
     skipBlanks(t, i);
   } else {
@@ -272,8 +279,8 @@ std::optional<double> parseDateTime(const QString& text, const RegionalFormat& f
   return dateserial::fromParts(p);
 }
 
-double toDate(const QString& text, const RegionalFormat& fmt) {
-  auto v = parseDateTime(text, fmt);
+double toDate(const QString& text, const RegionalFormat& fmt, double today) {
+  auto v = parseDateTime(text, fmt, today);
   if (!v) vberr::raise(vberr::kTypeMismatch);
   return *v;
 }

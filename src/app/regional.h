@@ -44,10 +44,11 @@ QString formatDouble(double value, const RegionalFormat& fmt);
 QString formatMoney(double value, const RegionalFormat& fmt);
 
 // Reads a date-time text: "dd.MM.yyyy HH:mm:ss" and shorter forms (date only, time only,
-// two-digit years 1930 to 2029, seconds optional), blanks around allowed. Empty when it is none.
-std::optional<double> parseDateTime(const QString& text, const RegionalFormat& fmt);
+// seconds optional), blanks around allowed. Empty when it is none. A two-digit year is the year
+// nearest to today's (the clock's date serial): from 50 years before it to 49 years after.
+std::optional<double> parseDateTime(const QString& text, const RegionalFormat& fmt, double today);
 // As parseDateTime; error 13 when the text is no date-time.
-double toDate(const QString& text, const RegionalFormat& fmt);
+double toDate(const QString& text, const RegionalFormat& fmt, double today);
 
 // The general date-and-time form: date only at midnight, time only on day 0.
 QString formatGeneralDate(double serial, const RegionalFormat& fmt);

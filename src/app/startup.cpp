@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStyleFactory>
@@ -39,7 +40,7 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
       std::fprintf(stderr, "endpoints.ini: ignored %s (expected scheme://host[:port])\n",
                    qPrintable(p));
 
-    if (st.commandLine == QLatin1String("-time")) {
+    if (isClockOnlyRun(st.commandLine)) {
       // Clock-only run: no window, no start or end line, no settings of its own.
       form.setTimer1Enabled(false);
       get_time(form);
@@ -58,6 +59,15 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     }
   });
   return keepRunning && form.isVisible();
+}
+
+ClockOnlyOutcome clockOnlyOutcome(const AppState& st) {
+  const bool errorReported = !st.lastFailingProcedure.isEmpty();
+  if (st.SyncMessage == kClockSetMessage) return {errorReported ? 1 : 0, QString()};
+  // A synchronisation that ended in an error box has no outcome text of its own.
+  if (st.SyncMessage.isEmpty() && errorReported) return {1, QString()};
+  return {1, st.SyncMessage.isEmpty() ? QStringLiteral("Die Systemuhr wurde nicht gestellt.")
+                                      : st.SyncMessage};
 }
 
 namespace {
@@ -89,6 +99,16 @@ void closeOnTerminationSignals(Form1& form) {
 
 int runProgram(int argc, char** argv) {
   disableCoreDumps();
+  // The "-time" run shows no window, so it needs no display (cron has none), and what its
+  // boxes would say goes to standard error.
+  const bool clockOnly = argc == 2 && isClockOnlyRun(QString::fromLocal8Bit(argv[1]));
+  if (clockOnly) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Only failures of the run reach standard error, not Qt's notes about the environment
+    // (QT_LOGGING_RULES still brings them back).
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("*.debug=false\n*.info=false\n*.warning=false"));
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -100,7 +120,9 @@ int runProgram(int argc, char** argv) {
   X11WindowList windowList;
   AlsaSound sound;
   QtShell shell;
-  QtDialogs dialogs;
+  QtDialogs windowDialogs;
+  StderrDialogs consoleDialogs;
+  Dialogs& dialogs = clockOnly ? static_cast<Dialogs&>(consoleDialogs) : windowDialogs;
   LinuxProgramInfo programInfo;
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
@@ -118,6 +140,13 @@ int runProgram(int argc, char** argv) {
 
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
-  if (!Main(ctx, form, arguments)) return 0;
+  const bool keepRunning = Main(ctx, form, arguments);
+  if (isClockOnlyRun(state.commandLine)) {
+    const ClockOnlyOutcome outcome = clockOnlyOutcome(state);
+    if (!outcome.message.isEmpty())
+      consoleDialogs.messageBox(nullptr, outcome.message, version::appTitle());
+    return outcome.exitCode;
+  }
+  if (!keepRunning) return 0;
   return QApplication::exec();
 }

@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/twips.h"
 #include "capture/titlerules.h"
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/windowlist.h"
 #include "sniper/form1.h"
@@ -70,7 +71,7 @@ void applyAuctionPage(Form1& form, const QString& title) {
   form.Lbl_NoAuction->hide();
   form.Lbl_GoItem->show();
   form.setCaption(titlerules::itemCaption(st.AuktionTitel));
-  st.endet = regional::toDate(a.endText, st.region);
+  st.endet = regional::toDate(a.endText, st.region, form.ctx().services.clock.now());
   showItem(form);
 }
 
@@ -81,7 +82,7 @@ void applySavedItem(Form1& form) {
   form.Command1->show();
   st.AuktionTitel = savedSetting(ctx, "AuktionTitel");
   st.ItemID = savedSetting(ctx, "ItemID");
-  st.endet = regional::toDate(savedSetting(ctx, "endet"), st.region);
+  st.endet = regional::toDate(savedSetting(ctx, "endet"), st.region, ctx.services.clock.now());
   form.Lbl_NoAuction->hide();
   form.Lbl_GoItem->show();
   form.setCaption(titlerules::itemCaption(st.AuktionTitel));
@@ -128,6 +129,7 @@ void Finde_Alle_Fenster(Form1& form) {
     resetState(form);
     const quint64 self = static_cast<quint64>(form.winId());
     const QList<TopLevelWindow> windows = ctx.services.windowList.windows();
+    bool otherWindows = false;
     for (const TopLevelWindow& w : windows) {
       if (w.handle == self || !TaskWindow(form, w)) continue;
       const QString title = titlerules::windowText(w.title);
@@ -145,11 +147,14 @@ void Finde_Alle_Fenster(Form1& form) {
         applyAuctionPage(form, title);
         return;
       }
-      if (!savedSetting(ctx, "endet").isEmpty()) {
-        applySavedItem(form);
-      } else {
-        applyNoItem(form);
-      }
+      otherWindows = true;
+    }
+    // No auction page. A saved item is shown even when no other window is open: the program
+    // is often started before the browser, and the item must survive to the next close.
+    if (!savedSetting(ctx, "endet").isEmpty()) {
+      applySavedItem(form);
+    } else if (otherWindows) {
+      applyNoItem(form);
     }
   });
 }

@@ -155,6 +155,10 @@ void frmOptions::buildControls() {
                       Txt_Pass, Check_saveuser,  Txt_sectobid,      cmdCancel};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   cmdOK->setFocus();
+  // Enter in any field is "OK", Escape "Abbrechen" (the dialog's own reject). Without a default
+  // named here Qt takes the first button after the focused one, "Abbrechen", and Enter typed
+  // after the password would throw the account away.
+  cmdOK->setDefault(true);
 }
 
 void frmOptions::Form_Load() {

@@ -8,4 +8,7 @@ class ProgramInfo {
   virtual ~ProgramInfo() = default;
   // The program folder: log, diagnostic pages, update files and endpoints.ini live here.
   virtual QString programFolder() const = 0;
+  // The real path of the running executable (symbolic links resolved): the file an update
+  // replaces. It may lie outside the program folder.
+  virtual QString executablePath() const = 0;
 };

@@ -19,7 +19,6 @@ const QString kTimePagePath = QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow");
 const QString kTimePageHeader =
     QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n");
 
-const QString kUpdated = QStringLiteral("Die Systemuhr wurde aktualisiert.");
 const QString kNoTime = QStringLiteral("Keine Zeitinformationen erhalten.");
 const QString kRefused = QStringLiteral("Die Systemuhr konnte nicht gestellt werden.");
 
@@ -59,7 +58,8 @@ QString setClockFromPage(AppContext& ctx, const QString& page) {
   if (zone == 0) return kNoTime;
   double stamp = 0;
   try {
-    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region);
+    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region,
+                                ctx.services.clock.now());
   } catch (const VbError& e) {
     return e.description();
   }
@@ -73,7 +73,7 @@ QString setClockFromPage(AppContext& ctx, const QString& page) {
   WriteLog(ctx, timepage::logLine(now, target.newTime, !timeSet.ok));
   bool ok = timeSet.ok;
   if (target.setDate) ok = systemClock.setDate(target.year, target.month, target.day).ok && ok;
-  return ok ? kUpdated : kRefused;
+  return ok ? kClockSetMessage : kRefused;
 }
 }  // namespace
 

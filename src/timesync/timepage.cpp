@@ -19,8 +19,8 @@ QString stampWindow(const QString& page, qsizetype zonePosition) {
   return page.mid(start - 1, kStampLength);
 }
 
-double readStamp(const QString& window, const RegionalFormat& fmt) {
-  const double stamp = regional::toDate(window, fmt);
+double readStamp(const QString& window, const RegionalFormat& fmt, double today) {
+  const double stamp = regional::toDate(window, fmt, today);
   // A time alone would put the clock on 30.12.1899, a date alone at midnight.
   if (dateserial::dayOf(stamp) == 0 || !window.contains(QChar(':')))
     vberr::raise(vberr::kTypeMismatch);

@@ -24,9 +24,10 @@ qsizetype zoneWordPosition(const QString& page);
 // conversion's failure) when the window would start before the page does.
 QString stampWindow(const QString& page, qsizetype zonePosition);
 
-// Converts the stamp window to a date-time serial in the regional form. Error 13 when it is no
-// date and time: a time without a date, or a date without a time, cannot set the clock either.
-double readStamp(const QString& window, const RegionalFormat& fmt);
+// Converts the stamp window to a date-time serial in the regional form (a two-digit year as the
+// one nearest to today). Error 13 when it is no date and time: a time without a date, or a date
+// without a time, cannot set the clock either.
+double readStamp(const QString& window, const RegionalFormat& fmt, double today);
 
 // Whole seconds from the receive mark (a time of day) to the current local time. The transfer
 // never takes a day, so a midnight between the two counts forwards, not almost a day back.

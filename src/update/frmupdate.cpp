@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
+#include <QTemporaryFile>
 #include <algorithm>
 
 #include "app/appstate.h"
@@ -22,6 +22,7 @@
 #include "platform/services.h"
 #include "sniper/form1.h"
 #include "sniper/widgets.h"
+#include "update/handover.h"
 #include "update/updaterules.h"
 
 using namespace updaterules;
@@ -48,11 +49,11 @@ void removeIfPresent(const QString& path) {
                                                              : vberr::kPathFileAccess);
 }
 
-// The request path of a listed name: characters with a meaning in a URL (%, #, ?, blanks)
-// are escaped, so that the server sees the name as listed.
-QString filePath(const QString& name) {
-  return QStringLiteral("/files/") +
-         QString::fromLatin1(QUrl::toPercentEncoding(name, QByteArrayLiteral("!$&'()*+,;=:@")));
+// Whether a new file can be put into the folder: tried, not read from the mode bits, which
+// neither a read-only mount nor the superuser's rights show.
+bool folderTakesNewFiles(const QString& folder) {
+  QTemporaryFile probe(folder + QStringLiteral("/.gebotsfalkeplus-XXXXXX"));
+  return probe.open();
 }
 }  // namespace
 
@@ -90,7 +91,8 @@ void FrmUpdate::buildControls() {
   Btn_Update = new QPushButton(QStringLiteral("Online Update jetzt starten"), this);
   Btn_Update->setObjectName(QStringLiteral("Btn_Update"));
   Btn_Update->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
-  Btn_Update->setAutoDefault(false);
+  // Enter starts the update as long as the button is shown; Escape closes the window.
+  Btn_Update->setDefault(true);
   twips::setGeometry(Btn_Update, 240, 1560, 4920, 495);
 
   Timer1 = new QTimer(this);
@@ -118,6 +120,14 @@ void FrmUpdate::runDownload() {
   st.DownloadLength = 0;
   if (sv.processes.previousInstance()) {
     sv.dialogs.messageBox(this, kOtherInstances, version::appTitle());
+    return;
+  }
+  // The installer replaces the executable that runs, wherever it lies: where that cannot be
+  // done, nothing is downloaded and the offered version stays on offer.
+  const QString executable = sv.programInfo.executablePath();
+  const QString executableFolder = QFileInfo(executable).absolutePath();
+  if (!folderTakesNewFiles(executableFolder)) {
+    sv.dialogs.messageBox(this, readOnlyProgramText(executableFolder), version::appTitle());
     return;
   }
   st.UpdateCancelled = false;
@@ -160,7 +170,7 @@ void FrmUpdate::runDownload() {
     Label2->show();
     st.DownloadTarget = dir + targetFileName(names[i]);
 
-    Inet2->URL = st.endpoints.vendorServer + filePath(names[i]);
+    Inet2->URL = st.endpoints.vendorServer + requestPath(names[i]);
     m_written = false;
     Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(), headers);
     Inet2->waitWhileExecuting();
@@ -198,16 +208,24 @@ void FrmUpdate::runDownload() {
 
   // The installer arrives as a plain file; it must be runnable before it is started.
   QFile installerFile(installer);
-  if (!installerFile.setPermissions(installerFile.permissions() | QFileDevice::ExeOwner |
-                                    QFileDevice::ExeUser | QFileDevice::ExeGroup |
-                                    QFileDevice::ExeOther))
-    raiseFileError(installerFile);
+  StartResult start{StartFailure::NoRight, installerFile.errorString()};
+  if (installerFile.setPermissions(installerFile.permissions() | QFileDevice::ExeOwner |
+                                   QFileDevice::ExeUser | QFileDevice::ExeGroup |
+                                   QFileDevice::ExeOther))
+    start = sv.processes.startDetached(
+        installer, {}, folder, {{QString::fromLatin1(handover::kProgramVariable), executable}});
+  if (!start.started()) {
+    // No restart follows: the window offers the update again, as before the download.
+    Label1->setText(versionCaption(version::full(), st.AvailableVersion));
+    Btn_Update->show();
+    throw installerStartError(start);
+  }
 
+  // Only a running installer takes the offered version off the table. It waits for this
+  // process to end before it touches the program.
   st.AvailableVersion.clear();
   m_ctx.settings.SaveSetting(settingskeys::kApp, settingskeys::kSection, QStringLiteral("Update"),
                              st.AvailableVersion);
-
-  if (!sv.processes.startDetached(installer, {}, folder)) vberr::raise(vberr::kFileNotFound);
   WriteLog(m_ctx, kLogInstallerCalled);
   WriteLog(m_ctx, kLogDone);
   sv.processes.exitNow(0);

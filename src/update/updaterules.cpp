@@ -1,5 +1,6 @@
 #include "update/updaterules.h"
 
+#include "app/cp1252.h"
 #include "app/regional.h"
 #include "app/vberror.h"
 
@@ -38,10 +39,44 @@ bool isSafeFileName(const QString& name) {
   return true;
 }
 
+QString requestPath(const QString& name) {
+  // The names come from a list read as Windows-1252, so every character has its code here.
+  return QStringLiteral("/files/") +
+         QString::fromLatin1(cp1252::encode(name).toPercentEncoding("!$&'()*+,;=:@"));
+}
+
 QString targetFileName(const QString& name) {
   if (name.compare(QStringLiteral("gebotsfalkeplus.exe"), Qt::CaseInsensitive) == 0)
     return kNewProgram;
   return name;
+}
+
+QString readOnlyProgramText(const QString& executableFolder) {
+  return QStringLiteral(
+             "Das Online Update kann GebotsfalkePlus nicht ersetzen, weil in den "
+             "Ordner des Programms nicht geschrieben werden kann:\r\n") +
+         executableFolder + QStringLiteral("\r\nDie installierte Version bleibt unverändert.");
+}
+
+VbError installerStartError(const StartResult& result) {
+  switch (result.failure) {
+    case StartFailure::NotFound:
+      return VbError(vberr::kFileNotFound);
+    case StartFailure::NoRight:
+      return VbError(vberr::kPermissionDenied, QStringLiteral("Zugriff verweigert - ") +
+                                                   kInstaller +
+                                                   QStringLiteral(" darf nicht ausgeführt werden"));
+    case StartFailure::NotAProgram:
+      return VbError(
+          vberr::kInvalidCall,
+          kInstaller + QStringLiteral(" ist kein auf diesem System ausführbares Programm"));
+    case StartFailure::None:
+    case StartFailure::Other:
+      break;
+  }
+  return VbError(vberr::kPathFileAccess, QStringLiteral("Fehler beim Zugriff auf Pfad/Datei - ") +
+                                             kInstaller + QStringLiteral(" startet nicht (") +
+                                             result.reason + QStringLiteral(")"));
 }
 
 QString folderWithSeparator(const QString& folder) {

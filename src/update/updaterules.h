@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "app/vberror.h"
+#include "platform/processes.h"
+
 // The rules of the update download that need no window: texts, the file list, file names and
 // the progress display.
 namespace updaterules {
@@ -42,9 +45,21 @@ QStringList splitFileList(const QString& body);
 // or "..", no "/" or "\", no ".." anywhere and no control character.
 bool isSafeFileName(const QString& name);
 
+// The request path of a listed name: "/files/" and the name's Windows-1252 codes,
+// percent-encoded where a URL path needs it (a blank, "%", "#", "?", every code from 128), as
+// every URL the program builds; "Änderungen.txt" goes as "/files/%C4nderungen.txt".
+QString requestPath(const QString& name);
+
 // The file a listed name is stored as: the main program ("gebotsfalkeplus.exe" in any case)
 // arrives as "update.dat", every other file under its own name.
 QString targetFileName(const QString& name);
+
+// Said by "Online Update jetzt starten", before anything is downloaded, when the folder of the
+// running executable takes no new file: the update could not replace the program.
+QString readOnlyProgramText(const QString& executableFolder);
+
+// The run-time error for an installer that did not start, naming the cause.
+VbError installerStartError(const StartResult& result);
 
 // The program folder with its closing separator ("/" stays as it is).
 QString folderWithSeparator(const QString& folder);

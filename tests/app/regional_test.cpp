@@ -74,22 +74,36 @@ TEST(RegionalNumbers, singleIsWrittenWithUpToSevenDigitsAndMoneyWithTwoDecimals)
   }
 }
 
-TEST(RegionalDates, readTitleStoredAndTimePageForms) {
-  const std::pair<const char*, dateserial::Parts> cases[] = {
-      {"05.12.04 20:00:00", {2004, 12, 5, 20, 0, 0}},
-      {"01.01.29 00:00:00", {2029, 1, 1}},
-      {"01.01.30 00:00:00", {1930, 1, 1}},
-      {"   05.12.2026 08:05:09", {2026, 12, 5, 8, 5, 9}},
-      {"29.02.2028", {2028, 2, 29}},
-      {"12:00:00", {1899, 12, 30, 12, 0, 0}}};
-  for (const auto& [text, parts] : cases)
-    EXPECT_EQ(dateserial::toLinearSeconds(parseDateTime(text, de).value_or(-9)),
-              dateserial::toLinearSeconds(dateserial::fromParts(parts)))
-        << text;
+TEST(RegionalDates, readTitleStoredAndTimePageFormsWithTwoDigitYearsNearestToToday) {
+  const struct {
+    const char* text;
+    int thisYear;
+    dateserial::Parts parts;
+  } cases[] = {{"05.12.04 20:00:00", 2026, {2004, 12, 5, 20, 0, 0}},
+               {"01.01.30 00:00:00", 2026, {2030, 1, 1}},
+               {"05.12.31 20:00:00", 2031, {2031, 12, 5, 20, 0, 0}},
+               // The window runs from 50 years before this year to 49 years after it.
+               {"01.01.76", 2026, {1976, 1, 1}},
+               {"31.12.75", 2026, {2075, 12, 31}},
+               {"01.01.81", 2031, {1981, 1, 1}},
+               {"31.12.80", 2031, {2080, 12, 31}},
+               {"01.01.00", 2050, {2000, 1, 1}},
+               {"01.01.99", 2050, {2099, 1, 1}},
+               {"05.12.1930", 2031, {1930, 12, 5}},
+               {"   05.12.2026 08:05:09", 2026, {2026, 12, 5, 8, 5, 9}},
+               {"29.02.2028", 2026, {2028, 2, 29}},
+               {"12:00:00", 2026, {1899, 12, 30, 12, 0, 0}}};
+  for (const auto& c : cases) {
+    const double today = dateserial::fromParts({c.thisYear, 6, 15, 12, 0, 0});
+    EXPECT_EQ(dateserial::toLinearSeconds(parseDateTime(c.text, de, today).value_or(-9)),
+              dateserial::toLinearSeconds(dateserial::fromParts(c.parts)))
+        << c.text << " in " << c.thisYear;
+  }
+  const double today = dateserial::fromParts({2026, 12, 5});
   for (const char* bad : {"", "abc", "31.02.2026", "05.12.2026 25:00:00", "05.12.26 20:00:00 MEZ",
                           "5.12.", "05.12.126"})
-    EXPECT_FALSE(parseDateTime(QString::fromLatin1(bad), de).has_value()) << bad;
-  EXPECT_EQ(errorOf([] { toDate("kein Datum", de); }), 13);
+    EXPECT_FALSE(parseDateTime(QString::fromLatin1(bad), de, today).has_value()) << bad;
+  EXPECT_EQ(errorOf([&] { toDate("kein Datum", de, today); }), 13);
 }
 
 TEST(RegionalDates, generalFormShowsDateOnlyAtMidnightAndTimeOnlyOnDayZero) {
@@ -99,5 +113,5 @@ TEST(RegionalDates, generalFormShowsDateOnlyAtMidnightAndTimeOnlyOnDayZero) {
   EXPECT_EQ(formatGeneralDate(0.75, de), "18:00:00");
   EXPECT_EQ(formatGeneralDate(0, de), "00:00:00");
   EXPECT_EQ(formatGeneralDate(d, en), "12/05/2026 20:00:00");
-  EXPECT_DOUBLE_EQ(toDate(formatGeneralDate(d, de), de), d);
+  EXPECT_DOUBLE_EQ(toDate(formatGeneralDate(d, de), de, d), d);
 }

@@ -95,6 +95,18 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
     EXPECT_EQ(env.setting("endet"), ahead ? "05.12.2026 20:00:00" : "");
     EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus beendet - Version 1.3.6");
   }
+  // Started before the browser, with no other window open: the saved item is shown and kept.
+  TestEnv env;
+  env.setSetting("ItemID", "1234567890");
+  env.setSetting("AuktionTitel", "Nokia 3310 Handy");
+  env.setSetting("endet", "05.12.2026 20:00:00");
+  Form1 form(*env.ctx);
+  ASSERT_TRUE(runMain(env, form, {}));
+  EXPECT_EQ(form.caption(), "Nokia 3310 Handy Gebotsfalke");
+  form.close();
+  EXPECT_EQ(env.setting("ItemID"), "1234567890");
+  EXPECT_EQ(env.setting("AuktionTitel"), "Nokia 3310 Handy");
+  EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
 TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {

@@ -74,6 +74,7 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
     QList<TopLevelWindow> windows;
     QString item = kNokiaItem;
     int instances = 0;
+    int thisYear = 2026;
   } cases[] = {
       {"any case, the title cut at 38 characters",
        {win(1, QStringLiteral("Firefox: EBAY-Artikel 9876543210 (ENDET 24.12.26 18:30:05 MEZ) - "
@@ -86,10 +87,15 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
        {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ) - Oben")),
         win(2, kNokia)},
        "1111111111 | Oben | 01.02.2027 10:00:00"},
+      {"a two-digit year is the one nearest to today",
+       {win(1, QStringLiteral("eBay Artikel 3333333333 (endet 05.12.31 20:00:00 MEZ) - 2031"))},
+       "3333333333 | 2031 | 05.12.2031 20:00:00",
+       0,
+       2031},
       {"a character outside the basic plane counts once and is never cut",
        {win(1, kNokia.left(56) + QString(37, QChar('x')) + rocket + QStringLiteral("yz"))},
        "1234567890 | " + QString(37, QChar('x')) + rocket + " | 05.12.2026 20:00:00"},
-      {"hidden, frameless, untitled and NUL-cut windows are skipped",
+      {"hidden windows, windows of no task, untitled and NUL-cut ones are skipped",
        {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ)"), false),
         win(2, QStringLiteral("eBay Artikel 2222222222 (endet 01.02.27 10:00:00 MEZ)"), true,
             false),
@@ -108,6 +114,7 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Scan s;
+    s.env.clock.set(c.thisYear, 1, 2, 10, 0, 0);
     s.run(c.windows);
     expectItemShown(s, c.item);
     EXPECT_EQ(s.env.state.instanceCount, c.instances);
@@ -151,12 +158,16 @@ TEST(Finde_Alle_Fenster, endTimeThatIsNoDateEndsTheScanWithItsErrorBox) {
   EXPECT_FALSE(s.form.timer1Enabled());
 }
 
-TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemOrTheHintAndWithoutWindowsResets) {
-  Scan saved;
-  saved.saveItem(QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
-                 QStringLiteral("06.12.2026"));
-  saved.run({win(1, QStringLiteral("Terminal"))});
-  expectItemShown(saved, QStringLiteral("4444444444 | Gespeichert | 06.12.2026"));
+TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemElseTheHintOrWithoutWindowsResets) {
+  // The saved item, with other windows open or none (the browser is not started yet).
+  for (const QList<TopLevelWindow>& windows :
+       {QList<TopLevelWindow>{win(1, QStringLiteral("Terminal"))}, QList<TopLevelWindow>{}}) {
+    Scan saved;
+    saved.saveItem(QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
+                   QStringLiteral("06.12.2026"));
+    saved.run(windows);
+    expectItemShown(saved, QStringLiteral("4444444444 | Gespeichert | 06.12.2026"));
+  }
 
   Scan none;
   Form1& f = none.form;
@@ -173,7 +184,8 @@ TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemOrTheHintAndWithou
               twips::top(f.Shape2) + twips::height(f.Shape2) / 2, twips::perPixelY(&f));
   EXPECT_GT(twips::height(f.Lbl_NoAuction), 6 * 150);  // six lines of 10-point text
 
-  // No titled window at all: only the reset, which leaves the title line and the hint alone.
+  // No titled window and nothing saved: only the reset, which leaves the title line and the
+  // hint alone.
   Scan reset;
   reset.run({win(1, kNokia)});
   reset.run({});

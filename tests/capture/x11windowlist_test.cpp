@@ -29,10 +29,65 @@ const std::vector<uint32_t> kNoDecorations{2, 0, 0, 0, 0};  // _MOTIF_WM_HINTS
 constexpr uint32_t kNormalState = 1;
 constexpr uint32_t kIconicState = 3;
 
+// Windows by their _NET_WM_WINDOW_TYPE list ("" for none) and whether they ask for no
+// decorations, as browsers drawing their own title bar do; what the list must show of each.
+struct Typed {
+  std::vector<const char*> types;
+  bool undecorated;
+  const char* shown;
+};
+const Typed kTypedWindows[] = {
+    {{}, true, "visible bordered"},
+    {{"NORMAL"}, true, "visible bordered"},
+    {{"DIALOG"}, false, "visible bordered"},
+    {{"_KDE_NET_WM_WINDOW_TYPE_OVERRIDE", "NORMAL"}, true, "visible bordered"},
+    {{"DOCK"}, true, "visible"},
+    {{"DESKTOP"}, true, "visible"},
+    {{"SPLASH"}, false, "visible"},
+    {{"NOTIFICATION"}, false, "visible"},
+    {{"TOOLTIP"}, false, "visible"},
+    {{"MENU"}, false, "visible"},
+    {{"POPUP_MENU", "NORMAL"}, false, "visible"},
+};
+
+// Creates the windows of kTypedWindows, titled "typed 0", "typed 1", ...
+std::vector<xcb_window_t> createTyped(XClient& x) {
+  std::vector<xcb_window_t> out;
+  for (size_t i = 0; i < std::size(kTypedWindows); ++i) {
+    const Typed& t = kTypedWindows[i];
+    const xcb_window_t w = x.create();
+    x.setText(w, "WM_NAME", "STRING", "typed " + QByteArray::number(qulonglong(i)));
+    std::vector<uint32_t> atoms;
+    for (const char* type : t.types) {
+      const QByteArray name =
+          type[0] == '_' ? QByteArray(type) : "_NET_WM_WINDOW_TYPE_" + QByteArray(type);
+      atoms.push_back(x.atom(name.constData()));
+    }
+    if (!atoms.empty()) x.setAtoms(w, "_NET_WM_WINDOW_TYPE", atoms);
+    if (t.undecorated) x.set32(w, "_MOTIF_WM_HINTS", kNoDecorations);
+    out.push_back(w);
+  }
+  return out;
+}
+
+// The windows of createTyped() that the list does not show as expected.
+QStringList wronglyShown(const QList<TopLevelWindow>& list, const std::vector<xcb_window_t>& typed,
+                         bool notListedIsRight) {
+  QStringList wrong;
+  for (size_t i = 0; i < typed.size(); ++i) {
+    const QString want = QStringLiteral("typed %1: %2").arg(i).arg(kTypedWindows[i].shown);
+    const QString got = entry(list, typed[i]);
+    const bool missingIsRight = notListedIsRight && !want.endsWith(QStringLiteral("bordered"));
+    if (got != want && !(got == QStringLiteral("missing") && missingIsRight))
+      wrong << got + QStringLiteral(" instead of ") + want;
+  }
+  return wrong;
+}
+
 }  // namespace
 
 // Runs on the display of scripts/test: Xvfb with openbox.
-TEST(X11WindowList, underOpenboxReadsTitlesStackingMinimisedAndFramelessWindows) {
+TEST(X11WindowList, underOpenboxReadsTitlesStackingMinimisedAndUndecoratedWindows) {
   XClient x;
   if (!x.ok() || !x.get32(x.root, "_NET_SUPPORTING_WM_CHECK"))
     GTEST_SKIP() << "needs an X display with an EWMH window manager (scripts/test starts Xvfb + "
@@ -41,14 +96,16 @@ TEST(X11WindowList, underOpenboxReadsTitlesStackingMinimisedAndFramelessWindows)
   X11WindowList list;
   const QString auction =
       QStringLiteral("eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Grüße aus Köln €");
-  const xcb_window_t a = x.create(), b = x.create(), minimised = x.create(), frameless = x.create(),
-                     popup = x.create(true), withdrawn = x.create();
+  const xcb_window_t a = x.create(), b = x.create(), minimised = x.create(), popup = x.create(true),
+                     withdrawn = x.create();
+  const std::vector<xcb_window_t> typed = createTyped(x);
   x.setText(a, "_NET_WM_NAME", "UTF8_STRING", auction.toUtf8());
   x.setText(a, "WM_NAME", "STRING", "not read while _NET_WM_NAME is there");
   x.setText(b, "WM_NAME", "STRING", "B\xfcro");  // Latin-1
   x.setText(minimised, "WM_NAME", "STRING", "Minimiert");
-  x.set32(frameless, "_MOTIF_WM_HINTS", kNoDecorations);
-  for (xcb_window_t w : {a, minimised, frameless, popup, withdrawn}) x.map(w);
+  x.set32(minimised, "_MOTIF_WM_HINTS", kNoDecorations);
+  for (xcb_window_t w : {a, minimised, popup, withdrawn}) x.map(w);
+  for (xcb_window_t w : typed) x.map(w);
   ASSERT_TRUE(waitFor([&] { return above(list.windows(), withdrawn, a); }));
   x.map(b);
   ASSERT_TRUE(waitFor([&] { return above(list.windows(), b, a); }))
@@ -67,8 +124,9 @@ TEST(X11WindowList, underOpenboxReadsTitlesStackingMinimisedAndFramelessWindows)
   EXPECT_EQ(entry(l, a), auction + ": visible bordered");
   EXPECT_EQ(entry(l, b), QStringLiteral("Büro: visible bordered"));
   EXPECT_EQ(entry(l, minimised), QStringLiteral("Minimiert: visible bordered"));
-  EXPECT_EQ(entry(l, frameless), QStringLiteral(": visible"));
   EXPECT_NE(entry(l, popup), QStringLiteral(": visible bordered"));
+  // Undecorated windows count whatever draws their title bar; panels, menus and the like never.
+  EXPECT_EQ(wronglyShown(l, typed, true), QStringList());
 }
 
 TEST(X11WindowList, withoutAManagerAndUnderAReparentingOneAndWhenTheServerGoesAway) {
@@ -78,8 +136,11 @@ TEST(X11WindowList, withoutAManagerAndUnderAReparentingOneAndWhenTheServerGoesAw
   ASSERT_TRUE(x.ok());
   X11WindowList list(server.display());
 
-  // No manager: every mapped top-level window counts, override-redirect ones without a border.
+  // No manager: every mapped top-level window is visible; override-redirect ones, panels, menus
+  // and the like are no task windows.
   const xcb_window_t a = x.create(), b = x.create(), unmapped = x.create(), popup = x.create(true);
+  const std::vector<xcb_window_t> typed = createTyped(x);
+  for (xcb_window_t w : typed) x.map(w);
   x.setText(a, "_NET_WM_NAME", "UTF8_STRING", QByteArray("Erstes\0Rest", 11));
   x.setText(b, "WM_NAME", "COMPOUND_TEXT",
             "Gr\xfc\xdf"
@@ -91,6 +152,7 @@ TEST(X11WindowList, withoutAManagerAndUnderAReparentingOneAndWhenTheServerGoesAw
   EXPECT_EQ(entry(l, b), QStringLiteral("Grüße € ?!: visible bordered"));
   EXPECT_EQ(entry(l, unmapped), QStringLiteral(": hidden"));
   EXPECT_EQ(entry(l, popup), QStringLiteral(": visible"));
+  EXPECT_EQ(wronglyShown(l, typed, false), QStringList());
   const uint32_t top = XCB_STACK_MODE_ABOVE;
   xcb_configure_window(x.c, a, XCB_CONFIG_WINDOW_STACK_MODE, &top);
   x.sync();
@@ -120,7 +182,7 @@ TEST(X11WindowList, withoutAManagerAndUnderAReparentingOneAndWhenTheServerGoesAw
   EXPECT_EQ(entry(l, normal), QStringLiteral("Normal: visible bordered"));
   EXPECT_EQ(entry(l, iconic), QStringLiteral("Minimiert: visible bordered"));
   EXPECT_EQ(entry(l, withdrawn), QStringLiteral("Zurueckgezogen: hidden"));
-  EXPECT_EQ(entry(l, frameless), QStringLiteral(": visible"));
+  EXPECT_EQ(entry(l, frameless), QStringLiteral(": visible bordered"));
 
   server.kill();
   EXPECT_TRUE(list.windows().isEmpty());

@@ -51,6 +51,11 @@ struct XClient {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, a, a, 32, static_cast<uint32_t>(values.size()),
                         values.data());
   }
+  // An ATOM list property (_NET_WM_WINDOW_TYPE).
+  void setAtoms(xcb_window_t w, const char* property, const std::vector<uint32_t>& atoms) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(property), XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(atoms.size()), atoms.data());
+  }
   uint32_t get32(xcb_window_t w, const char* property) {  // the first value, 0 when none
     auto* r = xcb_get_property_reply(
         c, xcb_get_property(c, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);

@@ -2,8 +2,8 @@
 """Plays a user of GebotsfalkePlus on a private X server against the bundled auction simulator.
 
   driver.py test NAME --build DIR [--workdir DIR]
-      one end-to-end test (win, outbid, wrongpass, signin, timesync, update); exit code 0 when
-      it passed, 1 when it failed, 77 when it cannot run on this machine
+      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, timesync, update);
+      exit code 0 when it passed, 1 when it failed, 77 when it cannot run on this machine
   driver.py demo --build DIR [--workdir DIR] [--ends-in S] [--sectobid S]
       the headless demo: a winning snipe, told step by step, with the log, the simulator's
       verdict and screenshots; exit code 1 when the bid did not arrive or no outcome was shown
@@ -19,16 +19,19 @@ import traceback
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, PASSWORD, run_bid, run_timesync, \
-    run_update  # noqa: E402
+from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, BROWSER_CASES, BROWSER_ENDS_IN, \
+    PASSWORD, run_bid, run_timesync, run_update  # noqa: E402
 from session import SKIP, Build, Failure, Skip, form_fields, say  # noqa: E402
 
-TESTS = sorted(BID_CASES) + ["timesync", "update"]
+TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + ["timesync", "update"]
 
 
 def run_test(build, name, workdir):
     if name in BID_CASES:
         run_bid(build, workdir, BID_CASES[name], ends_in=22, sectobid=4, verbose=True)
+    elif name in BROWSER_CASES:
+        run_bid(build, workdir, BID_CASES["win"], ends_in=BROWSER_ENDS_IN, sectobid=4,
+                verbose=True, browser=name)
     elif name == "timesync":
         run_timesync(build, workdir, verbose=True)
     elif name == "update":
@@ -50,7 +53,7 @@ def run_demo(build, workdir, ends_in, sectobid):
     failure = None
     try:
         result = run_bid(build, workdir, BID_CASES["win"], ends_in, sectobid, verbose=True,
-                         shots=True)
+                         shots=True, seconds_typed=True)
     except Failure as e:
         failure, result = e, None
     if result:

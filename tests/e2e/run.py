@@ -1,10 +1,11 @@
 """One end-to-end run: a work folder, a private X server, the simulator, the program, the page
-viewer standing in for the browser, and the user's steps of a snipe."""
+viewer standing in for the browser (or a real browser), and the user's steps of a snipe."""
 
 import os
 import subprocess
 import time
 
+from browser import Browser
 from program import Program, User
 from session import Failure, Simulator, XServer, check, fresh_folder, kill_leftovers, say, \
     stop_process, wait_for
@@ -20,7 +21,7 @@ class Run:
         self.workdir = fresh_folder(workdir)
         self.verbose = verbose
         self.started = time.monotonic()
-        self.x = self.sim = self.program = self.viewer = None
+        self.x = self.sim = self.program = self.viewer = self.browser = None
         try:
             self.x = XServer(self.workdir)
             self.step("X server %s with openbox" % self.x.display)
@@ -43,6 +44,8 @@ class Run:
 
     def close(self):
         stop_process(self.viewer)
+        if self.browser:
+            self.browser.stop()
         if self.program:
             self.program.kill()
         kill_leftovers(self.workdir)
@@ -58,30 +61,46 @@ class Run:
         self.program.start()
         self.step("GebotsfalkePlus started (pid %d)" % self.program.proc.pid)
 
-    def open_item_page(self, item):
-        """Shows the item page in the page viewer, away from the program's window."""
+    def open_item_page(self, item, browser=None):
+        """Shows the item page in the page viewer, away from the program's window, or in a
+        real browser ("chromium", "firefox"); the item's title as the program takes it from
+        the window's title (a browser adds its own name to the page's)."""
         url = self.sim.item_url(item)
-        self.viewer = subprocess.Popen([self.build.pageview, url, "--pos", "0,0"],
-                                       env=self.x.env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-        wait_for(lambda: self.x.run("xdotool", "search", "--name", r"\(endet ").stdout.strip(),
-                 15, "the item page's window")
-        self.step("item page open: " + url)
+        if browser:
+            self.browser = Browser(browser, self.x, self.workdir, url)
+            window_title = self.browser.wait_page(r"\(endet ")
+            self.step("%s shows the item page after %.1f s: %s" % (
+                browser, time.monotonic() - self.browser.started, window_title))
+            # What made the program blind to browsers once: check that it is put to the test.
+            check(self.browser.draws_own_title_bar(), "%s asks the window manager for a "
+                  "title bar; the test is meant for a browser drawing its own" % browser)
+        else:
+            self.viewer = subprocess.Popen([self.build.pageview, url, "--pos", "0,0"],
+                                           env=self.x.env, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+            window_title, _ = self.sim.item_page(item)
+            wait_for(lambda: self.x.run("xdotool", "search", "--name",
+                                        r"\(endet ").stdout.strip(),
+                     15, "the item page's window")
+            self.step("item page open: " + url)
+        return window_title[window_title.find(") - ") + 4:][:ITEM_TITLE_LENGTH]
 
-    def take_over(self, item):
-        """Opens the item page and clicks "Artikel übernehmen"; the taken-over title."""
-        page_title, _ = self.sim.item_page(item)
-        self.open_item_page(item)
-        self.user.click("Form1", "Lbl_GetArtikel")
-        title = page_title[page_title.find(") - ") + 4:][:ITEM_TITLE_LENGTH]
+    def wait_item(self, title, how):
         self.program.wait_window("Form1", lambda w: w.title.startswith(title)
-                                 and w.shown("Txt_maxbid"), 10, "the item taken over")
-        self.step("item taken over: " + title)
+                                 and w.shown("Txt_maxbid"), 10, "the item taken over " + how)
+        self.step("item taken over %s: %s" % (how, title))
         return title
+
+    def take_over(self, item, browser=None):
+        """Opens the item page and clicks "Artikel übernehmen"; the taken-over title."""
+        title = self.open_item_page(item, browser)
+        self.user.click("Form1", "Lbl_GetArtikel")
+        return self.wait_item(title, "by \"Artikel übernehmen\"")
 
     def arm(self, amount, account=None, password=None, sectobid=None):
         """Types the maximum bid and presses Enter; with an account, fills in the options
-        dialog that opens because none is stored yet."""
+        dialog that opens because none is stored yet, as most people do: the name, Tab, the
+        password (Tab, Tab and the seconds when given), Enter."""
         self.user.click("Form1", "Txt_maxbid")
         self.user.type(amount)
         self.user.key("Return")
@@ -89,10 +108,20 @@ class Run:
             self.program.wait_window("frmOptions", timeout=10, what="the options dialog")
             self.step("options dialog open")
             self.user.replace_text("frmOptions", "Txt_user", account)
-            self.user.replace_text("frmOptions", "Txt_Pass", password)
+            self.user.key("Tab")  # Tab selects what the next box holds: typing replaces it
+            self.user.type(password)
+            typed = [("Txt_user", account), ("Txt_Pass", "*" * len(password))]
             if sectobid is not None:
-                self.user.replace_text("frmOptions", "Txt_sectobid", str(sectobid))
-            self.user.click("frmOptions", "cmdOK")
+                self.user.key("Tab", "Tab")
+                self.user.type(str(sectobid))
+                typed.append(("Txt_sectobid", str(sectobid)))
+            dialog = self.program.window("frmOptions")
+            check(dialog, "the options dialog closed while it was filled in")
+            shown = [(name, dialog.text(name)) for name, _ in typed]
+            check(shown == typed, "the options dialog shows %r after typing %r" % (shown, typed))
+            self.user.key("Return")
+            wait_for(lambda: not self.program.window("frmOptions"), 10,
+                     "Enter to close the options dialog")
         window = self.program.wait_window(
             "Form1", lambda w: w.text("Command1") == "nicht bieten", 10, "the armed window")
         self.step("armed: " + window.text("LblBieten").replace("\n", " "))

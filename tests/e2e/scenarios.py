@@ -53,6 +53,14 @@ BID_CASES = {
 }
 
 
+# The item page in a real browser, a winning snipe each. Chromium is open before the program
+# starts (its start-up scan takes the item over), Firefox is opened after it and the item taken
+# over with "Artikel übernehmen".
+BROWSER_CASES = {"chromium": True, "firefox": False}  # taken over at start
+# A browser may take a while to start on a busy machine: the auction runs long enough for that.
+BROWSER_ENDS_IN = 50
+
+
 def berlin_text(epoch):
     return datetime.datetime.fromtimestamp(epoch, BERLIN).strftime("%d.%m.%Y %H:%M:%S")
 
@@ -70,16 +78,26 @@ def item_args(ends_in, rival_max=None):
     return args
 
 
-def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False):
-    """A whole snipe: take the item over, enter the account, arm, wait for the end. Returns
-    what a reader of the demo wants to see."""
+def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False, browser=None,
+            seconds_typed=False):
+    """A whole snipe: take the item over (from the page viewer's window, or a real browser's),
+    enter the account, arm, wait for the end. The seconds before the end are typed into the
+    options dialog too, or left from an earlier run. Returns what a reader of the demo wants to
+    see."""
     sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
-    with Run(build, workdir, sim_args + case.extra, verbose=verbose) as run:
+    settings = None if seconds_typed else {"sectobid": str(sectobid)}
+    with Run(build, workdir, sim_args + case.extra, settings=settings, verbose=verbose) as run:
         page_title, _ = run.sim.item_page(ITEM)
         end = end_epoch(page_title)
-        run.start_program()
-        title = run.take_over(ITEM)
-        armed = run.arm(AMOUNT, ACCOUNT, case.typed_password, sectobid)
+        if browser and BROWSER_CASES[browser]:
+            title = run.open_item_page(ITEM, browser)
+            run.start_program()
+            run.wait_item(title, "by the start-up scan")
+        else:
+            run.start_program()
+            title = run.take_over(ITEM, browser)
+        armed = run.arm(AMOUNT, ACCOUNT, case.typed_password,
+                        sectobid if seconds_typed else None)
         check(time.time() < end - sectobid - 0.5,
               "armed only %.1f s before the end: too slow for a trigger %d s before it"
               % (end - time.time(), sectobid))
@@ -257,18 +275,26 @@ printf '%s\\n%s\\n' "$0" "$(pwd)" > "$(dirname "$0")/neue-version-gestartet.txt"
 
 def run_update(build, workdir, verbose=False):
     """The update mark, the update window, the download and the hand-over to doupdate, which
-    puts the new version in place of the program and starts it."""
+    puts the new version in place of the program and starts it. The program runs from a folder
+    of its own, started through a link, with its program folder elsewhere: the file that ran
+    is the one replaced."""
     vendor = os.path.join(workdir, "vendor")  # the vendor server's files
-    app = os.path.join(workdir, "app")  # the program folder holds its own copy of the program
+    app = os.path.join(workdir, "app")  # the program's own copy of the executable
+    home = os.path.join(workdir, "home")  # the program folder: log, downloads
+    link = os.path.join(workdir, "bin", "gebotsfalkeplus")
     sim_args = ["--vendor-dir", vendor, "--vendor-version", "1.03.0007"]
-    with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"}, home=app,
-             executable=os.path.join(app, "gebotsfalkeplus"), verbose=verbose) as run:
+    with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"}, home=home,
+             executable=link, verbose=verbose) as run:
         os.makedirs(vendor)
         with open(os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"), "w") as f:
             f.write(NEW_VERSION)
         shutil.copyfile(build.doupdate, os.path.join(vendor, "doupdate.exe"))
-        shutil.copyfile(build.program, run.program.executable)
-        os.chmod(run.program.executable, 0o755)
+        program = os.path.join(app, "gebotsfalkeplus")
+        os.makedirs(app)
+        shutil.copyfile(build.program, program)
+        os.chmod(program, 0o755)
+        os.makedirs(os.path.dirname(link))
+        os.symlink(program, link)
         run.start_program()
         run.user.click("Form1", "Lbl_update")
         window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
@@ -278,18 +304,22 @@ def run_update(build, workdir, verbose=False):
         run.check_no_error_box()
         run.step("update window open: " + window.text("Label1").replace("\n", " / "))
         run.user.click("FrmUpdate", "Btn_Update")
-        marker = os.path.join(app, "neue-version-gestartet.txt")
+        marker = os.path.join(app, "neue-version-gestartet.txt")  # beside the new version
         wait_for(lambda: os.path.exists(marker), 60, "the new version to be started")
         wait_for(lambda: run.program.proc.poll() is not None, 10, "the old version to end")
         with open(marker) as f:
             started = f.read().split("\n")
         run.step("the new version was started as " + started[0])
-        check(started[:2] == [run.program.executable, app], "the new version ran as %r" % started)
-        check(filecmp.cmp(run.program.executable, os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"),
+        check(started[:2] == [os.path.realpath(program), os.path.realpath(home)],
+              "the new version ran as %r" % started)
+        check(filecmp.cmp(program, os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"),
                           shallow=False), "the program file is not the new version")
+        check(os.readlink(link) == program, "the link was replaced: %r" % os.readlink(link))
         check(filecmp.cmp(os.path.join(app, "gebotsfalkeplus.bak"), build.program,
                           shallow=False), "the previous version was not kept as backup")
-        check(not os.path.exists(os.path.join(app, "update.dat")), "update.dat left behind")
+        check(not os.path.exists(os.path.join(home, "update.dat")), "update.dat left behind")
+        check(not os.path.exists(os.path.join(home, "gebotsfalkeplus")),
+              "a copy of the program was put into the program folder")
         # The installer starts while the program writes its last lines; it swaps the files
         # only once the program has ended.
         messages = run.program.messages()

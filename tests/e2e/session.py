@@ -288,8 +288,10 @@ def end_epoch(title):
     m = re.search(r"\(endet (\d\d)\.(\d\d)\.(\d\d) (\d\d):(\d\d):(\d\d) (MESZ|MEZ)\)", title)
     check(m, "no end time in the title %r" % title)
     d, mo, y, h, mi, s = (int(g) for g in m.groups()[:6])
+    first = datetime.date.today().year - 50  # the year nearest to today: 50 back to 49 ahead
+    year = first + (y - first) % 100
     zone = datetime.timezone(datetime.timedelta(hours=2 if m.group(7) == "MESZ" else 1))
-    return int(datetime.datetime(2000 + y, mo, d, h, mi, s, tzinfo=zone).timestamp())
+    return int(datetime.datetime(year, mo, d, h, mi, s, tzinfo=zone).timestamp())
 
 
 def form_fields(body):

@@ -55,8 +55,9 @@ int FakeDialogs::exec(QDialog& dialog) {
   return dialog.result();
 }
 
-bool FakeProcesses::startDetached(const QString& program, const QStringList& arguments,
-                                  const QString&) {
+StartResult FakeProcesses::startDetached(const QString& program, const QStringList& arguments,
+                                         const QString&, const EnvironmentAdditions& environment) {
   started.append((QStringList{program} + arguments).join(QChar(' ')));
-  return !startFails;
+  environments.append(environment);
+  return answer;
 }

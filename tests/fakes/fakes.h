@@ -86,18 +86,25 @@ class FakeDialogs : public Dialogs {
 
 class FakeProcesses : public Processes {
  public:
-  bool startDetached(const QString& program, const QStringList& arguments,
-                     const QString& workingDirectory) override;
+  StartResult startDetached(const QString& program, const QStringList& arguments,
+                            const QString& workingDirectory,
+                            const EnvironmentAdditions& environment) override;
   void exitNow(int code) override { exits.append(code); }
   bool previousInstance() const override { return previous; }
-  QStringList started;
+  QStringList started;  // program and arguments, also when the start fails
+  QList<EnvironmentAdditions> environments;
   QList<int> exits;
   bool previous = false;
-  bool startFails = false;
+  StartResult answer;  // what every start returns
 };
 
 class FakeProgramInfo : public ProgramInfo {
  public:
   QString programFolder() const override { return folder; }
+  // In the program folder unless a test puts it elsewhere.
+  QString executablePath() const override {
+    return executable.isEmpty() ? folder + QStringLiteral("/gebotsfalkeplus") : executable;
+  }
   QString folder;
+  QString executable;
 };

@@ -1,12 +1,8 @@
 // A program folder that cannot be written, a settings folder that cannot take a write and a full
 // disk: the bid still goes out and its outcome is shown, what was stored stays readable, and
 // the user learns which file could not be written and why.
-#include <linux/capability.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -16,49 +12,11 @@
 #include <QMap>
 
 #include "faultfixture.h"
+#include "support/readonlyfolder.h"
 
 using namespace faults;
 
 namespace {
-
-// Takes the right to write into a folder (and to the files in it) away from this thread. The
-// mode bits alone do not stop the superuser, so for the time being the thread also gives up
-// the capability that lets it pass over them.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(const QString& folder) : m_folder(folder) {
-    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-      m_files.append(folder + QChar('/') + name);
-      chmod(QFile::encodeName(m_files.last()).constData(), 0444);
-    }
-    chmod(QFile::encodeName(folder).constData(), 0555);
-    m_header.version = _LINUX_CAPABILITY_VERSION_3;
-    m_header.pid = 0;
-    if (syscall(SYS_capget, &m_header, m_saved) != 0) return;
-    __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    m_dropped = syscall(SYS_capset, &m_header, reduced) == 0;
-  }
-  ~ReadOnlyFolder() {
-    if (m_dropped) syscall(SYS_capset, &m_header, m_saved);
-    chmod(QFile::encodeName(m_folder).constData(), 0755);
-    for (const QString& file : m_files) chmod(QFile::encodeName(file).constData(), 0600);
-  }
-  // Whether a new file in the folder is really refused.
-  bool holds() const {
-    QFile probe(m_folder + QStringLiteral("/probe"));
-    if (!probe.open(QIODevice::WriteOnly)) return true;
-    probe.remove();
-    return false;
-  }
-
- private:
-  QString m_folder;
-  QStringList m_files;
-  __user_cap_header_struct m_header{};
-  __user_cap_data_struct m_saved[2]{};
-  bool m_dropped = false;
-};
 
 // A full disk: a small tmpfs mounted over a folder, holding the files that were there (but the
 // log: on a full disk the last block of a file may still take a few bytes, and here every line

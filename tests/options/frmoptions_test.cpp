@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -158,6 +159,63 @@ TEST_F(Options, cancelClosingBadSecondsOrAnUnstorablePasswordChangeNothing) {
             QStringLiteral("Das Formular enthält ungültige Werte:\r\n\r\neBay Name darf nicht leer "
                            "sein\r\nPasswort darf nicht leer sein\r\n'Sekunden vor Ende bieten' "
                            "muss eine ganze Zahl zwischen 1 und 300 sein\r\n"));
+}
+
+TEST_F(Options, enterInAnyFieldIsOkWithItsChecksAndEscapeIsCancel) {
+  // As most people fill it in: into the name, Tab, the password, Enter.
+  {
+    frmOptions dlg(*env.ctx, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QTest::mouseClick(dlg.Txt_user, Qt::LeftButton);
+    dlg.Txt_user->clear();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo_bieter"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), dlg.Txt_Pass);
+    dlg.Txt_Pass->clear();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("geheim123"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(stored().mid(4, 2),
+              QStringList({"demo_bieter", cryptme("geheim123", env.state.passwordKey)}));
+  }
+  const QStringList before = working();
+  for (const auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+    for (const char* field : {"cmdOK", "Check_msgonsync", "Check_synconstart", "Check_Warnton",
+                              "Txt_user", "Txt_Pass", "Check_saveuser", "Txt_sectobid"}) {
+      SCOPED_TRACE(std::string(field) + (key == Qt::Key_Escape ? " Escape" : " Enter"));
+      frmOptions dlg(*env.ctx, nullptr);
+      dlg.show();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+      dlg.Txt_user->setText(QStringLiteral("anders"));
+      // Tab takes the focus there from OK, where the dialog opens: the buttons' focus changes
+      // are what decide which of them Enter presses.
+      for (int tabs = 0; QApplication::focusWidget()->objectName() != QLatin1String(field);
+           ++tabs) {
+        ASSERT_LT(tabs, 10) << "Tab never reaches the field";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      QSignalSpy accepted(&dlg, &QDialog::accepted), rejected(&dlg, &QDialog::rejected);
+      QTest::keyClick(QApplication::focusWidget(), key);
+      EXPECT_EQ(accepted.count(), key == Qt::Key_Escape ? 0 : 1);
+      EXPECT_EQ(rejected.count(), key == Qt::Key_Escape ? 1 : 0);
+      EXPECT_FALSE(dlg.isVisible());
+      EXPECT_EQ(env.state.user, key == Qt::Key_Escape ? before[4] : QStringLiteral("anders"));
+      env.state.user = before[4];
+    }
+  }
+  EXPECT_EQ(working(), before);
+  // Enter runs OK's check of the seconds: the dialog stays open and nothing is stored.
+  const QStringList storedBefore = stored();
+  frmOptions dlg(*env.ctx, nullptr);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+  dlg.Txt_sectobid->setFocus();
+  dlg.Txt_sectobid->setText(QStringLiteral("0"));
+  QTest::keyClick(dlg.Txt_sectobid, Qt::Key_Return);
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(env.dialogs.infos.size(), 1);
+  EXPECT_EQ(stored(), storedBefore);
 }
 
 TEST_F(Options, checkBoxValueOutsideZeroToTwoStopsTheLoad) {

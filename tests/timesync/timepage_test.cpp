@@ -16,12 +16,13 @@ double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
   return dateserial::fromParts({y, mo, d, h, mi, s});
 }
 
-// The stamp the program reads from a page, or the error number of the failure.
+// The stamp the program reads from a page in 2031, or the error number of the failure.
 QString readPage(const QString& page) {
   const qsizetype p = timepage::zoneWordPosition(page);
   if (p == 0) return QStringLiteral("none");
   try {
-    const double stamp = timepage::readStamp(timepage::stampWindow(page, p), kDe);
+    const double stamp =
+        timepage::readStamp(timepage::stampWindow(page, p), kDe, at(2031, 1, 2, 10, 0, 0));
     return regional::formatGeneralDate(stamp, kDe);
   } catch (const VbError& e) {
     return QStringLiteral("error %1").arg(e.number());
@@ -51,6 +52,8 @@ TEST(TimePage, stampIsReadInFrontOfTheFirstWinterWordElseTheSummerWord) {
       // Position 24 is the first that works; at 23 or less the window would start before the page.
       {"   05.12.2026 19:15:30 MEZ", stamp},
       {"  05.12.2026 19:15:30 MEZ", error},
+      // A two-digit year is the one nearest to today.
+      {"Zeit:     05.12.30 19:15:30 MEZ", "05.12.2030 19:15:30"},
       {"MEZ", error},
       {"   xx.12.2026 19:15:30 MEZ", error},
       {"   31.02.2026 19:15:30 MEZ", error},

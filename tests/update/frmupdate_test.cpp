@@ -3,10 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
+#include <fstream>
 #include <memory>
 
 #include "bidding/inet.h"
 #include "sniper/form1.h"
+#include "support/readonlyfolder.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "update/frmupdate.h"
@@ -51,13 +54,19 @@ struct UpdateRun {
     writeFile(vendor.path() + QChar('/') + name, bytes);
   }
   QString programFile(const QString& name) const { return env.programFolder() + QChar('/') + name; }
-  // Clicks the update label, then the button in the update window; `during` sees the window
-  // before the click.
+  // Clicks the update label, then the button in the update window (or presses Enter there);
+  // `during` sees the window before the click.
   void click(const std::function<void(FrmUpdate&)>& during = {}) {
     env.dialogs.onExec = [&](QDialog& d) {
       auto& w = dynamic_cast<FrmUpdate&>(d);
       if (during) during(w);
-      w.Btn_Update->click();
+      if (pressEnter) {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      } else {
+        w.Btn_Update->click();
+      }
       afterClick = {w.Btn_Update->isHidden(), w.Timer1->isActive()};
     };
     form->Lbl_update_Click();
@@ -81,6 +90,7 @@ struct UpdateRun {
   std::unique_ptr<SimServer> server;
   std::unique_ptr<Form1> form;
   std::pair<bool, bool> afterClick;  // button hidden, spinner running
+  bool pressEnter = false;
 };
 }  // namespace
 
@@ -90,6 +100,10 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   run.vendorFile("GEBOTSFALKEPLUS.EXE", "new version");
   run.vendorFile("filelist", "a.txt\r\nGEBOTSFALKEPLUS.EXE\r\ndoupdate.exe");
   writeFile(run.programFile("update.dat"), "stale");  // left by an earlier attempt
+  // The program runs from another folder than its program folder.
+  ASSERT_TRUE(QDir().mkpath(run.env.dir.path() + "/bin"));
+  run.env.programInfo.executable = run.env.dir.path() + "/bin/gebotsfalkeplus";
+  run.pressEnter = true;  // Enter in the window is "Online Update jetzt starten"
 
   QStringList atPauses;
   QStringList atCompletion;  // after each file's completion handler
@@ -130,6 +144,10 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   EXPECT_EQ(run.env.state.AvailableVersion, QString());
   EXPECT_EQ(run.env.setting(QStringLiteral("Update")), QString());
   EXPECT_EQ(run.env.processes.started, QStringList{run.programFile("doupdate.exe")});
+  // The installer learns which executable to replace.
+  const QList<EnvironmentAdditions> handedOver{
+      {{"GEBOTSFALKE_PROGRAM", run.env.dir.path() + "/bin/gebotsfalkeplus"}}};
+  EXPECT_EQ(run.env.processes.environments, handedOver);
   EXPECT_EQ(run.env.processes.exits, QList<int>{0});
   EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
 
@@ -206,20 +224,85 @@ TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
   }
 }
 
-TEST(FrmUpdate, anotherRunningInstanceOrARunningBidKeepsTheDownloadFromStarting) {
-  for (const bool previous : {true, false}) {
+TEST(FrmUpdate, anotherInstanceARunningBidOrAReadOnlyProgramKeepsTheDownloadFromStarting) {
+  enum Reason { kOtherInstance, kBidRunning, kReadOnlyProgram };
+  for (const Reason reason : {kOtherInstance, kBidRunning, kReadOnlyProgram}) {
+    SCOPED_TRACE(reason);
     UpdateRun run;
-    run.env.processes.previous = previous;
-    run.env.state.bidBusy = !previous;
+    run.env.processes.previous = reason == kOtherInstance;
+    run.env.state.bidBusy = reason == kBidRunning;
+    // The executable lies in a folder of its own that this user cannot write, the program
+    // folder being elsewhere (as it then is): the update could not replace it.
+    const QString bin = run.env.dir.path() + "/bin";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    run.env.programInfo.executable = bin + "/gebotsfalkeplus";
+    std::unique_ptr<ReadOnlyFolder> readOnly;
+    if (reason == kReadOnlyProgram) {
+      readOnly = std::make_unique<ReadOnlyFolder>(bin);
+      if (!readOnly->holds()) GTEST_SKIP() << "this process may write into any folder";
+    }
     run.click();
-    EXPECT_EQ(
-        run.env.dialogs.messages,
-        previous
-            ? QStringList{"Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus"}
-            : QStringList());
+    readOnly.reset();
+    const QStringList said[] = {
+        {"Bitte beenden Sie zunächst die übrigen Instanzen von GebotsfalkePlus"},
+        {},
+        {"Das Online Update kann GebotsfalkePlus nicht ersetzen, weil in den Ordner des Programms "
+         "nicht geschrieben werden kann:\r\n" +
+         bin + "\r\nDie installierte Version bleibt unverändert."}};
+    EXPECT_EQ(run.env.dialogs.messages, said[reason]);
     EXPECT_TRUE(run.env.logLines().isEmpty());
     EXPECT_TRUE(run.requested().isEmpty());
+    EXPECT_EQ(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
     run.expectNoHandOver();
     EXPECT_EQ(run.afterClick, std::make_pair(false, false));
   }
+}
+
+// The installer is there but does not start: the box says why, and the offered version stays
+// on offer (in the window's value and in the settings) until an installer runs.
+TEST(FrmUpdate, anInstallerThatDoesNotStartNamesTheCauseAndKeepsTheOfferedVersion) {
+  const struct {
+    StartResult result;
+    const char* box;
+  } cases[] = {
+      {{StartFailure::NoRight, "Permission denied"},
+       "Fehlernummer:  70\r\nBeschreibung: Zugriff verweigert - doupdate.exe darf nicht "
+       "ausgeführt werden\r\nProgrammteil: Btn_Update_Click"},
+      {{StartFailure::NotAProgram, "Exec format error"},
+       "Fehlernummer:  5\r\nBeschreibung: doupdate.exe ist kein auf diesem System ausführbares "
+       "Programm\r\nProgrammteil: Btn_Update_Click"},
+      {{StartFailure::NotFound, "No such file or directory"},
+       "Fehlernummer:  53\r\nBeschreibung: Datei nicht gefunden\r\nProgrammteil: "
+       "Btn_Update_Click"},
+      {{StartFailure::Other, "Too many open files"},
+       "Fehlernummer:  75\r\nBeschreibung: Fehler beim Zugriff auf Pfad/Datei - doupdate.exe "
+       "startet nicht (Too many open files)\r\nProgrammteil: Btn_Update_Click"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.box);
+    UpdateRun run;
+    run.env.processes.answer = c.result;
+    run.click();
+    EXPECT_EQ(run.env.dialogs.errors, QStringList{QString::fromUtf8(c.box)});
+    EXPECT_EQ(run.env.processes.started, QStringList{run.programFile("doupdate.exe")});
+    EXPECT_TRUE(run.env.processes.exits.isEmpty());
+    EXPECT_EQ(run.env.state.AvailableVersion, QStringLiteral("1.03.0007"));
+    EXPECT_EQ(run.env.setting(QStringLiteral("Update")), QStringLiteral("<absent>"));
+    EXPECT_EQ(run.env.logMessages().last(), QStringLiteral("Update: Download beendet."));
+    EXPECT_EQ(run.afterClick, std::make_pair(false, false));  // offered again
+  }
+}
+
+// The vendor's server keeps its names in Windows-1252, and its file list says them so: a name
+// with umlauts and a blank is asked for with those codes and stored under its own name.
+TEST(FrmUpdate, namesWithUmlautsAreAskedForInTheServersCodePage) {
+  UpdateRun run;
+  const std::string name = "\xC4nderungen f\xFCr 1.3.7.txt";  // Windows-1252
+  std::ofstream(run.vendor.path().toStdString() + "/" + name, std::ios::binary) << "neu";
+  run.vendorFile("filelist", QByteArray::fromStdString(name + "\r\ndoupdate.exe"));
+  run.click();
+  EXPECT_EQ(readAll(run.programFile(QStringLiteral("Änderungen für 1.3.7.txt"))), "neu");
+  EXPECT_EQ(run.env.processes.started, QStringList{run.programFile("doupdate.exe")});
+  EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
 }

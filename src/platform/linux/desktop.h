@@ -33,12 +33,27 @@ class QtDialogs : public Dialogs {
   QList<QPointer<QMessageBox>> m_openErrorBoxes;
 };
 
+// For a run without windows ("-time"): every box becomes one line on standard error, "title:
+// text" with the text's line breaks as "; ". Modal windows are not shown; they count as
+// cancelled.
+class StderrDialogs : public Dialogs {
+ public:
+  void errorBox(const QString& text, const QString& title) override;
+  void messageBox(QWidget* owner, const QString& text, const QString& title) override;
+  void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  int exec(QDialog& dialog) override;
+};
+
 class QtProcesses : public Processes {
  public:
   // lockFolder: where the per-user instance lock lives.
   explicit QtProcesses(const QString& lockFolder);
-  bool startDetached(const QString& program, const QStringList& arguments,
-                     const QString& workingDirectory) override;
+  // Through posix_spawn, which, unlike QProcess, tells why a program did not start. The child
+  // runs in a session of its own; it stays this process's child until this one ends, so it is
+  // for handing over right before the end (the update).
+  StartResult startDetached(const QString& program, const QStringList& arguments,
+                            const QString& workingDirectory,
+                            const EnvironmentAdditions& environment) override;
   void exitNow(int code) override;
   bool previousInstance() const override { return m_previousInstance; }
 
@@ -48,12 +63,15 @@ class QtProcesses : public Processes {
 };
 
 // The program folder: GEBOTSFALKE_HOME when set, else the executable's folder when writable,
-// else ~/.local/share/GebotsfalkePlus.
+// else ~/.local/share/GebotsfalkePlus. The executable's path is taken at start (from
+// /proc/self/exe), before an update could replace the file.
 class LinuxProgramInfo : public ProgramInfo {
  public:
   LinuxProgramInfo();
   QString programFolder() const override { return m_folder; }
+  QString executablePath() const override { return m_executable; }
 
  private:
   QString m_folder;
+  QString m_executable;
 };

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -24,11 +25,6 @@ using XcbPtr = std::unique_ptr<T, FreeDeleter>;
 // ICCCM WM_STATE values.
 constexpr uint32_t kNormalState = 1;
 constexpr uint32_t kIconicState = 3;
-
-// Motif window manager hints: flags, functions, decorations, ...
-constexpr uint32_t kMotifHintsDecorations = 1u << 1;
-constexpr uint32_t kMotifDecorAll = 1u << 0;
-constexpr uint32_t kMotifDecorFrame = (1u << 1) | (1u << 2) | (1u << 3);  // border, resize, title
 
 // Title properties longer than this are cut (in 32-bit units).
 constexpr uint32_t kMaxTitleLongs = 16384;
@@ -126,7 +122,11 @@ std::vector<xcb_window_t> children(xcb_connection_t* c, xcb_window_t w) {
 
 struct X11WindowList::Atoms {
   xcb_atom_t wmState, wmName, netWmName, utf8String, compoundText, supportingWmCheck,
-      clientListStacking, frameExtents, motifWmHints, windowType, typeDesktop, typeDock, typeSplash;
+      clientListStacking, windowType;
+  // _NET_WM_WINDOW_TYPE values: windows of their own first, then the rest.
+  xcb_atom_t typeNormal, typeDialog, typeUtility;
+  xcb_atom_t typeDesktop, typeDock, typeToolbar, typeMenu, typeSplash, typeDropdownMenu,
+      typePopupMenu, typeTooltip, typeNotification, typeCombo, typeDnd;
 };
 
 X11WindowList::X11WindowList(QByteArray displayName) : m_displayName(std::move(displayName)) {}
@@ -161,9 +161,13 @@ bool X11WindowList::connectToServer() {
   // clang-format off
   static const char* const names[] = {
       "WM_STATE", "WM_NAME", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT",
-      "_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_FRAME_EXTENTS",
-      "_MOTIF_WM_HINTS", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP",
-      "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_SPLASH"};
+      "_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING", "_NET_WM_WINDOW_TYPE",
+      "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_UTILITY",
+      "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_TOOLBAR",
+      "_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_SPLASH",
+      "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+      "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+      "_NET_WM_WINDOW_TYPE_COMBO", "_NET_WM_WINDOW_TYPE_DND"};
   // clang-format on
   constexpr size_t count = sizeof names / sizeof names[0];
   static_assert(count * sizeof(xcb_atom_t) == sizeof(Atoms));
@@ -191,6 +195,19 @@ bool X11WindowList::connectToServer() {
 namespace {
 
 enum class Mode { Ewmh, OtherManager, NoManager };
+
+// Whether a window's _NET_WM_WINDOW_TYPE list makes it a window of its own for the user. The
+// first type of the list that is known decides; a window that names none counts as normal.
+// Decorations play no part: browsers draw their own title bar and ask the manager for none.
+bool ownWindowType(const std::vector<uint32_t>& types, std::initializer_list<xcb_atom_t> own,
+                   std::initializer_list<xcb_atom_t> other) {
+  for (uint32_t t : types) {
+    if (t == XCB_NONE) continue;
+    if (std::find(own.begin(), own.end(), t) != own.end()) return true;
+    if (std::find(other.begin(), other.end(), t) != other.end()) return false;
+  }
+  return true;
+}
 
 // The client window of a top-level window under a reparenting manager: the first window at or
 // below it that carries WM_STATE (breadth first, a few levels deep). The window itself when
@@ -259,7 +276,7 @@ QList<TopLevelWindow> X11WindowList::windows() {
 
   struct Asked {
     xcb_get_window_attributes_cookie_t attrs, frameAttrs;
-    xcb_get_property_cookie_t netWmName, wmName, wmState, frameExtents, motif, type;
+    xcb_get_property_cookie_t netWmName, wmName, wmState, type;
   };
   std::vector<Asked> asked;
   asked.reserve(clients.size());
@@ -269,8 +286,7 @@ QList<TopLevelWindow> X11WindowList::windows() {
     asked.push_back({xcb_get_window_attributes(c, w), xcb_get_window_attributes(c, top),
                      askProperty(c, w, a.netWmName, kMaxTitleLongs),
                      askProperty(c, w, a.wmName, kMaxTitleLongs), askProperty(c, w, a.wmState, 2),
-                     askProperty(c, w, a.frameExtents, 4), askProperty(c, w, a.motifWmHints, 5),
-                     askProperty(c, w, a.windowType, 8)});
+                     askProperty(c, w, a.windowType, 16)});
   }
 
   QList<TopLevelWindow> out;
@@ -281,8 +297,6 @@ QList<TopLevelWindow> X11WindowList::windows() {
     const Property netWmName = takeProperty(c, q.netWmName);
     const Property wmName = takeProperty(c, q.wmName);
     const Property wmState = takeProperty(c, q.wmState);
-    const Property extents = takeProperty(c, q.frameExtents);
-    const Property motif = takeProperty(c, q.motif);
     const Property type = takeProperty(c, q.type);
     // Gone meanwhile, or a window that cannot be seen at all.
     if (!attrs || !topAttrs || topAttrs->_class == XCB_WINDOW_CLASS_INPUT_ONLY) continue;
@@ -303,36 +317,28 @@ QList<TopLevelWindow> X11WindowList::windows() {
     const bool managed = !overrideRedirect && !state.empty() &&
                          (state.front() == kNormalState || state.front() == kIconicState);
 
-    bool decorated = true;
-    const std::vector<uint32_t> ext = extents.cardinals();
-    const std::vector<uint32_t> hints = motif.cardinals();
-    const std::vector<uint32_t> types = type.cardinals();
-    if (ext.size() == 4) {
-      decorated = ext[0] || ext[1] || ext[2] || ext[3];
-    } else if (hints.size() >= 3 && (hints[0] & kMotifHintsDecorations)) {
-      const uint32_t d = hints[2];
-      decorated = ((d & kMotifDecorAll) ? ~d : d) & kMotifDecorFrame;
-    } else if (!types.empty() && (types.front() == a.typeDesktop || types.front() == a.typeDock ||
-                                  types.front() == a.typeSplash)) {
-      decorated = false;
-    }
+    // Panels, the desktop, menus, tooltips, splash screens and notifications are no windows
+    // to work in, and an override-redirect window is one the manager never sees (a popup).
+    const bool ownWindow =
+        !overrideRedirect &&
+        ownWindowType(
+            type.cardinals(), {a.typeNormal, a.typeDialog, a.typeUtility},
+            {a.typeDesktop, a.typeDock, a.typeToolbar, a.typeMenu, a.typeSplash, a.typeDropdownMenu,
+             a.typePopupMenu, a.typeTooltip, a.typeNotification, a.typeCombo, a.typeDnd});
 
     switch (mode) {
       case Mode::Ewmh:
         // Listed by the manager: managed, unless it says the window is withdrawn.
         t.visible = state.empty() || managed;
-        t.bordered = decorated;
         break;
       case Mode::OtherManager:
         t.visible = managed;
-        t.bordered = managed && decorated;
         break;
       case Mode::NoManager:
         t.visible = mapped;
-        t.bordered = !overrideRedirect;
         break;
     }
-    if (overrideRedirect) t.bordered = false;
+    t.bordered = ownWindow;
     out.append(t);
   }
 

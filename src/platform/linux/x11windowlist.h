@@ -12,8 +12,10 @@ struct xcb_connection_t;
 // Under a window manager that keeps _NET_CLIENT_LIST_STACKING the managed client windows come
 // from that list; otherwise from the root window's children (the client window inside each
 // frame of a reparenting manager). A window is "visible" while it is managed and not withdrawn
-// (a minimised window still is), "bordered" while the window manager decorates it. Without a
-// window manager every mapped top-level window is both.
+// (a minimised window still is; without a window manager: while it is mapped). It is "bordered"
+// when it is a window of its own that a user works in: a normal window or a dialog, whatever its
+// decorations (browsers draw their own title bar), but no panel, desktop, menu, tooltip, splash
+// screen or notification, and no override-redirect window.
 //
 // The connection is opened on first use and reopened after the X server went away. Without an
 // X server the list is empty; that is said once on stderr.
