@@ -86,11 +86,10 @@ void SettingsStore::keepEveryKey(const QString& path) const {
     values.insert(e.key, inifile::lineValue(e.line));
   QStringList names;  // the keys as the user knows them, without their section
   for (const QString& key : lost) names.append(key.section(QChar('/'), -1));
-  const QString damaged = QStringLiteral("Die Einstellungsdatei '") + path +
-                          QStringLiteral("' war beschädigt") +
-                          (names.isEmpty() ? QString()
-                                           : QStringLiteral(" (nicht lesbar waren: ") +
-                                                 names.join(QStringLiteral(", ")) + QChar(')'));
+  const QString unreadable = names.isEmpty() ? QString()
+                                             : QStringLiteral(" (nicht lesbar waren: ") +
+                                                   names.join(QStringLiteral(", ")) + QChar(')');
+  const QString file = QStringLiteral("Die Einstellungsdatei '") + path + QChar('\'');
 
   // Nothing is written to the file before its damaged form is safe elsewhere. The sound file is
   // then made beside it and put in its place: QSettings itself writes nothing over a file it
@@ -114,7 +113,8 @@ void SettingsStore::keepEveryKey(const QString& path) const {
     if (written &&
         ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0) {
       tellOnce(path + QStringLiteral("#damage"),
-               damaged + QStringLiteral(".\r\nSie wurde als '") + copy +
+               file + QStringLiteral(" war beschädigt") + unreadable +
+                   QStringLiteral(".\r\nSie wurde als '") + copy +
                    QStringLiteral("' gesichert und Zeile für Zeile neu eingelesen. Bitte prüfen "
                                   "Sie die Optionen."));
       return;
@@ -125,11 +125,11 @@ void SettingsStore::keepEveryKey(const QString& path) const {
   }
   // The file stays as it is: this run works with the keys read line by line and writes none.
   m_frozen.insert(path, values);
-  tellOnce(path + QStringLiteral("#damage"),
-           damaged + QStringLiteral(" und konnte nicht ") + QString::fromUtf8(failedStep) +
-               QStringLiteral(" werden: ") + filewrite::reason(err) +
-               QStringLiteral(".\r\nDie Einstellungen wurden Zeile für Zeile gelesen. ") +
-               kNotSaved);
+  tellOnce(
+      path + QStringLiteral("#damage"),
+      file + QStringLiteral(" ist beschädigt") + unreadable + QStringLiteral(" und konnte nicht ") +
+          QString::fromUtf8(failedStep) + QStringLiteral(" werden: ") + filewrite::reason(err) +
+          QStringLiteral(".\r\nDie Einstellungen wurden Zeile für Zeile gelesen. ") + kNotSaved);
 }
 
 QString SettingsStore::GetSetting(const QString& app, const QString& section, const QString& key,
