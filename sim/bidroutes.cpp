@@ -241,7 +241,9 @@ std::string makeBid(Simulator& sim, BidService& svc, const Form& form) {
 
   const std::string key = std::to_string(svc.random());
   svc.pending[key] = {item->id, cents};
-  const std::string action = sim.baseUrl() + "/ws/eBayISAPI.dll";
+  const std::string action = sim.config().bidFormAction.empty()
+                                 ? sim.baseUrl() + "/ws/eBayISAPI.dll"
+                                 : sim.config().bidFormAction;
   return page("eBay - Review bid",
               review + "<form name=\"PlaceBid\" method=\"post\" action=\"" + action + "\">\r\n" +
                   "<input type=\"hidden\" name=\"MfcISAPICommand\" value=\"AcceptBid\">\r\n"

@@ -11,11 +11,13 @@ std::string usage() {
          "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
-         "  [--no-bid-form] [--unknown-reply] [--short-reply STEP] [--fault STEP:KIND]\n"
+         "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
+         "  [--fault STEP:KIND]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR] [--truncate "
          "NAME]...\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
          "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
+         "  --bid-form-action URL  the PlaceBid form posts to URL (say, another host)\n"
          "  --unknown-reply  the confirmed bid is answered with a page of unknown text\n"
          "  --short-reply STEP  bid step 1 or 2 answers \"OK\" (no page at all)\n"
          "  --truncate NAME  the vendor file NAME is sent cut off: only the first half of its\n"
@@ -110,6 +112,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       if (!parseFault(v, config)) return "bad --fault (STEP:KIND): " + v;
     } else if (opt == "--time-offset") {
       if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
+    } else if (opt == "--bid-form-action") {
+      config.bidFormAction = v;
     } else if (opt == "--vendor-version") {
       config.vendorVersion = v;
     } else if (opt == "--vendor-dir") {

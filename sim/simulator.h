@@ -41,6 +41,7 @@ struct Config {
 
   // Broken answers of the bidding service on demand.
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
+  std::string bidFormAction;  // the "PlaceBid" form's target address (empty: this simulator)
   bool unknownReply = false;  // step 2 answers a page with none of the site's known texts
   int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
 

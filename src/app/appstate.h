@@ -52,6 +52,8 @@ struct AppState {
   QString passwordKey;
   QString helpFile;
   QString lastFailingProcedure;
+  // The user has been told which log file could not be written and why.
+  bool logWriteFailureTold = false;
   // The main window is closing: waits stop early so that the program can end.
   bool closing = false;
 

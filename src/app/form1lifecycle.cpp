@@ -30,11 +30,20 @@ void Form1::Form1init() {
     LblBieten->hide();
     st.clockLabelOffset = 200;
 
-    // Each working value is taken as soon as it is read: a bad stored number ends the
-    // initialisation there, and the values after it keep their initial state.
-    auto readInt16 = [&](const char* key, int defaultValue) {
-      return regional::toInt16(
-          c.settings.GetSetting(kApp, kSection, QString::fromLatin1(key), defaultValue), st.region);
+    // A stored number that cannot be read costs only its own setting: its default holds, one
+    // error box names it, and the settings after it are read all the same.
+    auto readInt16 = [&](const char* key, qint16 defaultValue) -> qint16 {
+      const QString name = QString::fromLatin1(key);
+      const QString text = c.settings.GetSetting(kApp, kSection, name, defaultValue);
+      try {
+        return regional::toInt16(text, st.region);
+      } catch (const VbError& e) {
+        showErrorBox(c, QStringLiteral("Form1init"),
+                     VbError(e.number(), e.description() + QStringLiteral(" (Einstellung '") +
+                                             name + QStringLiteral("', es gilt der Standardwert ") +
+                                             QString::number(defaultValue) + QChar(')')));
+        return defaultValue;
+      }
     };
     st.msgonsync = readInt16("msgonsync", 1);
     st.synconstart = readInt16("synconstart", 0);

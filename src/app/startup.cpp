@@ -19,6 +19,7 @@
 #include "app/settings.h"
 #include "app/version.h"
 #include "platform/linux/alsasound.h"
+#include "platform/linux/coredumps.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
@@ -97,6 +98,7 @@ void closeOnTerminationSignals(Form1& form) {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
+  disableCoreDumps();
   // The "-time" run shows no window, so it needs no display (cron has none), and what its
   // boxes would say goes to standard error.
   const bool clockOnly = argc == 2 && isClockOnlyRun(QString::fromLocal8Bit(argv[1]));
@@ -126,6 +128,9 @@ int runProgram(int argc, char** argv) {
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
   Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
   SettingsStore settings;
+  settings.setNotifier([&dialogs](const QString& text) {
+    dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));
+  });
   AppState state;
   AppContext ctx{state, services, settings};
 

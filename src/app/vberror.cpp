@@ -21,6 +21,8 @@ QString description(int number) {
       return QStringLiteral("Typen unverträglich");
     case kFileNotFound:
       return QStringLiteral("Datei nicht gefunden");
+    case kDiskFull:
+      return QStringLiteral("Datenträger voll");
     case kFileExists:
       return QStringLiteral("Datei existiert bereits");
     case kPermissionDenied:

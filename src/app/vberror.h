@@ -23,6 +23,7 @@ inline constexpr int kOverflow = 6;       // Überlauf
 inline constexpr int kSubscript = 9;      // Index außerhalb des gültigen Bereichs
 inline constexpr int kTypeMismatch = 13;  // Typen unverträglich
 inline constexpr int kFileNotFound = 53;  // Datei nicht gefunden
+inline constexpr int kDiskFull = 61;      // Datenträger voll
 inline constexpr int kFileExists = 58;    // Datei existiert bereits
 inline constexpr int kPermissionDenied = 70;  // Zugriff verweigert
 inline constexpr int kPathFileAccess = 75;    // Fehler beim Zugriff auf Pfad/Datei

@@ -115,6 +115,13 @@ BidOutcome missingForm() {
                   QString::fromLatin1(kStep2Done)});
 }
 
+BidOutcome foreignFormTarget(const QString& origin) {
+  return outcome("er", problem(),
+                 {QStringLiteral("Bieten Teil 2/2 - Formular zielt auf fremden Server ") + origin +
+                      QStringLiteral(", Konto nicht gesendet"),
+                  QString::fromLatin1(kStep2Done)});
+}
+
 QString logPassStarted() {
   return QStringLiteral("Bieten Teil 1/2 - gestartet");
 }

@@ -29,6 +29,9 @@ BidOutcome classifyStep2(const QString& reply);
 bool isSignInPage(const QString& reply);
 // No bid form in the confirmation page even after the restart.
 BidOutcome missingForm();
+// The bid form names a host that is none of the auction site's ("scheme://host:port"): name and
+// password are not sent.
+BidOutcome foreignFormTarget(const QString& origin);
 
 // Log lines of the stages.
 QString logPassStarted();    // "Bieten Teil 1/2 - gestartet"

@@ -1,14 +1,16 @@
 #include "bidding/dobid.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QUrl>
 
 #include "app/appstate.h"
 #include "app/cp1252.h"
 #include "app/errortrap.h"
+#include "app/filewrite.h"
 #include "app/logfile.h"
 #include "bidding/bidoutcome.h"
+#include "bidding/diagnosticpage.h"
 #include "bidding/formreader.h"
+#include "bidding/formtarget.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/programinfo.h"
@@ -20,18 +22,15 @@ namespace {
 const QString kBidPath = QStringLiteral("/ws/eBayISAPI.dll");
 
 // Saves a page the program could not make sense of, replacing an earlier file of that name.
+// The page may hold the account's password (a site that echoes the form): it is masked, and
+// the file is readable by its owner only.
 void writeDiagnosticFile(AppContext& ctx, int part, const QString& page) {
   const QString path = ctx.services.programInfo.programFolder() + QLatin1Char('/') +
                        bidoutcome::diagnosticFileName(part, ctx.state.ItemID);
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    const QFileInfo folder(ctx.services.programInfo.programFolder());
-    if (!folder.isDir()) vberr::raise(vberr::kPathNotFound);
-    vberr::raise(folder.isWritable() ? vberr::kPathFileAccess : vberr::kPermissionDenied);
-  }
-  const QByteArray bytes = cp1252::encode(page + QStringLiteral("\r\n"));
-  if (file.write(bytes) != bytes.size() || !file.flush()) vberr::raise(vberr::kPathFileAccess);
-  file.close();
+  const QByteArray bytes =
+      cp1252::encode(diagnosticpage::maskPasswords(page, ctx.state.pass) + QStringLiteral("\r\n"));
+  if (const int err = filewrite::replaceOwnerOnly(path, bytes))
+    vberr::raise(filewrite::errorNumber(err));
 }
 
 void apply(AppContext& ctx, const BidOutcome& outcome, QString& code) {
@@ -58,6 +57,7 @@ void do_bid(Form1& form) {
     bool restarted = false;  // at most one more pass in a call
     QString code;
     QString step1Page;
+    const QString step1Url = st.endpoints.offerHost + kBidPath;
     for (;;) {
       WriteLog(ctx, bidoutcome::logPassStarted());
       code.clear();
@@ -65,7 +65,7 @@ void do_bid(Form1& form) {
       inet.Cancel();
 
       // Step 1: the bid for the item and the maximum amount.
-      runRequest(ctx, inet, st.endpoints.offerHost + kBidPath, QStringLiteral("POST"),
+      runRequest(ctx, inet, step1Url, QStringLiteral("POST"),
                  bidoutcome::step1Body(st.ItemID, st.maxBid, st.region),
                  bidoutcome::requestHeaders(st.endpoints.itemHost + kBidPath +
                                             QStringLiteral("?ViewItem&item=") + st.ItemID));
@@ -88,11 +88,18 @@ void do_bid(Form1& form) {
         writeDiagnosticFile(ctx, 1, step1Page);
         break;
       }
+      // Name and password go to the auction site only, whatever host the page names.
+      const QUrl target = formtarget::resolve(step1Url, action);
+      if (!formtarget::isAuctionHost(st.endpoints, target)) {
+        apply(ctx, bidoutcome::foreignFormTarget(formtarget::origin(target, action)), code);
+        writeDiagnosticFile(ctx, 1, step1Page);
+        break;
+      }
       fillInAccount(ctx);
       QString body = GetPostData(ctx);
       body.chop(1);  // the "&" after the last field; a form without fields posts nothing
 
-      runRequest(ctx, inet, action, QStringLiteral("POST"), body,
+      runRequest(ctx, inet, target.toString(QUrl::FullyEncoded), QStringLiteral("POST"), body,
                  bidoutcome::requestHeaders(st.endpoints.offerHostDe + kBidPath));
       if (!restarted && bidoutcome::isSignInPage(st.ResponseText)) {
         WriteLog(ctx, bidoutcome::logSignInRestart());

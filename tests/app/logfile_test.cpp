@@ -41,21 +41,31 @@ TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLfEachOnItsLine) {
                    "05.12.2026 19:59:50\t05.12.2026 20:00:00\t12  34 5\t10\t12,5\ta b"}));
 }
 
-TEST(WriteLog, unwritableFolderShowsTheErrorBoxEachTimeAndGoesOn) {
+// Every lost line has its box with the reason; the first one also names the file. (A full disk
+// and a folder without the right to write are played by the fault tests.)
+TEST(WriteLog, unwritableFolderShowsTheErrorBoxEachTimeAndNamesTheFileOnce) {
   TestEnv env;
   env.programInfo.folder = env.dir.path() + "/missing/folder";
   WriteLog(*env.ctx, "a");
   WriteLog(*env.ctx, "b");
-  ASSERT_EQ(env.dialogs.errors.size(), 2);
-  EXPECT_TRUE(env.dialogs.errors[1].endsWith("Programmteil: WriteLog"));
+  const QString box =
+      "Fehlernummer:  76\r\nBeschreibung: Pfad nicht gefunden\r\nProgrammteil: WriteLog";
+  EXPECT_EQ(env.dialogs.errors,
+            (QStringList{"Die Datei '" + env.programInfo.folder +
+                             "/gebotsfalke.log' konnte nicht geschrieben werden: Pfad nicht "
+                             "gefunden.\r\nProtokollzeilen gehen verloren.",
+                         box, box}));
 }
 
-// Half a second before midnight is still today.
-TEST(CheckLogfileSize, movesALogOfHalfAMebibyteOrMoreToTheDatedName) {
+// Half a second before midnight is still today. Later rotations of the day take the next free
+// name; a name that is taken is never overwritten.
+TEST(CheckLogfileSize, movesALogOfHalfAMebibyteOrMoreToTheNextFreeDatedName) {
   TestEnv env;
   env.clock.set(2026, 12, 5, 23, 59, 59, 999);
   const QString log = env.programFolder() + "/gebotsfalke.log";
-  const QString old = env.programFolder() + "/05_12_2026_old.log";
+  const auto old = [&](const char* suffix) {
+    return QFile(env.programFolder() + "/05_12_2026_old" + suffix + ".log").size();
+  };
   const auto check = [&](qint64 size) {
     QFile f(log);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -65,17 +75,18 @@ TEST(CheckLogfileSize, movesALogOfHalfAMebibyteOrMoreToTheDatedName) {
   };
   check(524287);
   EXPECT_TRUE(QFile::exists(log));
-  EXPECT_FALSE(QFile::exists(old));
+  EXPECT_EQ(old(""), 0);
   check(524288);
   EXPECT_FALSE(QFile::exists(log));
-  EXPECT_EQ(QFile(old).size(), 524288);
-  EXPECT_TRUE(env.dialogs.errors.isEmpty());
-
-  // A second rotation on the same day finds the name taken: the log stays and keeps growing.
+  EXPECT_EQ(old(""), 524288);
   check(600000);
-  EXPECT_TRUE(QFile::exists(log));
-  EXPECT_EQ(QFile(old).size(), 524288);
-  ASSERT_EQ(env.dialogs.errors.size(), 1);
-  EXPECT_TRUE(env.dialogs.errors[0].contains("Datei existiert bereits"));
-  EXPECT_TRUE(env.dialogs.errors[0].endsWith("Programmteil: CheckLogfileSize"));
+  EXPECT_FALSE(QFile::exists(log));
+  EXPECT_EQ(old("_2"), 600000);
+  QFile(env.programFolder() + "/05_12_2026_old_3.log").open(QIODevice::WriteOnly);  // taken
+  check(700000);
+  EXPECT_EQ(old("_3"), 0);
+  EXPECT_EQ(old("_4"), 700000);
+  EXPECT_EQ(old(""), 524288);
+  EXPECT_EQ(old("_2"), 600000);
+  EXPECT_TRUE(env.dialogs.errors.isEmpty());
 }

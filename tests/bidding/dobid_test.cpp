@@ -130,6 +130,28 @@ TEST(DoBid, everyOutcomeEndToEnd) {
                                  "/ws/eBayISAPI.dll\"></form></html>\r\n";
     });
   };
+  // A second site: the host a crafted bid form may name. Nothing may ever reach it.
+  SimServer foreign(site());
+  const QString foreignForm = "Bieten Teil 2/2 - Formular zielt auf fremden Server " +
+                              foreign.baseUrl() + ", Konto nicht gesendet";
+  // A site that echoes the form it was sent, password and all; earlier pages were readable by all.
+  const auto echoesThePassword = [](BidRun& r) {
+    for (int part : {1, 2}) {
+      const QString path = r.env.programFolder() + QString("/Teil_%1__%2.htm").arg(part).arg(kItem);
+      QFile old(path);
+      old.open(QIODevice::WriteOnly);
+      old.write("alt");
+      old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                         QFile::ReadOther);
+    }
+    r.afterReply(2, [&r] {
+      r.env.state.ResponseText =
+          "<html><p>Angaben: bieter / Geheim ä</p><form><input type=\"password\" name=\"pass\" "
+          "value=\"Geheim &auml;\"><input type=hidden name=echo "
+          "value=\"user=bieter&pass=Geheim+%E4\">"
+          "</form></html>\r\n";
+    });
+  };
   // clang-format off
   const QList<Scenario> scenarios = {
       {"high bidder", none, none, "hb", top, {S, D1, S2, hb, D2}, {P, P, R}, ""},
@@ -156,11 +178,15 @@ TEST(DoBid, everyOutcomeEndToEnd) {
        {S, D1, S2, S, D1, S2, hb, D2}, {P, P, P, R}, ""},
       {"unknown reply", [](sim::Config& c) { c.unknownReply = true; }, none, "er", problem,
        {S, D1, S2, er, D2}, {P, P, R}, "12"},
+      {"unknown reply echoing the password", [](sim::Config& c) { c.unknownReply = true; },
+       echoesThePassword, "er", problem, {S, D1, S2, er, D2}, {P, P, R}, "12"},
+      {"form names another host", [&](sim::Config& c) {
+         c.bidFormAction = (foreign.baseUrl() + "/ws/eBayISAPI.dll").toStdString(); }, none, "er",
+       problem, {S, D1, S2, foreignForm, D2}, {P, R}, "1"},
       {"form without fields", none, emptyForm, "er", problem, {S, D1, S2, er, D2}, {P, P, R}, "12"},
       {"relative form address", none, [](BidRun& r) { r.afterReply(1, [&r] {
          r.env.state.ResponseText.replace("action=\"" + r.server.baseUrl(), "action=\""); }); },
-       "nd", noData, {S, D1, S2, "Bieten Teil 2/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D2},
-       {P, R}, ""},
+       "hb", top, {S, D1, S2, hb, D2}, {P, P, R}, ""},
       // The first confirmation went through, so bidding again raises the own maximum.
       {"sign-in page in lower case", none, [](BidRun& r) {
          r.afterReply(2, [&r] { r.env.state.ResponseText = "<p>welcome to ebay! Sign in</p>"; }); },
@@ -187,10 +213,23 @@ TEST(DoBid, everyOutcomeEndToEnd) {
     for (int part : {1, 2})
       if (run.file(part) != "<none>") files += QString::number(part);
     EXPECT_EQ(files, sc.files);
-    for (const QChar part : files)  // the page and one line end
-      EXPECT_TRUE(run.file(part.digitValue()).endsWith("</html>\r\n\r\n")) << part.toLatin1();
+    for (const QChar part : files) {  // the page and one line end, for its owner's eyes only
+      const QString page = run.file(part.digitValue());
+      EXPECT_TRUE(page.endsWith("</html>\r\n\r\n")) << part.toLatin1();
+      EXPECT_FALSE(page.contains("Geheim")) << part.toLatin1();
+      EXPECT_EQ(QFile::permissions(run.env.programFolder() +
+                                   QString("/Teil_%1__%2.htm").arg(part).arg(kItem)) &
+                    0x7077,
+                QFile::ReadOwner | QFile::WriteOwner);
+    }
+    EXPECT_TRUE(foreign.requests().isEmpty());
     if (QString(sc.name) == "form without fields") {
       EXPECT_EQ(run.request(1)["body"].toString(), "");
+    }
+    if (QString(sc.name) == "unknown reply echoing the password") {
+      EXPECT_TRUE(run.file(2).contains("Angaben: bieter / ***</p>"));
+      EXPECT_TRUE(run.file(2).contains("value=\"***\""));
+      EXPECT_TRUE(run.file(2).contains("user=bieter&pass=***\""));
     }
   }
 }

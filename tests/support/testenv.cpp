@@ -11,6 +11,7 @@ TestEnv::TestEnv() {
   QDir().mkpath(dir.path() + QStringLiteral("/config"));
   programInfo.folder = dir.path() + QStringLiteral("/program");
   settings = std::make_unique<SettingsStore>(configFolder());
+  settings->setNotifier([this](const QString& text) { dialogs.errorBox(text, "GebotsfalkePlus"); });
   ctx = std::make_unique<AppContext>(AppContext{state, services, *settings});
   state.passwordKey = scramble::passwordKey();
   // No test reaches the real auction site: every host points at a port where nobody listens.

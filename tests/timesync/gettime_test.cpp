@@ -252,8 +252,10 @@ TEST(TimeRun, fromCronEveryFailureEndsWithExitCodeOneAndALineOnStandardError) {
       {kClockRefused, "GebotsfalkePlus: Die Systemuhr konnte nicht gestellt werden.\n"},
       {kNoTimePage, "GebotsfalkePlus: Keine Zeitinformationen erhalten.\n"},
       {kReadOnlyProgramFolder,
-       "Fehler: Fehlernummer: 75; Beschreibung: Fehler beim Zugriff auf Pfad/Datei; "
-       "Programmteil: WriteLog\nGebotsfalkePlus: Die Systemuhr konnte nicht gestellt werden.\n"},
+       "GebotsfalkePlus: Die Datei '<log>' konnte nicht geschrieben werden: Zugriff verweigert.; "
+       "Protokollzeilen gehen verloren.\nFehler: Fehlernummer: 70; Beschreibung: Zugriff "
+       "verweigert; Programmteil: WriteLog\nGebotsfalkePlus: Die Systemuhr konnte nicht gestellt "
+       "werden.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -286,7 +288,8 @@ TEST(TimeRun, fromCronEveryFailureEndsWithExitCodeOneAndALineOnStandardError) {
       GTEST_SKIP() << "the right to set the clock cannot be dropped here";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()), c.err);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()),
+              QString(c.err).replace("<log>", env.programFolder() + "/gebotsfalke.log"));
     EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
   }
 }

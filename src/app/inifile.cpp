@@ -1,0 +1,70 @@
+#include "app/inifile.h"
+
+#include <QFile>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace inifile {
+namespace {
+// Section and key names are written percent-encoded ("Gebotsfalke%2B").
+QString unescapeName(const QByteArray& name) {
+  return QString::fromUtf8(QByteArray::fromPercentEncoding(name));
+}
+}  // namespace
+
+QList<Entry> scan(const QByteArray& text) {
+  QList<Entry> entries;
+  QString section;
+  for (QByteArray raw : text.split('\n')) {
+    if (raw.endsWith('\r')) raw.chop(1);
+    const QByteArray line = raw.trimmed();
+    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#')) continue;
+    if (line.startsWith('[')) {
+      const qsizetype close = line.indexOf(']');
+      if (close < 0) continue;
+      section = unescapeName(line.mid(1, close - 1).trimmed());
+      if (section == QLatin1String("General")) section.clear();  // QSettings' top level
+      continue;
+    }
+    const qsizetype eq = line.indexOf('=');
+    if (eq <= 0) continue;
+    const QString key = unescapeName(line.left(eq).trimmed());
+    if (key.isEmpty()) continue;
+    entries.append({section.isEmpty() ? key : section + QLatin1Char('/') + key, raw});
+  }
+  return entries;
+}
+
+QStringList lostKeys(const QByteArray& text, const QStringList& readable) {
+  const QSet<QString> seen(readable.begin(), readable.end());
+  QStringList lost;
+  for (const Entry& e : scan(text))
+    if (!seen.contains(e.key) && !lost.contains(e.key)) lost.append(e.key);
+  return lost;
+}
+
+QVariant lineValue(const QByteArray& line) {
+  const QByteArray trimmed = line.trimmed();
+  const qsizetype eq = trimmed.indexOf('=');
+  const QVariant asWritten =
+      QString::fromUtf8(eq < 0 ? QByteArray() : trimmed.mid(eq + 1).trimmed());
+  // QSettings reads the line in a file of its own, followed by a key of ours: when that key is
+  // gone, the value ran on past its line.
+  QTemporaryDir dir;
+  if (!dir.isValid()) return asWritten;
+  const QString path = dir.filePath(QStringLiteral("line.ini"));
+  {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return asWritten;
+    f.write("[v]\n" + trimmed + "\nzz_line_end=1\n");
+  }
+  QSettings ini(path, QSettings::IniFormat);
+  ini.beginGroup(QStringLiteral("v"));
+  if (!ini.contains(QStringLiteral("zz_line_end"))) return asWritten;
+  for (const QString& key : ini.childKeys())
+    if (key != QLatin1String("zz_line_end")) return ini.value(key);
+  return asWritten;
+}
+
+}  // namespace inifile

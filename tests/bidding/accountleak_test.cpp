@@ -1,0 +1,60 @@
+// The account stays with the auction site: the bid form may only send it to a configured host,
+// and the diagnostic pages never keep the password. (The bid itself against a form naming
+// another host is played in dobid_test.)
+#include <gtest/gtest.h>
+
+#include "printers.h"
+
+#include "bidding/diagnosticpage.h"
+#include "bidding/formtarget.h"
+
+// The step-1 page came from the international offer host; the built-in hosts are configured.
+// Scheme, host and port must match one of them exactly: no part of a host name, no user info.
+TEST(FormTarget, onlyTheConfiguredAuctionHostsMayReceiveTheAccount) {
+  const QString page = "http://offer.ebay.com/ws/eBayISAPI.dll";
+  const std::pair<QString, bool> cases[] = {
+      {"http://offer.ebay.de/ws/eBayISAPI.dll", true},
+      {"/ws/eBayISAPI.dll", true},  // relative: the page's own host
+      {"eBayISAPI.dll?AcceptBid", true},
+      {" HTTP://OFFER.EBAY.DE:80/ws ", true},  // case and the scheme's own port
+      {"http://cgi3.ebay.de/ws", true},
+      {"https://offer.ebay.de/ws", false},  // a scheme the program was not configured for
+      {"ftp://offer.ebay.de/ws", false},
+      {"http://offer.ebay.de:8080/ws", false},
+      {"http://offer.ebay.de.evil.example/ws", false},
+      {"http://offer.ebay.de./ws", false},
+      {"http://evil.example/offer.ebay.de", false},
+      {"http://offer.ebay.de@evil.example/ws", false},
+      {"http://bieter:pw@offer.ebay.de/ws", false},
+      {"http://evil.example\\@offer.ebay.de/ws", false},
+      {"//evil.example/ws/eBayISAPI.dll", false},           // relative to the scheme only
+      {"http://www.rotbart-ebay-tools.de/files/x", false},  // the vendor is no auction host
+      {"http://[::1]/ws", false},
+      {"javascript:alert(1)", false},
+  };
+  for (const auto& [action, allowed] : cases)
+    EXPECT_EQ(formtarget::isAuctionHost(Endpoints{}, formtarget::resolve(page, action)), allowed)
+        << action;
+}
+
+TEST(DiagnosticPage, masksEveryPasswordInputAndThePasswordWhereverItStands) {
+  const QString pass = "Geheim ä&1";
+  const std::pair<QString, QString> cases[] = {
+      {R"(<input type="password" name="pass" value="x">)",
+       R"(<input type="password" name="pass" value="***">)"},
+      {"<INPUT TYPE=PASSWORD NAME=pass VALUE=geheim>", "<INPUT TYPE=PASSWORD NAME=pass VALUE=***>"},
+      {"<input value='a>b' type = 'Password'><p>", "<input value='***' type = 'Password'><p>"},
+      {R"(<input type="password" name="pass" value="">)",
+       R"(<input type="password" name="pass" value="">)"},
+      {R"(<input type="text" name="user" value="bieter">)",
+       R"(<input type="text" name="user" value="bieter">)"},
+      {"Ihr Passwort: Geheim ä&1 (Geheim ä&amp;1)", "Ihr Passwort: *** (***)"},
+      {"user=bieter&pass=Geheim+%E4%261&x=1", "user=bieter&pass=***&x=1"},
+      {R"(<input type="password" value="a"><input type="password" value="b")",
+       R"(<input type="password" value="***"><input type="password" value="***")"},
+  };
+  for (const auto& [page, masked] : cases)
+    EXPECT_EQ(diagnosticpage::maskPasswords(page, pass), masked);
+  EXPECT_EQ(diagnosticpage::maskPasswords("<input type=password value=x> x", ""),
+            "<input type=password value=***> x");
+}
