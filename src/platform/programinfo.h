@@ -11,4 +11,7 @@ class ProgramInfo {
   // The real path of the running executable (symbolic links resolved): the file an update
   // replaces. It may lie outside the program folder.
   virtual QString executablePath() const = 0;
+  // Whether this copy was installed into the system (the package, or `cmake --install`) rather
+  // than unpacked as a portable folder: the package manager updates it, not the program.
+  virtual bool installedCopy() const = 0;
 };

@@ -23,6 +23,7 @@
 #include "sniper/form1.h"
 #include "sniper/widgets.h"
 #include "update/handover.h"
+#include "update/installedcopy.h"
 #include "update/updaterules.h"
 
 using namespace updaterules;
@@ -120,6 +121,11 @@ void FrmUpdate::runDownload() {
   st.DownloadLength = 0;
   if (sv.processes.previousInstance()) {
     sv.dialogs.messageBox(this, kOtherInstances, version::appTitle());
+    return;
+  }
+  // An installed copy belongs to the package manager, which brings the new version.
+  if (sv.programInfo.installedCopy()) {
+    sv.dialogs.messageBox(this, kInstalledCopy, version::appTitle());
     return;
   }
   // The installer replaces the executable that runs, wherever it lies: where that cannot be

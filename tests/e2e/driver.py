@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """Plays a user of GebotsfalkePlus on a private X server against the bundled auction simulator.
 
-  driver.py test NAME --build DIR [--workdir DIR]
-      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, timesync, update);
-      exit code 0 when it passed, 1 when it failed, 77 when it cannot run on this machine
+  driver.py test NAME --build DIR [--workdir DIR] [--packages DIR]
+      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, timesync, update),
+      or one of the packages of scripts/package in DIR (package-files: their contents and the
+      checks of the Debian tools; package-win: the snipe with the copy from the .deb;
+      package-installed: that copy leaves the update to the package manager; package-update:
+      the portable folder updates itself); exit code 0 when it passed, 1 when it failed, 77
+      when it cannot run on this machine
   driver.py demo --build DIR [--workdir DIR] [--ends-in S] [--sectobid S]
       the headless demo: a winning snipe, told step by step, with the log, the simulator's
       verdict and screenshots; exit code 1 when the bid did not arrive or no outcome was shown
@@ -21,13 +25,26 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, BROWSER_CASES, BROWSER_ENDS_IN, \
     PASSWORD, run_bid, run_timesync, run_update  # noqa: E402
-from session import SKIP, Build, Failure, Skip, form_fields, say  # noqa: E402
+from session import SKIP, Build, Failure, Skip, form_fields, fresh_folder, say  # noqa: E402
+from packaged import run_installed_update, run_package_win  # noqa: E402
+from packages import Packages, check_files  # noqa: E402
 
-TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + ["timesync", "update"]
+PACKAGE_TESTS = ["package-files", "package-win", "package-installed", "package-update"]
+TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + ["timesync", "update"] + PACKAGE_TESTS
 
 
-def run_test(build, name, workdir):
-    if name in BID_CASES:
+def run_test(build, name, workdir, packages_dir):
+    if name in PACKAGE_TESTS:
+        packages = Packages(packages_dir)
+        if name == "package-files":
+            check_files(packages, packages_dir, fresh_folder(workdir))
+        elif name == "package-win":
+            run_package_win(build, workdir, packages, verbose=True)
+        elif name == "package-installed":
+            run_installed_update(build, workdir, packages, verbose=True)
+        else:
+            run_update(build, workdir, verbose=True, portable=packages)
+    elif name in BID_CASES:
         run_bid(build, workdir, BID_CASES[name], ends_in=22, sectobid=4, verbose=True)
     elif name in BROWSER_CASES:
         run_bid(build, workdir, BID_CASES["win"], ends_in=BROWSER_ENDS_IN, sectobid=4,
@@ -94,6 +111,8 @@ def main():
     parser.add_argument("name", nargs="?")
     parser.add_argument("--build", required=True, help="the build folder")
     parser.add_argument("--workdir", help="folder for this run's files (emptied first)")
+    parser.add_argument("--packages", help="the folder of scripts/package's packages "
+                        "(default: build-package beside the build folder)")
     parser.add_argument("--ends-in", type=int, default=35)
     parser.add_argument("--sectobid", type=int, default=5)
     args = parser.parse_args()
@@ -107,7 +126,8 @@ def main():
         if args.name not in TESTS:
             parser.error("name one of: " + ", ".join(TESTS))
         workdir = args.workdir or os.path.join(build.root, "tests", "e2e", "work", args.name)
-        run_test(build, args.name, workdir)
+        packages = args.packages or os.path.join(os.path.dirname(build.root), "build-package")
+        run_test(build, args.name, workdir, packages)
         say("PASSED %s in %.1f s" % (args.name, time.monotonic() - started))
         return 0
     except Skip as e:

@@ -85,6 +85,10 @@ class Program:
         self.x = xserver
         self.executable = executable or build.program
         self.home = home or os.path.join(workdir, "home")
+        # Where the program finds its folder: GEBOTSFALKE_HOME names it, unless a run wants the
+        # program to choose it itself; then user_home, when given, is its HOME.
+        self.home_variable = True
+        self.user_home = None
         self.config = os.path.join(workdir, "config")
         self.runtime = os.path.join(workdir, "run")
         for folder in (self.home, self.config, self.runtime):
@@ -119,6 +123,10 @@ class Program:
                    XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                    QT_QPA_PLATFORM="xcb", QT_PLUGIN_PATH=self.build.plugins,
                    QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file)
+        if not self.home_variable:
+            del env["GEBOTSFALKE_HOME"]
+        if self.user_home:
+            env["HOME"] = self.user_home
         if os.path.exists(self.dump_file):
             os.remove(self.dump_file)
         out = open(self.output, "a")

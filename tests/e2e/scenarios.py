@@ -11,6 +11,7 @@ import stat
 import time
 import zoneinfo
 
+from packages import PORTABLE
 from run import VERSION, Run, header, in_order
 from session import check, end_epoch, form_fields, wait_for
 
@@ -79,16 +80,19 @@ def item_args(ends_in, rival_max=None):
 
 
 def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False, browser=None,
-            seconds_typed=False):
+            seconds_typed=False, prepare=None, started=None):
     """A whole snipe: take the item over (from the page viewer's window, or a real browser's),
     enter the account, arm, wait for the end. The seconds before the end are typed into the
-    options dialog too, or left from an earlier run. Returns what a reader of the demo wants to
-    see."""
+    options dialog too, or left from an earlier run. prepare(run) runs before the program
+    starts, started(run) once it took the item over. Returns what a reader of the demo wants
+    to see."""
     sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
     settings = None if seconds_typed else {"sectobid": str(sectobid)}
     with Run(build, workdir, sim_args + case.extra, settings=settings, verbose=verbose) as run:
         page_title, _ = run.sim.item_page(ITEM)
         end = end_epoch(page_title)
+        if prepare:
+            prepare(run)
         if browser and BROWSER_CASES[browser]:
             title = run.open_item_page(ITEM, browser)
             run.start_program()
@@ -96,6 +100,8 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False,
         else:
             run.start_program()
             title = run.take_over(ITEM, browser)
+        if started:
+            started(run)
         armed = run.arm(AMOUNT, ACCOUNT, case.typed_password,
                         sectobid if seconds_typed else None)
         check(time.time() < end - sectobid - 0.5,
@@ -273,15 +279,19 @@ printf '%s\\n%s\\n' "$0" "$(pwd)" > "$(dirname "$0")/neue-version-gestartet.txt"
 """
 
 
-def run_update(build, workdir, verbose=False):
+def run_update(build, workdir, verbose=False, portable=None):
     """The update mark, the update window, the download and the hand-over to doupdate, which
     puts the new version in place of the program and starts it. The program runs from a folder
     of its own, started through a link, with its program folder elsewhere: the file that ran
-    is the one replaced."""
+    is the one replaced. With `portable` (the packages) it runs from the unpacked portable
+    folder instead, which is also its program folder, as the user who unpacked it starts it."""
     vendor = os.path.join(workdir, "vendor")  # the vendor server's files
     app = os.path.join(workdir, "app")  # the program's own copy of the executable
     home = os.path.join(workdir, "home")  # the program folder: log, downloads
     link = os.path.join(workdir, "bin", "gebotsfalkeplus")
+    if portable:
+        app = home = os.path.join(workdir, "portable", PORTABLE)
+        link = os.path.join(app, "gebotsfalkeplus")
     sim_args = ["--vendor-dir", vendor, "--vendor-version", "1.03.0007"]
     with Run(build, workdir, sim_args, settings={"Update": "1.03.0007"}, home=home,
              executable=link, verbose=verbose) as run:
@@ -290,11 +300,17 @@ def run_update(build, workdir, verbose=False):
             f.write(NEW_VERSION)
         shutil.copyfile(build.doupdate, os.path.join(vendor, "doupdate.exe"))
         program = os.path.join(app, "gebotsfalkeplus")
-        os.makedirs(app)
-        shutil.copyfile(build.program, program)
-        os.chmod(program, 0o755)
-        os.makedirs(os.path.dirname(link))
-        os.symlink(program, link)
+        if portable:
+            portable.unpack_portable(os.path.dirname(app))
+            run.program.home_variable = False  # the program finds its folder itself
+        else:
+            os.makedirs(app)
+            shutil.copyfile(build.program, program)
+            os.chmod(program, 0o755)
+            os.makedirs(os.path.dirname(link))
+            os.symlink(program, link)
+        with open(program, "rb") as f:
+            previous = f.read()
         run.start_program()
         run.user.click("Form1", "Lbl_update")
         window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
@@ -314,12 +330,13 @@ def run_update(build, workdir, verbose=False):
               "the new version ran as %r" % started)
         check(filecmp.cmp(program, os.path.join(vendor, "GEBOTSFALKEPLUS.EXE"),
                           shallow=False), "the program file is not the new version")
-        check(os.readlink(link) == program, "the link was replaced: %r" % os.readlink(link))
-        check(filecmp.cmp(os.path.join(app, "gebotsfalkeplus.bak"), build.program,
-                          shallow=False), "the previous version was not kept as backup")
+        with open(os.path.join(app, "gebotsfalkeplus.bak"), "rb") as f:
+            check(f.read() == previous, "the previous version was not kept as backup")
         check(not os.path.exists(os.path.join(home, "update.dat")), "update.dat left behind")
-        check(not os.path.exists(os.path.join(home, "gebotsfalkeplus")),
-              "a copy of the program was put into the program folder")
+        if not portable:
+            check(os.readlink(link) == program, "the link was replaced: %r" % os.readlink(link))
+            check(not os.path.exists(os.path.join(home, "gebotsfalkeplus")),
+                  "a copy of the program was put into the program folder")
         # The installer starts while the program writes its last lines; it swaps the files
         # only once the program has ended.
         messages = run.program.messages()

@@ -105,6 +105,8 @@ class FakeProgramInfo : public ProgramInfo {
   QString executablePath() const override {
     return executable.isEmpty() ? folder + QStringLiteral("/gebotsfalkeplus") : executable;
   }
+  bool installedCopy() const override { return installed; }
   QString folder;
   QString executable;
+  bool installed = false;
 };

@@ -225,12 +225,15 @@ TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
 }
 
 TEST(FrmUpdate, anotherInstanceARunningBidOrAReadOnlyProgramKeepsTheDownloadFromStarting) {
-  enum Reason { kOtherInstance, kBidRunning, kReadOnlyProgram };
-  for (const Reason reason : {kOtherInstance, kBidRunning, kReadOnlyProgram}) {
+  enum Reason { kOtherInstance, kBidRunning, kReadOnlyProgram, kInstalledCopy };
+  for (const Reason reason : {kOtherInstance, kBidRunning, kInstalledCopy, kReadOnlyProgram}) {
     SCOPED_TRACE(reason);
     UpdateRun run;
     run.env.processes.previous = reason == kOtherInstance;
     run.env.state.bidBusy = reason == kBidRunning;
+    // Installed from the package: the package manager updates it, even where its folder could
+    // be written (by the superuser).
+    run.env.programInfo.installed = reason == kInstalledCopy;
     // The executable lies in a folder of its own that this user cannot write, the program
     // folder being elsewhere (as it then is): the update could not replace it.
     const QString bin = run.env.dir.path() + "/bin";
@@ -248,7 +251,11 @@ TEST(FrmUpdate, anotherInstanceARunningBidOrAReadOnlyProgramKeepsTheDownloadFrom
         {},
         {"Das Online Update kann GebotsfalkePlus nicht ersetzen, weil in den Ordner des Programms "
          "nicht geschrieben werden kann:\r\n" +
-         bin + "\r\nDie installierte Version bleibt unverändert."}};
+         bin + "\r\nDie installierte Version bleibt unverändert."},
+        {"Diese Kopie von GebotsfalkePlus wurde über die Paketverwaltung installiert und wird "
+         "auch über sie aktualisiert.\r\nDas Online Update lädt deshalb nichts herunter; die "
+         "installierte Version bleibt unverändert.\r\nBitte installieren Sie die neue Version "
+         "als Paket, zum Beispiel mit apt."}};
     EXPECT_EQ(run.env.dialogs.messages, said[reason]);
     EXPECT_TRUE(run.env.logLines().isEmpty());
     EXPECT_TRUE(run.requested().isEmpty());

@@ -1,5 +1,7 @@
 #include "platform/linux/desktop.h"
 
+#include "platform/linux/installlayout.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -168,17 +170,11 @@ void QtProcesses::exitNow(int code) {
 }
 
 LinuxProgramInfo::LinuxProgramInfo() {
-  const QString home = qEnvironmentVariable("GEBOTSFALKE_HOME");
-  if (!home.isEmpty()) {
-    m_folder = QDir(home).absolutePath();
-  } else {
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(exeDir).isWritable()) {
-      m_folder = exeDir;
-    } else {
-      m_folder = QDir::homePath() + QStringLiteral("/.local/share/GebotsfalkePlus");
-    }
-  }
+  const QString exeDir = QCoreApplication::applicationDirPath();
+  m_installed = installlayout::isInstalledCopy(exeDir);
+  m_folder =
+      installlayout::programFolder(qEnvironmentVariable("GEBOTSFALKE_HOME"), exeDir, m_installed,
+                                   QFileInfo(exeDir).isWritable(), QDir::homePath());
   QDir().mkpath(m_folder);
   // Qt reads /proc/self/exe, which has every link resolved; canonical all the same in case it
   // had to fall back to the command line.

@@ -62,16 +62,19 @@ class QtProcesses : public Processes {
   bool m_previousInstance = false;
 };
 
-// The program folder: GEBOTSFALKE_HOME when set, else the executable's folder when writable,
-// else ~/.local/share/GebotsfalkePlus. The executable's path is taken at start (from
-// /proc/self/exe), before an update could replace the file.
+// The program folder: GEBOTSFALKE_HOME when set, else the executable's folder when writable
+// and not an installed copy, else ~/.local/share/GebotsfalkePlus (installlayout.h). The
+// executable's path is taken at start (from /proc/self/exe), before an update could replace
+// the file.
 class LinuxProgramInfo : public ProgramInfo {
  public:
   LinuxProgramInfo();
   QString programFolder() const override { return m_folder; }
   QString executablePath() const override { return m_executable; }
+  bool installedCopy() const override { return m_installed; }
 
  private:
   QString m_folder;
   QString m_executable;
+  bool m_installed = false;
 };

@@ -1,0 +1,101 @@
+"""The packaged program as users get it: the copy from the .deb (unpacked with dpkg-deb, as the
+package would install it under /usr) wins a snipe and leaves updates to the package manager;
+the portable folder updates itself (scenarios.run_update with the archive)."""
+
+import os
+
+from packages import desktop_entry
+from run import VERSION, Run
+from scenarios import BID_CASES, run_bid
+from session import check, wait_for
+
+OFFERED = "1.03.0007"
+INSTALLED_COPY = (
+    "Diese Kopie von GebotsfalkePlus wurde über die Paketverwaltung installiert und wird "
+    "auch über sie aktualisiert.\n"
+    "Das Online Update lädt deshalb nichts herunter; die installierte Version bleibt "
+    "unverändert.\n"
+    "Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt.")
+
+
+def installed_copy(packages, run):
+    """Unpacks the .deb into the run's folder; the executable, as /usr/bin would hold it."""
+    root = packages.unpack_deb(os.path.join(run.workdir, "root"))
+    return root, os.path.join(root, "usr", "bin", "gebotsfalkeplus")
+
+
+def check_wm_class(run, root):
+    """The menu entry's StartupWMClass is the class of the main window, so that the desktop
+    puts the window under the entry's icon."""
+    entry = desktop_entry(os.path.join(root, "usr", "share", "applications",
+                                       "org.example.GebotsfalkePlus.desktop"))
+    window = run.program.window("Form1")
+    out = run.x.run("xprop", "-id", window.id, "WM_CLASS").stdout.strip()
+    check(out == 'WM_CLASS(STRING) = "gebotsfalkeplus", "%s"' % entry.get("StartupWMClass"),
+          "the main window's %s, the entry's StartupWMClass=%s"
+          % (out, entry.get("StartupWMClass")))
+    run.step("window class matches the menu entry: " + out)
+
+
+def run_package_win(build, workdir, packages, verbose=False):
+    """The winning snipe of e2e.win with the program from the .deb."""
+    root = []
+
+    def prepare(run):
+        where, run.program.executable = installed_copy(packages, run)
+        root.append(where)
+        run.step("GebotsfalkePlus from %s" % os.path.basename(packages.deb))
+
+    run_bid(build, workdir, BID_CASES["win"], ends_in=22, sectobid=4, verbose=verbose,
+            prepare=prepare, started=lambda run: check_wm_class(run, root[0]))
+
+
+def message_box_text(box):
+    texts = [c["text"] for c in box.unnamed + list(box.controls.values())
+             if c["class"] == "QLabel" and c["text"]]
+    return "\n".join(t.replace("\r\n", "\n") for t in texts)
+
+
+def run_installed_update(build, workdir, packages, verbose=False):
+    """The copy from the .deb started as installed (no GEBOTSFALKE_HOME): its program folder is
+    ~/.local/share/GebotsfalkePlus, even where the superuser could write beside the executable.
+    The update mark offers the new version; "Online Update jetzt starten" says that the package
+    manager updates this copy and downloads nothing."""
+    user = os.path.join(workdir, "user")  # the user's home folder
+    home = os.path.join(user, ".local", "share", "GebotsfalkePlus")
+    with Run(build, workdir, ["--vendor-version", OFFERED], settings={"Update": OFFERED},
+             home=home, verbose=verbose) as run:
+        root, run.program.executable = installed_copy(packages, run)
+        run.program.home_variable = False
+        run.program.user_home = user
+        run.start_program()
+        run.program.wait_window("Form1", lambda w: w.shown("Lbl_update"), 10, "the update mark")
+        run.user.click("Form1", "Lbl_update")
+        window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
+        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: %s"
+              % (VERSION, OFFERED), "update window: %r" % window.text("Label1"))
+        run.user.click("FrmUpdate", "Btn_Update")
+        box = run.program.wait_window("QMessageBox", timeout=10, what="the update's answer")
+        said = message_box_text(box)
+        check(said == INSTALLED_COPY, "the update says %r" % said)
+        run.step("\"Online Update jetzt starten\" says: " + said.replace("\n", " / "))
+        run.user.activate(box)
+        run.user.key("Return")
+        wait_for(lambda: not run.program.window("QMessageBox"), 10, "the message box to close")
+        check(run.program.window("FrmUpdate").shown("Btn_Update"),
+              "the update window no longer offers its button")
+        run.check_no_error_box()
+        check(run.program.terminate() == 0, "exit code after SIGTERM")
+
+        check(not [r for r in run.sim.requests() if r["path"].startswith("/files/")],
+              "the installed copy asked the vendor server for files: %r" % run.sim.requests())
+        check(sorted(os.listdir(os.path.join(root, "usr", "bin"))) == ["gebotsfalkeplus"],
+              "files beside the installed executable: %r"
+              % os.listdir(os.path.join(root, "usr", "bin")))
+        messages = run.program.messages()
+        check(messages[:1] == ["GebotsfalkePlus gestartet - Version " + VERSION]
+              and not [m for m in messages if m.startswith("Update")],
+              "log in %s: %r" % (home, messages))
+        settings = run.program.settings()
+        check(settings.get("Update") == OFFERED and settings.get("InstallDir") == home,
+              "settings: %r" % settings)
