@@ -318,6 +318,8 @@ def run_update(build, workdir, verbose=False):
         check(filecmp.cmp(os.path.join(app, "gebotsfalkeplus.bak"), build.program,
                           shallow=False), "the previous version was not kept as backup")
         check(not os.path.exists(os.path.join(home, "update.dat")), "update.dat left behind")
+        left = [n for n in os.listdir(home) if n.startswith(".gebotsfalkeplus-update-")]
+        check(not left, "the download's folder was left behind: %r" % left)
         check(not os.path.exists(os.path.join(home, "gebotsfalkeplus")),
               "a copy of the program was put into the program folder")
         # The installer starts while the program writes its last lines; it swaps the files
@@ -334,5 +336,7 @@ def run_update(build, workdir, verbose=False):
         check(run.program.settings().get("Update") == "", "the offered version is still set")
         paths = [(r["path"], header(r, "User-Agent")) for r in run.sim.requests()]
         agent = "Nachlader+ - %s - Linux" % VERSION
-        for name in ("filelist", "GEBOTSFALKEPLUS.EXE", "doupdate.exe"):
+        # The simulator signed the release with its key, which only endpoints.ini trusts.
+        for name in ("filelist", "manifest", "manifest.sig", "GEBOTSFALKEPLUS.EXE",
+                     "doupdate.exe"):
             check(("/files/" + name, agent) in paths, "download of %s: %r" % (name, paths))
