@@ -260,7 +260,12 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
     bool progressShown = true;
     r.click({}, [&](FrmUpdate& w) { progressShown = !w.LblProgress->isHidden(); });
 
-    EXPECT_EQ(r.requested(), QStringList{"filelist"} + c.fetched);
+    // A body that ends with its connection is now and then asked for twice in a row: Qt's
+    // network access sends the request again on its own when the server closes.
+    QStringList requested = r.requested();
+    for (qsizetype i = requested.size() - 1; i > 0; --i)
+      if (requested[i] == requested[i - 1]) requested.removeAt(i);
+    EXPECT_EQ(requested, QStringList{"filelist"} + c.fetched);
     if (c.outcome == kHandedOver) {
       EXPECT_EQ(r.env.processes.started, QStringList{r.programFile("doupdate.exe")});
       for (const char* name : {"a.txt", "b.txt", "doupdate.exe"})
