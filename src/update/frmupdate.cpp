@@ -189,12 +189,21 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchRelease(std::optional<UpdateSt
   // The file list comes through the main window's component, as it always has.
   Inet& inet1 = *m_main.Inet1;
   inet1.URL = st.endpoints.vendorServer + QStringLiteral("/files/filelist");
-  inet1.setBodyLimit(signedrelease::kMaxListBytes);
-  m_listRunning = true;
-  runRequest(m_ctx, inet1, inet1.URL, QStringLiteral("Get"), QString(),
-             requestHeaders(st.VersionText, st.InstallTag));
-  m_listRunning = false;
-  inet1.setBodyLimit(-1);
+  {
+    // The main window's component takes any body again afterwards, also after an error.
+    struct ListRequest {
+      Inet& inet;
+      bool& running;
+      ~ListRequest() {
+        running = false;
+        inet.setBodyLimit(-1);
+      }
+    } request{inet1, m_listRunning};
+    inet1.setBodyLimit(signedrelease::kMaxListBytes);
+    m_listRunning = true;
+    runRequest(m_ctx, inet1, inet1.URL, QStringLiteral("Get"), QString(),
+               requestHeaders(st.VersionText, st.InstallTag));
+  }
   if (st.UpdateCancelled) return closed;
   if (auto f = transferFailure(inet1.status(), inet1.bodyTooLong(),
                                QStringLiteral("Die Dateiliste"), UpdatePart::FileList))
