@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "releasesigning.h"
 #include "simulator.h"
 
 namespace sim {
@@ -13,15 +14,31 @@ std::string usage() {
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
          "  [--fault STEP:KIND]\n"
-         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR] [--truncate "
-         "NAME]...\n"
+         "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
+         "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
          "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
          "  --bid-form-action URL  the PlaceBid form posts to URL (say, another host)\n"
          "  --unknown-reply  the confirmed bid is answered with a page of unknown text\n"
          "  --short-reply STEP  bid step 1 or 2 answers \"OK\" (no page at all)\n"
-         "  --truncate NAME  the vendor file NAME is sent cut off: only the first half of its\n"
-         "                   body under its full Content-Length, then the connection closes\n"
+         "  --vendor-key FILE  signs the update: /files/manifest and /files/manifest.sig are\n"
+         "                   made for the vendor folder's files with this secret key (a key\n"
+         "                   file of vendorsign keygen) unless the folder holds them\n"
+         "  --vendor-fault NAME:KIND  the vendor file NAME (also manifest, manifest.sig or\n"
+         "                   filelist) is served with a fault of one KIND:\n"
+         "                   missing      404\n"
+         "                   cut          the first half under the full Content-Length, then\n"
+         "                                the connection closes\n"
+         "                   chunked      the whole body, chunked, without Content-Length\n"
+         "                   chunked-cut  the first half, chunked, then the connection closes\n"
+         "                   chunked-long the body and 1 MiB more, chunked\n"
+         "                   no-length    the whole body without Content-Length or chunks,\n"
+         "                                ended by closing the connection\n"
+         "                   huge         Content-Length 3 GiB, then zeros until the client\n"
+         "                                leaves (at most 64 MiB)\n"
+         "                   flip         one byte in the middle changed (same length)\n"
+         "                   forge        an attacker's shell script instead of the file, and\n"
+         "                                a manifest describing it under the old signature\n"
          "  --fault STEP:KIND  bid step 1 or 2 answers with a fault of one KIND:\n"
          "                   hang     accepts the request and never answers\n"
          "                   cut      the first half of the page under its full Content-Length,\n"
@@ -118,8 +135,12 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       config.vendorVersion = v;
     } else if (opt == "--vendor-dir") {
       config.vendorDir = v;
-    } else if (opt == "--truncate") {
-      config.truncatedFiles.push_back(v);
+    } else if (opt == "--vendor-key") {
+      std::string error;
+      config.vendorSecretKey = vendorsign::readSecretKeyFile(v, error);
+      if (config.vendorSecretKey.empty()) return "bad --vendor-key: " + error;
+    } else if (opt == "--vendor-fault") {
+      if (!parseVendorFault(v, config)) return "bad --vendor-fault (NAME:KIND): " + v;
     } else if (opt == "--request-log") {
       config.requestLog = v;
     } else {

@@ -35,9 +35,13 @@ struct Config {
   bool signinOnce = false;                      // the first step-2 answer is a sign-in page
   std::string vendorVersion;                    // body of /files/update+ (empty: 404)
   std::string vendorDir;                        // folder served as /files/NAME
-  std::vector<std::string> truncatedFiles;      // served cut off: half the body, full length
-  std::string requestLog;                       // one JSON line per request
-  int64_t timeOffsetSec = 0;                    // the official time page runs this far ahead
+  // Signs the manifest the vendor routes make for the folder (libsodium's 64-byte secret key);
+  // empty: only a manifest lying in the folder is served.
+  std::string vendorSecretKey;
+  // Broken or forged vendor files on demand: file name -> fault (see vendorFaultKinds()).
+  std::map<std::string, std::string> vendorFaults;
+  std::string requestLog;     // one JSON line per request
+  int64_t timeOffsetSec = 0;  // the official time page runs this far ahead
 
   // Broken answers of the bidding service on demand.
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
@@ -102,5 +106,9 @@ std::string jsonString(const std::string& text);
 // step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
 bool parseFault(const std::string& text, Config& config);
 void applyBidFault(Simulator& sim, int step, httplib::Response& res);
+
+// The faults a vendor file can be served with ("--vendor-fault NAME:KIND", vendorroutes.cpp).
+const std::vector<std::string>& vendorFaultKinds();
+bool parseVendorFault(const std::string& text, Config& config);
 
 }  // namespace sim

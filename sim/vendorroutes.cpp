@@ -1,15 +1,27 @@
+// The vendor server: the version file, the file list, the signed manifest and the update files
+// of a folder, each of them broken or forged on demand.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
+#include "releasesigning.h"
 #include "simulator.h"
 
 namespace sim {
 
 namespace {
 namespace fs = std::filesystem;
+using vendorsign::kFileList;
+using vendorsign::kManifest;
+using vendorsign::kSignature;
+
+// What a man in the middle would put in place of the installer.
+const char* const kForgedBody = "#!/bin/sh\necho forged > \"$(dirname \"$0\")/forged-ran\"\n";
+
+constexpr size_t kHugeLength = size_t{3} << 30;  // announced by "huge"
+constexpr size_t kHugeSentAtMost = size_t{64} << 20;
+constexpr size_t kLongExtra = size_t{1} << 20;  // added by "chunked-long"
+constexpr size_t kPiece = 64 * 1024;
 
 // A name served from the vendor folder must name a file directly inside it.
 bool isPlainName(const std::string& name) {
@@ -20,87 +32,143 @@ bool isPlainName(const std::string& name) {
   return true;
 }
 
-std::optional<std::string> readFile(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The folder's file names, sorted, joined by CR LF without a final line break.
-std::string listing(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    std::error_code typeEc;
-    if (entry.is_regular_file(typeEc)) names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) out += "\r\n";
-    out += names[i];
-  }
-  return out;
-}
-
 void notFound(httplib::Response& res) {
   res.status = 404;
   res.set_content("not found", "text/plain");
 }
 
-// Sends a body as raw bytes (never compressed) with its Content-Length. A truncated one
-// announces its full length (at least 1) but only its first half arrives before the
-// connection closes.
-void sendFile(httplib::Response& res, std::string body, bool truncated) {
-  const char* type = "application/octet-stream";
-  if (!truncated) {
-    res.set_content(std::move(body), type);
-    return;
+struct Vendor {
+  fs::path folder;
+  std::string secretKey;
+  std::map<std::string, std::string> faults;
+
+  std::string faultOf(const std::string& name) const {
+    const auto it = faults.find(name);
+    return it == faults.end() ? std::string() : it->second;
   }
+
+  // The manifest of the folder's release; `asServed` describes forged files as they are
+  // served, which the signature (made over the genuine one) does not cover.
+  std::string manifest(bool asServed) const {
+    std::string out;
+    for (const std::string& name : vendorsign::releaseNames(folder)) {
+      if (!isPlainName(name) || vendorsign::isDescriptionName(name)) continue;
+      auto body = vendorsign::readFile(folder / name);
+      if (!body) continue;
+      if (asServed && faultOf(name) == "forge") *body = kForgedBody;
+      out += vendorsign::manifestLine(name, *body);
+    }
+    return out;
+  }
+
+  // The body of a vendor file as the vendor publishes it (or an attacker forged it).
+  std::optional<std::string> body(const std::string& name) const {
+    if (auto file = vendorsign::readFile(folder / name)) return file;
+    if (name == kFileList) return vendorsign::joinFileList(vendorsign::releaseNames(folder));
+    if (secretKey.empty()) return std::nullopt;
+    const bool forged = std::any_of(faults.begin(), faults.end(),
+                                    [](const auto& f) { return f.second == "forge"; });
+    if (name == kManifest) return manifest(forged);
+    if (name == kSignature) return vendorsign::signatureFile(manifest(false), secretKey);
+    return std::nullopt;
+  }
+};
+
+// Writes data from offset up to `until`, in pieces; false when the client went away.
+bool writeFrom(const std::shared_ptr<std::string>& data, size_t offset, size_t until,
+               httplib::DataSink& sink) {
+  while (offset < until) {
+    const size_t n = std::min(kPiece, until - offset);
+    if (!sink.write(data->data() + offset, n)) return false;
+    offset += n;
+  }
+  return true;
+}
+
+// Sends the body raw (never compressed) the way the fault says.
+void send(httplib::Response& res, std::string body, const std::string& fault) {
+  const char* type = "application/octet-stream";
+  if (fault == "forge") body = kForgedBody;
+  if (fault == "flip" && !body.empty()) body[body.size() / 2] ^= 0x01;
+  if (fault == "chunked-long") body.append(kLongExtra, 'x');
   auto data = std::make_shared<std::string>(std::move(body));
-  const size_t announced = std::max<size_t>(data->size(), 1);
-  const size_t sent = data->size() / 2;
-  res.set_content_provider(announced, type,
-                           [data, sent](size_t offset, size_t, httplib::DataSink& sink) {
-                             if (offset < sent) sink.write(data->data() + offset, sent - offset);
-                             return false;  // the rest never comes: the connection is dropped
-                           });
+  const size_t half = data->size() / 2;
+  if (fault == "cut") {
+    // Announces the full length (at least 1); the connection closes after the first half.
+    res.set_content_provider(std::max<size_t>(data->size(), 1), type,
+                             [data, half](size_t offset, size_t, httplib::DataSink& sink) {
+                               writeFrom(data, offset, half, sink);
+                               return false;
+                             });
+  } else if (fault == "chunked" || fault == "chunked-cut" || fault == "chunked-long") {
+    const bool whole = fault != "chunked-cut";
+    res.set_chunked_content_provider(type, [data, half, whole](size_t, httplib::DataSink& sink) {
+      if (!writeFrom(data, 0, whole ? data->size() : half, sink) || !whole) return false;
+      sink.done();
+      return true;
+    });
+  } else if (fault == "no-length") {
+    // Neither a length nor chunks: the end of the body is the end of the connection.
+    // (The server would keep the connection for the next request: it is dropped instead.)
+    res.set_header("Connection", "close");
+    res.set_content_provider(type, [data](size_t, httplib::DataSink& sink) {
+      writeFrom(data, 0, data->size(), sink);
+      return false;
+    });
+  } else if (fault == "huge") {
+    auto zeros = std::make_shared<std::string>(kPiece, '\0');
+    res.set_content_provider(kHugeLength, type,
+                             [zeros](size_t offset, size_t, httplib::DataSink& sink) {
+                               if (offset >= kHugeSentAtMost) return false;
+                               return sink.write(zeros->data(), zeros->size());
+                             });
+  } else {
+    res.set_content(*data, type);
+  }
 }
 }  // namespace
+
+const std::vector<std::string>& vendorFaultKinds() {
+  static const std::vector<std::string> kinds = {"missing",     "cut",          "chunked",
+                                                 "chunked-cut", "chunked-long", "no-length",
+                                                 "huge",        "flip",         "forge"};
+  return kinds;
+}
+
+bool parseVendorFault(const std::string& text, Config& config) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  const std::string kind = text.substr(colon + 1);
+  const auto& kinds = vendorFaultKinds();
+  if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) return false;
+  config.vendorFaults[text.substr(0, colon)] = kind;
+  return true;
+}
 
 void registerVendorRoutes(Simulator& sim) {
   // The version file: the newest version the vendor offers.
   sim.server().Get(R"(/files/update\+)", [&sim](const httplib::Request&, httplib::Response& res) {
     const std::string& version = sim.config().vendorVersion;
-    if (version.empty()) {
-      res.status = 404;
-      res.set_content("not found", "text/plain");
-      return;
-    }
+    if (version.empty()) return notFound(res);
     res.set_content(version, "text/plain");
   });
 
-  // The update files from the vendor folder; "filelist" is made from the folder's names when
-  // the folder holds no file of that name.
+  // The vendor folder's files; the file list is made from the folder's names and the manifest
+  // and its signature with the vendor key, when the folder holds no file of that name.
   sim.server().Get(R"(/files/(.*))", [&sim](const httplib::Request& req, httplib::Response& res) {
     const std::string name = req.matches[1];
-    std::string folder;
-    bool truncated = false;
+    Vendor vendor;
     {
       std::lock_guard<std::mutex> lock(sim.mutex());
-      folder = sim.config().vendorDir;
-      const auto& cut = sim.config().truncatedFiles;
-      truncated = std::find(cut.begin(), cut.end(), name) != cut.end();
+      vendor.folder = sim.config().vendorDir;
+      vendor.secretKey = sim.config().vendorSecretKey;
+      vendor.faults = sim.config().vendorFaults;
     }
-    if (folder.empty() || !isPlainName(name)) return notFound(res);
-    const fs::path path = fs::path(folder) / name;
-    if (auto body = readFile(path)) return sendFile(res, std::move(*body), truncated);
-    std::error_code ec;
-    if (name == "filelist" && !fs::exists(path, ec))
-      return sendFile(res, listing(folder), truncated);
-    notFound(res);
+    if (vendor.folder.empty() || !isPlainName(name)) return notFound(res);
+    const std::string fault = vendor.faultOf(name);
+    auto body = vendor.body(name);
+    if (!body || fault == "missing") return notFound(res);
+    send(res, std::move(*body), fault);
   });
 }
 

@@ -37,8 +37,7 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     QStringList problems;
     st.endpoints = Endpoints::load(ctx.services.programInfo.programFolder(), &problems);
     for (const QString& p : problems)
-      std::fprintf(stderr, "endpoints.ini: ignored %s (expected scheme://host[:port])\n",
-                   qPrintable(p));
+      std::fprintf(stderr, "endpoints.ini: ignored %s\n", qPrintable(p));
 
     if (isClockOnlyRun(st.commandLine)) {
       // Clock-only run: no window, no start or end line, no settings of its own.

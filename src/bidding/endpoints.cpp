@@ -5,6 +5,8 @@
 #include <QUrl>
 
 namespace {
+const qsizetype kVendorKeyBytes = 32;  // an Ed25519 public key
+
 // Accepts "http(s)://host[:port]" with an optional trailing slash, nothing else.
 bool normaliseBaseUrl(QString& value) {
   QString v = value.trimmed();
@@ -38,7 +40,20 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
     if (normaliseBaseUrl(value)) {
       *k.target = value;
     } else if (problems) {
-      problems->append(key + QStringLiteral("=") + ini.value(key).toString());
+      problems->append(key + QStringLiteral("=") + ini.value(key).toString() +
+                       QStringLiteral(" (expected scheme://host[:port])"));
+    }
+  }
+  const QString keyName = QStringLiteral("VendorKey");
+  if (ini.contains(keyName)) {
+    const QString text = ini.value(keyName).toString();
+    const auto key = QByteArray::fromBase64Encoding(text.trimmed().toLatin1(),
+                                                    QByteArray::AbortOnBase64DecodingErrors);
+    if (key && key.decoded.size() == kVendorKeyBytes) {
+      e.vendorKey = key.decoded;
+    } else if (problems) {
+      problems->append(keyName + QStringLiteral("=") + text +
+                       QStringLiteral(" (expected a 32-byte public key in base64)"));
     }
   }
   return e;

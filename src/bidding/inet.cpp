@@ -66,6 +66,7 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   m_headers.clear();
   m_status = 0;
   m_headerSeen = false;
+  m_bodyTooLong = false;
   m_executing = true;
 
   if (op == QLatin1String("POST")) {
@@ -74,6 +75,7 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
     m_reply = m_nam->get(request);
   }
   connect(m_reply, &QNetworkReply::metaDataChanged, this, &Inet::onMetaData);
+  connect(m_reply, &QNetworkReply::downloadProgress, this, &Inet::onProgress);
   connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);
   m_timeout.start(m_timeoutMs);
 }
@@ -82,11 +84,23 @@ void Inet::onMetaData() {
   if (!m_reply || m_headerSeen) return;
   const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   if (!status.isValid()) return;
+  const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+  if (m_bodyLimit >= 0 && announced.isValid() && announced.toLongLong() > m_bodyLimit)
+    return dropTooLong();
   m_headerSeen = true;
   m_status = status.toInt();
   m_headers = m_reply->rawHeaderPairs();
   emit StateChanged(kReceivingResponse);
   if (m_executing) emit StateChanged(kResponseReceived);
+}
+
+void Inet::onProgress(qint64 received) {
+  if (m_reply && m_bodyLimit >= 0 && received > m_bodyLimit) dropTooLong();
+}
+
+void Inet::dropTooLong() {
+  m_bodyTooLong = true;
+  Cancel();
 }
 
 void Inet::onFinished() {
@@ -103,10 +117,16 @@ void Inet::onFinished() {
       m_reply = reply;  // let onMetaData read it
       onMetaData();
       m_reply = nullptr;
+      if (m_bodyTooLong) return;  // dropped, and the execution ended with it
     }
     m_body = reply->readAll();
     m_readPos = 0;
-    if (m_executing) emit StateChanged(kResponseCompleted);
+    if (m_bodyLimit >= 0 && m_body.size() > m_bodyLimit) {
+      m_bodyTooLong = true;
+      m_body.clear();
+    } else if (m_executing) {
+      emit StateChanged(kResponseCompleted);
+    }
   }
   endExecution();
 }

@@ -49,6 +49,12 @@ class Inet : public QObject {
   void setTimeoutMs(int ms) { m_timeoutMs = ms; }
   int timeoutMs() const { return m_timeoutMs; }
 
+  // The longest body the next transfers may bring (negative: no limit). A response that
+  // announces a longer one, or brings more, is dropped as it arrives, like a time-out: nothing
+  // of it is kept, and bodyTooLong() says why.
+  void setBodyLimit(qint64 bytes) { m_bodyLimit = bytes; }
+  bool bodyTooLong() const { return m_bodyTooLong; }
+
   // Waits, processing window events, until StillExecuting is false.
   void waitWhileExecuting();
 
@@ -59,13 +65,17 @@ class Inet : public QObject {
 
  private:
   void onMetaData();
+  void onProgress(qint64 received);
   void onFinished();
+  void dropTooLong();
   void endExecution();
 
   QNetworkAccessManager* m_nam;
   QPointer<QNetworkReply> m_reply;
   QTimer m_timeout;
   int m_timeoutMs = kDefaultTimeoutMs;
+  qint64 m_bodyLimit = -1;
+  bool m_bodyTooLong = false;
   bool m_executing = false;
   bool m_headerSeen = false;
   QByteArray m_body;

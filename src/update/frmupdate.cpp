@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <algorithm>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
@@ -24,6 +23,8 @@
 #include "sniper/widgets.h"
 #include "update/handover.h"
 #include "update/installedcopy.h"
+#include "update/signedrelease.h"
+#include "update/staging.h"
 #include "update/updaterules.h"
 
 using namespace updaterules;
@@ -37,17 +38,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
   l->setObjectName(QString::fromLatin1(name));
   l->setFont(font);
   return l;
-}
-
-void removeIfPresent(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.exists() && !info.isSymLink()) return;
-  if (!QFile::remove(path)) vberr::raise(vberr::kPermissionDenied);
-}
-
-[[noreturn]] void raiseFileError(const QFile& file) {
-  vberr::raise(file.error() == QFileDevice::PermissionsError ? vberr::kPermissionDenied
-                                                             : vberr::kPathFileAccess);
 }
 
 // Whether a new file can be put into the folder: tried, not read from the mode bits, which
@@ -78,7 +68,10 @@ void FrmUpdate::buildControls() {
   Label1 = makeLabel(this, "Label1", QString(),
                      designFont(QStringLiteral("Microsoft Sans Serif"), 9.75));
   Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  twips::setGeometry(Label1, 240, 240, 4920, 600);
+  // Two lines for the versions and the progress; a failure's message takes up to five, down to
+  // the button, over the hidden percentage and spinner.
+  Label1->setWordWrap(true);
+  twips::setGeometry(Label1, 240, 240, 4920, 1260);
 
   LblProgress = makeLabel(this, "LblProgress", QStringLiteral("0 %"),
                           designFont(QStringLiteral("Microsoft Sans Serif"), 12));
@@ -142,8 +135,6 @@ void FrmUpdate::runDownload() {
 
   const QString folder = sv.programInfo.programFolder();
   const QString dir = folderWithSeparator(folder);
-  removeIfPresent(dir + kNewProgram);
-  removeIfPresent(dir + kInstaller);
 
   Inet2->Cancel();
   m_main.Inet1->Cancel();
@@ -156,70 +147,28 @@ void FrmUpdate::runDownload() {
   Label2->show();
   WriteLog(m_ctx, kLogStarted);
 
-  const QString headers = requestHeaders(st.VersionText, st.InstallTag);
-  m_main.Inet1->URL = st.endpoints.vendorServer + QStringLiteral("/files/filelist");
-  runRequest(m_ctx, *m_main.Inet1, m_main.Inet1->URL, QStringLiteral("Get"), QString(), headers);
-
-  // Before anything is written: the list counts only as the server's answer, and every name
-  // in it must name a file directly in the program folder. An empty list, an empty line or a
-  // name that leads elsewhere ends the download here.
-  const QStringList names = splitFileList(st.ResponseText);
-  if (m_main.Inet1->status() != 200 || !std::all_of(names.begin(), names.end(), isSafeFileName)) {
-    reportIncomplete();
-    return;
-  }
-
-  const int count = static_cast<int>(names.size());
-  for (int i = 0; i < count; ++i) {
-    Label1->setText(fileCaption(i + 1, count));
-    LblProgress->show();
-    Label2->show();
-    st.DownloadTarget = dir + targetFileName(names[i]);
-
-    Inet2->URL = st.endpoints.vendorServer + requestPath(names[i]);
-    m_written = false;
-    Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(), headers);
-    Inet2->waitWhileExecuting();
-    if (!fileComplete()) {
-      reportIncomplete();
-      return;
-    }
-    LblProgress->setText(QStringLiteral("100%"));
-    Pause(m_ctx, 2);
-  }
+  UpdateStaging::removeLeftovers(folder);
+  std::optional<UpdateStaging> staging;
+  QList<Planned> plan;
+  if (const auto failure = fetchRelease(staging, plan)) return showFailure(*failure);
 
   Label2->hide();
   Timer1->stop();
   Pause(m_ctx, 3);
-  if (st.UpdateCancelled) {
-    reportIncomplete();
-    return;
-  }
-  // Without the installer there is nobody to hand over to: the offered version stays.
-  const QString installer = dir + kInstaller;
-  if (!QFileInfo(installer).isFile()) {
-    reportIncomplete();
-    return;
-  }
+  if (st.UpdateCancelled) return showFailure(Failure::closed());
 
   Label1->setText(kRestarting);
   LblProgress->hide();
   Pause(m_ctx, 3);
   // Closed during that last pause: the user no longer wants the restart.
-  if (st.UpdateCancelled) {
-    reportIncomplete();
-    return;
-  }
+  if (st.UpdateCancelled) return showFailure(Failure::closed());
+  if (const auto failure = putInPlace(*staging, plan)) return showFailure(*failure);
+  staging.reset();  // with the files it replaced: the process ends without clearing up
   WriteLog(m_ctx, kLogFinished);
 
-  // The installer arrives as a plain file; it must be runnable before it is started.
-  QFile installerFile(installer);
-  StartResult start{StartFailure::NoRight, installerFile.errorString()};
-  if (installerFile.setPermissions(installerFile.permissions() | QFileDevice::ExeOwner |
-                                   QFileDevice::ExeUser | QFileDevice::ExeGroup |
-                                   QFileDevice::ExeOther))
-    start = sv.processes.startDetached(
-        installer, {}, folder, {{QString::fromLatin1(handover::kProgramVariable), executable}});
+  const QString installer = dir + kInstaller;
+  const StartResult start = sv.processes.startDetached(
+      installer, {}, folder, {{QString::fromLatin1(handover::kProgramVariable), executable}});
   if (!start.started()) {
     // No restart follows: the window offers the update again, as before the download.
     Label1->setText(versionCaption(version::full(), st.AvailableVersion));
@@ -237,44 +186,191 @@ void FrmUpdate::runDownload() {
   sv.processes.exitNow(0);
 }
 
-void FrmUpdate::reportIncomplete() {
-  WriteLog(m_ctx, kLogIncomplete);
+std::optional<FrmUpdate::Failure> FrmUpdate::fetchRelease(std::optional<UpdateStaging>& staging,
+                                                          QList<Planned>& plan) {
+  AppState& st = m_ctx.state;
+  const QString folder = m_ctx.services.programInfo.programFolder();
+  const Failure closed = Failure::closed();
+
+  // The file list comes through the main window's component, as it always has.
+  Inet& inet1 = *m_main.Inet1;
+  inet1.URL = st.endpoints.vendorServer + QStringLiteral("/files/filelist");
+  {
+    // The main window's component takes any body again afterwards, also after an error.
+    struct ListRequest {
+      Inet& inet;
+      bool& running;
+      ~ListRequest() {
+        running = false;
+        inet.setBodyLimit(-1);
+      }
+    } request{inet1, m_listRunning};
+    inet1.setBodyLimit(signedrelease::kMaxListBytes);
+    m_listRunning = true;
+    runRequest(m_ctx, inet1, inet1.URL, QStringLiteral("Get"), QString(),
+               requestHeaders(st.VersionText, st.InstallTag));
+  }
+  if (st.UpdateCancelled) return closed;
+  if (auto f = transferFailure(inet1.status(), inet1.bodyTooLong(),
+                               QStringLiteral("Die Dateiliste"), UpdatePart::FileList))
+    return f;
+  const QStringList names = splitFileList(st.ResponseText);
+  if (auto f =
+          releaseplan::checkListedNames(names, folder, m_ctx.settings.filePath(settingskeys::kApp)))
+    return f;
+
+  // The vendor's signature decides whether anything of this update is taken.
+  QByteArray manifest, signature;
+  if (auto f =
+          fetchDescription(QStringLiteral("manifest"), QStringLiteral("Die Prüfliste (manifest)"),
+                           signedrelease::kMaxManifestBytes, manifest))
+    return f;
+  if (auto f = fetchDescription(QStringLiteral("manifest.sig"),
+                                QStringLiteral("Die Signatur (manifest.sig)"),
+                                signedrelease::kMaxSignatureBytes, signature))
+    return f;
+  if (!signedrelease::signatureValid(manifest, signature,
+                                     signedrelease::trustedKeys(st.endpoints.vendorKey)))
+    return Failure{Failure::NotVerified,
+                   QStringLiteral("Die Signatur (manifest.sig) ist ungültig oder stammt nicht "
+                                  "vom Hersteller.")};
+  int badLine = 0;
+  const auto entries = signedrelease::parseManifest(manifest, &badLine);
+  if (!entries)
+    return Failure{
+        Failure::NotVerified,
+        QStringLiteral("Die Prüfliste (manifest) ist in Zeile %1 fehlerhaft.").arg(badLine)};
+  if (auto f = releaseplan::planFiles(names, *entries, plan)) return f;
+
+  staging.emplace(folder);
+  if (!staging->isValid())
+    return Failure{Failure::NotInstalled,
+                   QStringLiteral("Im Programmordner kann kein Ordner für den Download angelegt "
+                                  "werden: ") +
+                       staging->errorString()};
+  const int count = static_cast<int>(plan.size());
+  for (int i = 0; i < count; ++i) {
+    Label1->setText(fileCaption(i + 1, count));
+    LblProgress->show();
+    Label2->show();
+    if (auto f = fetchFile(plan[i], *staging)) return f;
+    LblProgress->setText(QStringLiteral("100%"));
+    Pause(m_ctx, 2);
+    if (st.UpdateCancelled) return closed;
+  }
+  return std::nullopt;
 }
 
-bool FrmUpdate::fileComplete() const {
-  const AppState& st = m_ctx.state;
-  if (st.DownloadLength == 0) return false;
-  // Only a file that this transfer wrote, from a 200 answer, as long as announced.
-  if (!m_written || Inet2->status() != 200) return false;
-  const QFileInfo info(st.DownloadTarget);
-  return info.isFile() && info.size() == st.DownloadLength;
+std::optional<FrmUpdate::Failure> FrmUpdate::fetchDescription(const QString& name,
+                                                              const QString& what, qint64 limit,
+                                                              QByteArray& body) {
+  AppState& st = m_ctx.state;
+  st.DownloadTarget.clear();  // kept in memory, not written
+  Inet2->URL = st.endpoints.vendorServer + QStringLiteral("/files/") + name;
+  Inet2->setBodyLimit(limit);
+  Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(),
+                 requestHeaders(st.VersionText, st.InstallTag));
+  Inet2->waitWhileExecuting();
+  if (st.UpdateCancelled) return Failure::closed();
+  if (auto f = transferFailure(Inet2->status(), Inet2->bodyTooLong(), what, UpdatePart::Signature))
+    return f;
+  body = Inet2->GetChunkBytes(static_cast<int>(limit));
+  return std::nullopt;
+}
+
+std::optional<FrmUpdate::Failure> FrmUpdate::fetchFile(const Planned& file,
+                                                       const UpdateStaging& staging) {
+  AppState& st = m_ctx.state;
+  const QString what = QStringLiteral("Die Datei ") + quotedName(file.name);
+  st.DownloadTarget = staging.pathFor(file.target);
+  st.DownloadLength = static_cast<qint32>(file.size);  // at most kMaxFileBytes
+  Inet2->URL = st.endpoints.vendorServer + requestPath(file.name);
+  // Nothing beyond the signed size is taken, however much the server announces or sends.
+  Inet2->setBodyLimit(file.size);
+  m_written = false;
+  m_writeError.clear();
+  Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(),
+                 requestHeaders(st.VersionText, st.InstallTag));
+  Inet2->waitWhileExecuting();
+  if (st.UpdateCancelled) return Failure::closed();
+  if (auto f = transferFailure(Inet2->status(), Inet2->bodyTooLong(), what, UpdatePart::File))
+    return f;
+  if (!m_writeError.isEmpty() || !m_written)
+    return Failure{Failure::NotInstalled,
+                   what + QStringLiteral(" konnte nicht gespeichert werden: ") + m_writeError};
+  return releaseplan::checkDownloadedFile(file, st.DownloadTarget);
+}
+
+std::optional<FrmUpdate::Failure> FrmUpdate::putInPlace(UpdateStaging& staging,
+                                                        const QList<Planned>& plan) {
+  // The installer is runnable the moment it is in place.
+  QFile installer(staging.pathFor(kInstaller));
+  if (!installer.setPermissions(installer.permissions() | QFileDevice::ExeOwner |
+                                QFileDevice::ExeUser | QFileDevice::ExeGroup |
+                                QFileDevice::ExeOther))
+    return Failure{
+        Failure::NotInstalled,
+        kInstaller + QStringLiteral(" kann nicht ausführbar werden: ") + installer.errorString()};
+  QStringList targets;
+  for (const Planned& file : plan) targets.append(file.target);
+  // A new program from an earlier download must not be installed with this update.
+  const auto outcome = staging.commit(targets, {kNewProgram});
+  if (outcome.done) return std::nullopt;
+  Failure failure{Failure::NotInstalled, quotedName(outcome.failedTarget) +
+                                             QStringLiteral(" konnte nicht ersetzt werden: ") +
+                                             outcome.reason + QChar('.')};
+  if (!outcome.restored) {
+    failure.detail += QStringLiteral(" Nicht alle vorigen Dateien konnten zurückgelegt werden.");
+    failure.filesUnchanged = false;
+  }
+  return failure;
+}
+
+void FrmUpdate::showFailure(Failure failure) {
+  if (m_ctx.state.UpdateCancelled) failure = Failure::closed();
+  WriteLog(m_ctx, failureLogLine(failure));
+  if (failure.kind == Failure::Closed) return;
+  Timer1->stop();
+  Label2->hide();
+  LblProgress->hide();
+  Label1->setText(failureText(failure));
+  // Offered again: Enter or a click tries once more, Escape or the close button closes.
+  Btn_Update->show();
+  Btn_Update->setFocus();
 }
 
 void FrmUpdate::Inet2_StateChanged(int state) {
   AppState& st = m_ctx.state;
   trap(m_ctx, "Inet2_StateChanged", [&] {
-    if (state == Inet::kResponseReceived) {
-      st.DownloadLength =
-          regional::toInt32(Inet2->GetHeader(QStringLiteral("Content-Length")), st.region);
-    } else if (state == Inet::kResponseCompleted) {
-      // An error page is never written over a file of the program.
-      if (Inet2->status() != 200) return;
-      QFile file(st.DownloadTarget);
-      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) raiseFileError(file);
-      QByteArray piece = Inet2->GetChunkBytes(1024);
-      qint64 received = piece.size();
-      LblProgress->setText(percentText(received, st.DownloadLength));
-      QCoreApplication::processEvents();
-      while (!piece.isEmpty()) {
-        if (file.write(piece) != piece.size()) raiseFileError(file);
-        piece = Inet2->GetChunkBytes(1024);
-        received += piece.size();
-        LblProgress->setText(percentText(received, st.DownloadLength));
-      }
-      if (!file.flush()) raiseFileError(file);
-      file.close();
-      m_written = true;
+    // The length is the file's size in the signed manifest, set before the request; the
+    // manifest and its signature are read from the component, not written.
+    if (state != Inet::kResponseCompleted || st.DownloadTarget.isEmpty()) return;
+    // An error page is never written, not even into the staging folder.
+    if (Inet2->status() != 200) return;
+    QFile file(st.DownloadTarget);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+      m_writeError = file.errorString();
+      return;
     }
+    QByteArray piece = Inet2->GetChunkBytes(1024);
+    qint64 received = piece.size();
+    LblProgress->setText(percentText(received, st.DownloadLength));
+    QCoreApplication::processEvents();
+    while (!piece.isEmpty()) {
+      if (file.write(piece) != piece.size()) {
+        m_writeError = file.errorString();
+        return;
+      }
+      piece = Inet2->GetChunkBytes(1024);
+      received += piece.size();
+      LblProgress->setText(percentText(received, st.DownloadLength));
+    }
+    if (!file.flush()) {
+      m_writeError = file.errorString();
+      return;
+    }
+    file.close();
+    m_written = true;
   });
 }
 
@@ -288,6 +384,8 @@ void FrmUpdate::Form_Unload() {
   Btn_Update->show();
   Label2->hide();
   Inet2->Cancel();
+  // The main window's component is cancelled only while it fetches this window's file list.
+  if (m_listRunning) m_main.Inet1->Cancel();
 }
 
 void FrmUpdate::done(int result) {

@@ -2,17 +2,24 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QList>
 #include <QPushButton>
 #include <QTimer>
+#include <optional>
 
 #include "app/context.h"
+#include "update/releaseplan.h"
+#include "update/updaterules.h"
 
 class Form1;
 class Inet;
+class UpdateStaging;
 
 // The update window: shows the installed and the offered version, downloads the vendor's file
-// list and every listed file into the program folder, and hands over to the installer
-// "doupdate.exe", which swaps the new program in and starts it.
+// list, its signed manifest and every listed file, and hands over to the installer
+// "doupdate.exe", which swaps the new program in and starts it. Nothing is put into the program
+// folder before the manifest's signature and every file are verified; a failure is said in the
+// window, which offers the download again.
 class FrmUpdate : public QDialog {
   Q_OBJECT
 
@@ -41,18 +48,29 @@ class FrmUpdate : public QDialog {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  using Failure = updaterules::UpdateFailure;
+  using Planned = releaseplan::PlannedFile;
+
   void buildControls();
   void runDownload();
-  // Logs the incomplete download; the window stays as it is until the user closes it.
-  void reportIncomplete();
-  // The file just fetched arrived whole: answered with 200 and as long as announced.
-  bool fileComplete() const;
+  // The file list, the manifest and its signature, then every file into the staging folder,
+  // each verified; the failure that ended it otherwise.
+  std::optional<Failure> fetchRelease(std::optional<UpdateStaging>& staging, QList<Planned>& plan);
+  std::optional<Failure> fetchDescription(const QString& name, const QString& what, qint64 limit,
+                                          QByteArray& body);
+  std::optional<Failure> fetchFile(const Planned& file, const UpdateStaging& staging);
+  std::optional<Failure> putInPlace(UpdateStaging& staging, const QList<Planned>& plan);
+  // Logs the failure and, unless the window was closed, says it and offers the download again.
+  void showFailure(Failure failure);
 
   Form1& m_main;
   AppContext& m_ctx;
   // The download runs: the button's handler must not start a second one from inside one of
   // its own waits.
   bool m_downloading = false;
-  // The current file was written to its end by the response handler.
+  // The file list is on its way through the main window's component.
+  bool m_listRunning = false;
+  // The current file was written to its end by the response handler, or why it was not.
   bool m_written = false;
+  QString m_writeError;
 };

@@ -7,7 +7,58 @@
 namespace updaterules {
 
 namespace {
-const int kDivisionByZero = 11;
+const int kLongestQuotedName = 40;
+}
+
+QString failureText(const UpdateFailure& failure) {
+  static const char* const kHeadlines[] = {
+      "Das Update konnte nicht geladen werden.", "Das Update konnte nicht verifiziert werden.",
+      "Das Update konnte nicht installiert werden.", "Das Update wurde abgebrochen."};
+  QString text =
+      QString::fromUtf8(kHeadlines[failure.kind]) + QStringLiteral("\r\n") + failure.detail;
+  if (failure.filesUnchanged) text += QStringLiteral("\r\nEs wurde keine Datei verändert.");
+  return text;
+}
+
+QString failureLogLine(const UpdateFailure& failure) {
+  switch (failure.kind) {
+    case UpdateFailure::NotLoaded:
+      return kLogIncomplete + QChar(' ') + failure.detail;
+    case UpdateFailure::NotVerified:
+      return QStringLiteral("Update: Download nicht verifiziert. ") + failure.detail;
+    case UpdateFailure::NotInstalled:
+      return QStringLiteral("Update: Dateien nicht eingesetzt. ") + failure.detail;
+    case UpdateFailure::Closed:
+      break;
+  }
+  return kLogIncomplete;
+}
+
+QString quotedName(const QString& name) {
+  const QString shown =
+      name.size() > kLongestQuotedName ? name.left(kLongestQuotedName - 1) + QChar(0x2026) : name;
+  return QChar(0x201E) + shown + QChar(0x201C);
+}
+
+std::optional<UpdateFailure> transferFailure(int status, bool tooLong, const QString& what,
+                                             UpdatePart part) {
+  if (tooLong && part == UpdatePart::File)
+    return UpdateFailure{UpdateFailure::NotVerified,
+                         what + QStringLiteral(" ist größer als in der Prüfliste (manifest) "
+                                               "angegeben.")};
+  if (tooLong)
+    return UpdateFailure{UpdateFailure::NotLoaded,
+                         what + QStringLiteral(" ist länger als erlaubt.")};
+  if (status == 200) return std::nullopt;
+  if (status == 404 && part == UpdatePart::Signature)
+    return UpdateFailure{UpdateFailure::NotVerified,
+                         what + QStringLiteral(" fehlt auf dem Server.")};
+  if (status == 0)
+    return UpdateFailure{UpdateFailure::NotLoaded,
+                         what + QStringLiteral(" kam nicht an: Der Server antwortete nicht.")};
+  return UpdateFailure{
+      UpdateFailure::NotLoaded,
+      what + QStringLiteral(" kam nicht an: Der Server antwortete mit %1.").arg(status)};
 }
 
 QString requestHeaders(const QString& versionText, const QString& installTag) {
@@ -83,15 +134,13 @@ QString folderWithSeparator(const QString& folder) {
   return folder.endsWith(QChar('/')) ? folder : folder + QChar('/');
 }
 
-qint16 percentage(qint64 received, qint32 length) {
-  if (length == 0) {
-    if (received == 0) vberr::raise(vberr::kOverflow);
-    throw VbError(kDivisionByZero, QStringLiteral("Division durch Null"));
-  }
-  return regional::toInt16(100.0 * static_cast<double>(received) / static_cast<double>(length));
+qint16 percentage(qint64 received, qint64 length) {
+  if (length <= 0) return 100;
+  return regional::toInt16(100.0 * static_cast<double>(qBound<qint64>(0, received, length)) /
+                           static_cast<double>(length));
 }
 
-QString percentText(qint64 received, qint32 length) {
+QString percentText(qint64 received, qint64 length) {
   return QString::number(percentage(received, length)) + QStringLiteral(" %");
 }
 

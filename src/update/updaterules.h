@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <optional>
 
 #include "app/vberror.h"
 #include "platform/processes.h"
@@ -28,6 +29,35 @@ inline const QString kLogDone = QStringLiteral("Update: Fertig");
 // Names in the program folder.
 inline const QString kNewProgram = QStringLiteral("update.dat");
 inline const QString kInstaller = QStringLiteral("doupdate.exe");
+
+// Why an update stopped. The window shows it, with what it means for the user, and the log
+// keeps it; the offered version stays on offer.
+struct UpdateFailure {
+  enum Kind {
+    NotLoaded,     // a transfer failed: no answer, an error status, a file cut short
+    NotVerified,   // the release is not the vendor's as signed, or unfit to be put in place
+    NotInstalled,  // the verified files could not be stored or put in place
+    Closed,        // the user closed the window
+  };
+  Kind kind = NotLoaded;
+  QString detail;              // one German sentence naming the cause
+  bool filesUnchanged = true;  // false only when putting the files back failed as well
+
+  static UpdateFailure closed() { return UpdateFailure{Closed, QString()}; }
+};
+// Label1 after a failure: what failed, the cause, and that no file was changed.
+QString failureText(const UpdateFailure& failure);
+QString failureLogLine(const UpdateFailure& failure);
+// A file name as the window quotes it: „name“, long ones shortened with "…".
+QString quotedName(const QString& name);
+// What an update fetches: the file list, the manifest or its signature, a listed file.
+enum class UpdatePart { FileList, Signature, File };
+// What went wrong with a transfer, from its status (0: no answer) and whether it was dropped
+// for bringing more than allowed; nothing for a 200. `what` names the file as a sentence's
+// subject ("Die Dateiliste"). A manifest or signature the server does not have, and a file
+// longer than signed, mean that the update cannot be verified.
+std::optional<UpdateFailure> transferFailure(int status, bool tooLong, const QString& what,
+                                             UpdatePart part);
 
 // The header text of every update request (lines ended by CR LF).
 QString requestHeaders(const QString& versionText, const QString& installTag);
@@ -64,12 +94,12 @@ VbError installerStartError(const StartResult& result);
 // The program folder with its closing separator ("/" stays as it is).
 QString folderWithSeparator(const QString& folder);
 
-// 100 × received ÷ length rounded to a whole number, an exact half to the even neighbour.
-// Error 11 for a length of 0 with bytes received, 6 for 0 of 0 and for a value outside the
-// 16-bit range.
-qint16 percentage(qint64 received, qint32 length);
+// 100 × received ÷ length rounded to a whole number, an exact half to the even neighbour; the
+// length is the file's size in the signed manifest, so nothing beyond it arrives. An empty
+// file is complete at once: 100.
+qint16 percentage(qint64 received, qint64 length);
 // The percentage as LblProgress shows it during a transfer: "37 %".
-QString percentText(qint64 received, qint32 length);
+QString percentText(qint64 received, qint64 length);
 
 // The spinner's next character: I / - \ and round again; any other character stays.
 QString nextSpinner(const QString& current);

@@ -77,10 +77,10 @@ def ini_value(raw):
 
 class Program:
     """GebotsfalkePlus with GEBOTSFALKE_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR in workdir,
-    German time (TZ=Europe/Berlin), endpoints.ini pointing at the simulator, and the window-dump
-    plugin loaded. It never holds the right to set the clock."""
+    German time (TZ=Europe/Berlin), endpoints.ini pointing at the simulator and trusting its
+    update key, and the window-dump plugin loaded. It never holds the right to set the clock."""
 
-    def __init__(self, build, xserver, workdir, sim_url, executable=None, home=None):
+    def __init__(self, build, xserver, workdir, sim_url, vendor_key, executable=None, home=None):
         self.build = build
         self.x = xserver
         self.executable = executable or build.program
@@ -101,6 +101,7 @@ class Program:
             f.write("[Endpoints]\n")
             for key in ENDPOINT_KEYS:
                 f.write("%s=%s\n" % (key, sim_url))
+            f.write("VendorKey=%s\n" % vendor_key)  # updates signed by the simulator
 
     @property
     def settings_path(self):

@@ -28,7 +28,7 @@ class Run:
             self.sim = Simulator(build, self.workdir, sim_args)
             self.step("auction-sim on %s" % self.sim.base_url)
             self.program = Program(build, self.x, self.workdir, self.sim.base_url,
-                                   executable=executable, home=home)
+                                   self.sim.vendor_key, executable=executable, home=home)
             if settings:
                 self.program.write_settings(settings)
             self.user = User(self.x, self.program)

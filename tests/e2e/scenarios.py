@@ -333,6 +333,8 @@ def run_update(build, workdir, verbose=False, portable=None):
         with open(os.path.join(app, "gebotsfalkeplus.bak"), "rb") as f:
             check(f.read() == previous, "the previous version was not kept as backup")
         check(not os.path.exists(os.path.join(home, "update.dat")), "update.dat left behind")
+        left = [n for n in os.listdir(home) if n.startswith(".gebotsfalkeplus-update-")]
+        check(not left, "the download's folder was left behind: %r" % left)
         if not portable:
             check(os.readlink(link) == program, "the link was replaced: %r" % os.readlink(link))
             check(not os.path.exists(os.path.join(home, "gebotsfalkeplus")),
@@ -351,5 +353,7 @@ def run_update(build, workdir, verbose=False, portable=None):
         check(run.program.settings().get("Update") == "", "the offered version is still set")
         paths = [(r["path"], header(r, "User-Agent")) for r in run.sim.requests()]
         agent = "Nachlader+ - %s - Linux" % VERSION
-        for name in ("filelist", "GEBOTSFALKEPLUS.EXE", "doupdate.exe"):
+        # The simulator signed the release with its key, which only endpoints.ini trusts.
+        for name in ("filelist", "manifest", "manifest.sig", "GEBOTSFALKEPLUS.EXE",
+                     "doupdate.exe"):
             check(("/files/" + name, agent) in paths, "download of %s: %r" % (name, paths))

@@ -58,8 +58,10 @@ class Build:
         self.pageview = os.path.join(self.root, "tools", "pageview", "pageview")
         self.plugins = os.path.join(self.root, "tools", "plugins")
         self.doupdate = os.path.join(self.root, "installer", "doupdate")
+        self.vendorsign = os.path.join(self.root, "tools", "vendorsign", "vendorsign")
         plugin = os.path.join(self.plugins, "generic", "libgfwindowdump.so")
-        for path in (self.program, self.sim, self.pageview, plugin, self.doupdate):
+        for path in (self.program, self.sim, self.pageview, plugin, self.doupdate,
+                     self.vendorsign):
             if not os.path.exists(path):
                 raise Failure("not built: %s" % path)
 
@@ -233,13 +235,19 @@ _no_proxy = urllib.request.build_opener(urllib.request.ProxyHandler({}))
 
 
 class Simulator:
-    """auction-sim on 127.0.0.1 with its request log in the work folder."""
+    """auction-sim on 127.0.0.1 with its request log in the work folder. It signs updates with
+    a key pair made for this run in the work folder; vendor_key is its public key (base64),
+    which the program is told to trust."""
 
     def __init__(self, build, workdir, args):
         self.request_log = os.path.join(workdir, "requests.jsonl")
+        key_file = os.path.join(workdir, "vendor.key")
+        self.vendor_key = subprocess.run([build.vendorsign, "keygen", key_file], check=True,
+                                         capture_output=True, text=True).stdout.strip()
         self.stderr = open(os.path.join(workdir, "sim.err"), "w")
         self.proc = subprocess.Popen(
-            [build.sim, "--port", "0", "--request-log", self.request_log] + list(args),
+            [build.sim, "--port", "0", "--request-log", self.request_log,
+             "--vendor-key", key_file] + list(args),
             stdout=subprocess.PIPE, stderr=self.stderr, text=True)
         line = self.proc.stdout.readline()
         match = re.match(r"listening on (\d+)", line)

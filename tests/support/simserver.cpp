@@ -3,7 +3,11 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include "releasesigning.h"
+
 SimServer::SimServer(sim::Config config) {
+  if (config.vendorSecretKey.empty()) config.vendorSecretKey = vendorsign::makeKeyPair().secretKey;
+  m_vendorKey = QByteArray::fromStdString(vendorsign::publicKeyOf(config.vendorSecretKey));
   config.port = 0;
   config.requestLog = (m_dir.path() + QStringLiteral("/requests.jsonl")).toStdString();
   m_sim = std::make_unique<sim::Simulator>(std::move(config));
@@ -21,6 +25,7 @@ QString SimServer::baseUrl() const {
 Endpoints SimServer::endpoints() const {
   Endpoints e;
   e.offerHost = e.itemHost = e.offerHostDe = e.itemHostDe = e.timeHost = e.vendorServer = baseUrl();
+  e.vendorKey = m_vendorKey;
   return e;
 }
 

@@ -10,7 +10,8 @@
 #include "simulator.h"
 
 // The auction-site simulator running inside the test process on a free port of 127.0.0.1,
-// with its request log in a temporary file.
+// with its request log in a temporary file. It signs updates with a key of its own, made
+// afresh unless the configuration brings one; endpoints() trusts it.
 class SimServer {
  public:
   explicit SimServer(sim::Config config = {});
@@ -19,8 +20,9 @@ class SimServer {
   bool ok() const { return m_port > 0; }
   int port() const { return m_port; }
   QString baseUrl() const;
-  // Every host of the program pointed at the simulator.
+  // Every host of the program pointed at the simulator, and its update key trusted.
   Endpoints endpoints() const;
+  QByteArray vendorKey() const { return m_vendorKey; }  // the public key, 32 bytes
   // The requests received so far, oldest first (method, path, status, body, headers,
   // arrival_ms).
   QList<QJsonObject> requests() const;
@@ -29,5 +31,6 @@ class SimServer {
  private:
   QTemporaryDir m_dir;
   std::unique_ptr<sim::Simulator> m_sim;
+  QByteArray m_vendorKey;
   int m_port = -1;
 };

@@ -56,4 +56,5 @@ void TestEnv::writeEndpointsIni(const Endpoints& e) {
       {"OfferHost", e.offerHost},   {"ItemHost", e.itemHost}, {"OfferHostDe", e.offerHostDe},
       {"ItemHostDe", e.itemHostDe}, {"TimeHost", e.timeHost}, {"VendorServer", e.vendorServer}};
   for (const auto& k : keys) ini.write(QByteArray(k.first) + "=" + k.second.toUtf8() + "\n");
+  if (!e.vendorKey.isEmpty()) ini.write("VendorKey=" + e.vendorKey.toBase64() + "\n");
 }

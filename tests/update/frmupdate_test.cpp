@@ -3,103 +3,32 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
+#include <cstdio>
 #include <fstream>
-#include <memory>
 
 #include "bidding/inet.h"
-#include "sniper/form1.h"
 #include "support/readonlyfolder.h"
-#include "support/simserver.h"
-#include "support/testenv.h"
-#include "update/frmupdate.h"
+#include "update/updaterun.h"
+
+using namespace updatetest;
 
 namespace {
 const QString kIncomplete = QStringLiteral("Update: Download unvollständig.");
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-
-// Every byte value, repeated up to the length.
-QByteArray binary(int length) {
-  QByteArray b(length, '\0');
-  for (int i = 0; i < length; ++i) b[i] = static_cast<char>(i % 256);
-  return b;
-}
-
-// A program folder with version 1.3.6 offered 1.03.0007, the simulator serving the vendor
-// folder, and the update window driven through the update label.
-struct UpdateRun {
-  explicit UpdateRun(sim::Config config = {}) {
-    config.vendorDir = vendor.path().toStdString();
-    server = std::make_unique<SimServer>(std::move(config));
-    env.state.endpoints = server->endpoints();
-    env.state.VersionText = QStringLiteral("1.3.6");
-    env.state.InstallTag = QStringLiteral("Linux");
-    env.state.AvailableVersion = QStringLiteral("1.03.0007");
-    form = std::make_unique<Form1>(*env.ctx);
-    vendorFile("a.txt", "first");
-    vendorFile("b.txt", binary(3000));
-    vendorFile("doupdate.exe", "installer");
-  }
-  void vendorFile(const QString& name, const QByteArray& bytes) {
-    writeFile(vendor.path() + QChar('/') + name, bytes);
-  }
-  QString programFile(const QString& name) const { return env.programFolder() + QChar('/') + name; }
-  // Clicks the update label, then the button in the update window (or presses Enter there);
-  // `during` sees the window before the click.
-  void click(const std::function<void(FrmUpdate&)>& during = {}) {
-    env.dialogs.onExec = [&](QDialog& d) {
-      auto& w = dynamic_cast<FrmUpdate&>(d);
-      if (during) during(w);
-      if (pressEnter) {
-        w.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-      } else {
-        w.Btn_Update->click();
-      }
-      afterClick = {w.Btn_Update->isHidden(), w.Timer1->isActive()};
-    };
-    form->Lbl_update_Click();
-  }
-  QStringList requested() const {  // the names asked for under /files/
-    QStringList out;
-    for (const auto& r : server->requests())
-      out.append(r[QStringLiteral("path")].toString().mid(7));
-    return out;
-  }
-  // Nothing was handed over and the offered version stays.
-  void expectNoHandOver() {
-    EXPECT_TRUE(env.processes.started.isEmpty());
-    EXPECT_TRUE(env.processes.exits.isEmpty());
-    EXPECT_EQ(env.state.AvailableVersion, QStringLiteral("1.03.0007"));
-    EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("<absent>"));
-  }
-
-  TestEnv env;
-  QTemporaryDir vendor;
-  std::unique_ptr<SimServer> server;
-  std::unique_ptr<Form1> form;
-  std::pair<bool, bool> afterClick;  // button hidden, spinner running
-  bool pressEnter = false;
-};
 }  // namespace
 
 TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstaller) {
   UpdateRun run;
   run.vendorFile("a.txt", binary(1024));
   run.vendorFile("GEBOTSFALKEPLUS.EXE", "new version");
-  run.vendorFile("filelist", "a.txt\r\nGEBOTSFALKEPLUS.EXE\r\ndoupdate.exe");
+  // The vendor's server keeps its names in Windows-1252, and its file list says them so: a
+  // name with umlauts and blanks is asked for with those codes and stored under its own name.
+  const std::string umlauts = "\xC4nderungen f\xFCr 1.3.7.txt";
+  const std::string vendorName = run.vendor.path().toStdString() + "/" + umlauts;
+  std::ofstream(vendorName, std::ios::binary) << "neu";
+  run.vendorFile("filelist", "a.txt\r\nGEBOTSFALKEPLUS.EXE\r\n" +
+                                 QByteArray::fromStdString(umlauts) + "\r\ndoupdate.exe");
   writeFile(run.programFile("update.dat"), "stale");  // left by an earlier attempt
+  writeFile(run.programFile("a.txt"), "old");
   // The program runs from another folder than its program folder.
   ASSERT_TRUE(QDir().mkpath(run.env.dir.path() + "/bin"));
   run.env.programInfo.executable = run.env.dir.path() + "/bin/gebotsfalkeplus";
@@ -115,7 +44,7 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
                       (w.Timer1->isActive() ? " spinning" : ""));
     };
     QObject::connect(w.Inet2, &Inet::StateChanged, [&](int state) {
-      if (state == Inet::kResponseCompleted)
+      if (state == Inet::kResponseCompleted && w.Label1->text().startsWith("Datei "))
         atCompletion.append(w.Label1->text() + " | " + w.LblProgress->text());
     });
     for (int i = 0; i < 4; ++i) {
@@ -125,18 +54,26 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   });
   EXPECT_EQ(spinner, QStringLiteral("/-\\I"));
 
-  EXPECT_EQ(atCompletion, (QStringList{"Datei 1 von 3 des Updates wird geladen... | 100 %",
-                                       "Datei 2 von 3 des Updates wird geladen... | 100 %",
-                                       "Datei 3 von 3 des Updates wird geladen... | 100 %"}));
-  EXPECT_EQ(atPauses, (QStringList{"Datei 1 von 3 des Updates wird geladen... | 100% spinning",
-                                   "Datei 2 von 3 des Updates wird geladen... | 100% spinning",
-                                   "Datei 3 von 3 des Updates wird geladen... | 100% spinning",
-                                   "Datei 3 von 3 des Updates wird geladen... | 100%",
+  EXPECT_EQ(atCompletion, (QStringList{"Datei 1 von 4 des Updates wird geladen... | 100 %",
+                                       "Datei 2 von 4 des Updates wird geladen... | 100 %",
+                                       "Datei 3 von 4 des Updates wird geladen... | 100 %",
+                                       "Datei 4 von 4 des Updates wird geladen... | 100 %"}));
+  EXPECT_EQ(atPauses, (QStringList{"Datei 1 von 4 des Updates wird geladen... | 100% spinning",
+                                   "Datei 2 von 4 des Updates wird geladen... | 100% spinning",
+                                   "Datei 3 von 4 des Updates wird geladen... | 100% spinning",
+                                   "Datei 4 von 4 des Updates wird geladen... | 100% spinning",
+                                   "Datei 4 von 4 des Updates wird geladen... | 100%",
                                    "GebotsfalkePlus wird nun neu gestartet... | 100% hidden"}));
   EXPECT_EQ(readAll(run.programFile("a.txt")), binary(1024));
   EXPECT_EQ(readAll(run.programFile("update.dat")), "new version");
+  EXPECT_EQ(readAll(run.programFile(QStringLiteral("Änderungen für 1.3.7.txt"))), "neu");
   EXPECT_EQ(readAll(run.programFile("doupdate.exe")), "installer");
   EXPECT_TRUE(QFileInfo(run.programFile("doupdate.exe")).isExecutable());
+  // Nothing else is left in the program folder: the download's own folder is gone.
+  EXPECT_EQ(QDir(run.env.programFolder())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"a.txt", "doupdate.exe", "endpoints.ini", "gebotsfalke.log", "update.dat",
+                         QStringLiteral("Änderungen für 1.3.7.txt")}));
   EXPECT_EQ(run.env.logMessages(),
             (QStringList{"Update: 1.3.6 -> 1.03.0007", "Update: Download gestartet.",
                          "Update: Download beendet.", "Update: update.exe aufgerufen.",
@@ -152,75 +89,57 @@ TEST(FrmUpdate, downloadsEveryListedFileWithItsProgressAndHandsOverToTheInstalle
   EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
 
   EXPECT_EQ(run.requested(),
-            (QStringList{"filelist", "a.txt", "GEBOTSFALKEPLUS.EXE", "doupdate.exe"}));
+            (QStringList{"filelist", "manifest", "manifest.sig", "a.txt", "GEBOTSFALKEPLUS.EXE",
+                         QStringLiteral("Änderungen für 1.3.7.txt"), "doupdate.exe"}));
   for (const auto& r : run.server->requests()) {
     const QJsonObject h = r[QStringLiteral("headers")].toObject();
     EXPECT_EQ(QStringList({h["User-Agent"].toString(), h["Pragma"].toString(),
                            h["Proxy-Connection"].toString()}),
               QStringList({"Nachlader+ - 1.3.6 - Linux", "no-cache", "Keep-Alive"}));
   }
+  // Qt reads names as UTF-8 and would not remove this one with the folder.
+  std::remove(vendorName.c_str());
 }
 
-TEST(FrmUpdate, anIncompleteDownloadOrABadListIsNeverHandedOver) {
-  const struct {
-    const char* list;
-    QStringList requested, files;  // besides the file list: the files asked for, those it may write
-    bool truncated = false, spinning = true;
-  } cases[] = {
-      {"a.txt\r\nb.txt\r\ndoupdate.exe", {"a.txt", "b.txt"}, {"a.txt", "b.txt"}, true},
-      {"a.txt\r\nmissing.txt\r\ndoupdate.exe", {"a.txt", "missing.txt"}, {"a.txt"}},  // 404
-      {"a.txt\r\nb.txt", {"a.txt", "b.txt"}, {"a.txt", "b.txt"}, false, false},  // no installer
-      // Nothing is fetched or written for an empty or unsafe name, a trailing CR LF included.
-      {"a.txt\r\ndoupdate.exe\r\n", {}, {}},
-      {"", {}, {}},
-      {"a.txt\r\n../x", {}, {}},
-      {"a.txt\r\n/etc/x", {}, {}},
-      {"a.txt\r\na\\b", {}, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.list);
-    sim::Config config;
-    if (c.truncated) config.truncatedFiles = {"b.txt"};
-    UpdateRun run(config);
-    run.vendorFile("filelist", c.list);
-    writeFile(run.programFile("update.dat"), "stale");  // removed before the download
-    run.click();
-    EXPECT_EQ(run.env.logMessages().mid(1),
-              (QStringList{"Update: Download gestartet.", kIncomplete}));
-    run.expectNoHandOver();
-    EXPECT_EQ(run.requested(), QStringList{"filelist"} + c.requested);
-    for (const QString& file : QDir(run.env.programFolder()).entryList(QDir::Files))
-      EXPECT_TRUE(c.files.contains(file) || file == "gebotsfalke.log") << file.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(run.env.dir.path() + "/x"));
-    // The window stays as it is until the user closes it: button hidden, spinner running.
-    EXPECT_EQ(run.afterClick, std::make_pair(true, c.spinning));
-  }
-}
-
-TEST(FrmUpdate, closingTheWindowNeverLeadsToTheHandOver) {
-  // Closed while the second of three files arrives, in the pause after the last file, and
-  // while the restart is announced.
-  for (int closeAt : {0, 1, 2}) {
-    SCOPED_TRACE(closeAt);
-    UpdateRun run;  // the list made from the folder: a.txt, b.txt, doupdate.exe
+TEST(FrmUpdate, closingTheWindowStopsTheDownloadChangesNothingAndNeverHandsOver) {
+  // Closed while the file list arrives, while the manifest arrives, while the second of 41
+  // files arrives, in the pause after the last file, and while the restart is announced.
+  enum At { kList, kManifest, kSecondFile, kLastPause, kRestart };
+  for (const At at : {kList, kManifest, kSecondFile, kLastPause, kRestart}) {
+    SCOPED_TRACE(at);
+    UpdateRun run;
+    QStringList names;
+    for (int i = 0; i < 40; ++i) {
+      names.append(QStringLiteral("f%1.txt").arg(i, 2, 10, QChar('0')));
+      run.vendorFile(names.last(), "new");
+      writeFile(run.programFile(names.last()), "old");
+    }
+    names.append("doupdate.exe");
+    run.vendorFile("filelist", names.join("\r\n").toLatin1());
+    const QStringList before = snapshot(run.env.programFolder(), {"gebotsfalke.log"});
     int pauses = 0;
     run.click([&](FrmUpdate& w) {
-      if (closeAt == 0) {
-        QObject::connect(w.Inet2, &Inet::StateChanged, [&w](int state) {
-          if (state == Inet::kReceivingResponse && w.Label1->text().startsWith("Datei 2"))
-            w.close();
+      auto closeWhenArriving = [&w](Inet* inet, const QString& path) {
+        QObject::connect(inet, &Inet::StateChanged, &w, [&w, inet, path](int state) {
+          if (state == Inet::kReceivingResponse && inet->URL.endsWith(path)) w.close();
         });
-      } else {
-        run.env.clock.onWait = [&, closeAt](qint64) {
-          if (++pauses == 3 + closeAt) w.close();  // after the three 2-second pauses
-        };
-      }
+      };
+      if (at == kList) closeWhenArriving(run.form->Inet1, "/files/filelist");
+      if (at == kManifest) closeWhenArriving(w.Inet2, "/files/manifest");
+      if (at == kSecondFile) closeWhenArriving(w.Inet2, "/files/f01.txt");
+      run.env.clock.onWait = [&](qint64) {
+        ++pauses;  // 2 s after each file, then 3 s, then 3 s with the restart announced
+        if ((at == kLastPause && pauses == 42) || (at == kRestart && pauses == 43)) w.close();
+      };
     });
     EXPECT_EQ(run.env.logMessages().last(), kIncomplete);
     run.expectNoHandOver();
-    if (closeAt > 0) {
-      EXPECT_EQ(pauses, 3 + closeAt);  // closed in that pause, none after it
-    }
+    EXPECT_EQ(snapshot(run.env.programFolder(), {"gebotsfalke.log"}), before);
+    const QStringList all = QStringList{"filelist", "manifest", "manifest.sig"} + names;
+    const QStringList fetched[] = {all.mid(0, 1), all.mid(0, 2), all.mid(0, 5), all, all};
+    EXPECT_EQ(run.requested(), fetched[at]);
+    const int pausesUntilClosed[] = {0, 0, 1, 42, 43};
+    EXPECT_EQ(pauses, pausesUntilClosed[at]);  // none after the close
   }
 }
 
@@ -299,17 +218,4 @@ TEST(FrmUpdate, anInstallerThatDoesNotStartNamesTheCauseAndKeepsTheOfferedVersio
     EXPECT_EQ(run.env.logMessages().last(), QStringLiteral("Update: Download beendet."));
     EXPECT_EQ(run.afterClick, std::make_pair(false, false));  // offered again
   }
-}
-
-// The vendor's server keeps its names in Windows-1252, and its file list says them so: a name
-// with umlauts and a blank is asked for with those codes and stored under its own name.
-TEST(FrmUpdate, namesWithUmlautsAreAskedForInTheServersCodePage) {
-  UpdateRun run;
-  const std::string name = "\xC4nderungen f\xFCr 1.3.7.txt";  // Windows-1252
-  std::ofstream(run.vendor.path().toStdString() + "/" + name, std::ios::binary) << "neu";
-  run.vendorFile("filelist", QByteArray::fromStdString(name + "\r\ndoupdate.exe"));
-  run.click();
-  EXPECT_EQ(readAll(run.programFile(QStringLiteral("Änderungen für 1.3.7.txt"))), "neu");
-  EXPECT_EQ(run.env.processes.started, QStringList{run.programFile("doupdate.exe")});
-  EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
 }

@@ -1,0 +1,30 @@
+// The update's manifest on any body: what is read back is what the vendor tool writes for it,
+// and reading that again gives the same files.
+#include <QSet>
+
+#include "fuzzcheck.h"
+#include "releasesigning.h"
+#include "update/signedrelease.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const auto entries = signedrelease::parseManifest(fuzz::bytes(data, size));
+  if (!entries) return 0;
+  QSet<QString> names;
+  std::string written;
+  for (const auto& e : *entries) {
+    fuzz::check(!e.name.isEmpty() && !names.contains(e.name), "names are there and unique");
+    fuzz::check(e.size >= 0 && e.size <= signedrelease::kMaxFileBytes, "sizes in range");
+    fuzz::check(e.sha256.size() == 32, "a whole SHA-256");
+    names.insert(e.name);
+    written += vendorsign::manifestName(cp1252::encode(e.name).toStdString()) + " " +
+               std::to_string(e.size) + " " + e.sha256.toHex().toStdString() + "\n";
+  }
+  const auto again = signedrelease::parseManifest(QByteArray::fromStdString(written));
+  fuzz::check(again && again->size() == entries->size(), "the written manifest reads back");
+  for (qsizetype i = 0; i < entries->size(); ++i)
+    fuzz::check(again->at(i).name == entries->at(i).name &&
+                    again->at(i).size == entries->at(i).size &&
+                    again->at(i).sha256 == entries->at(i).sha256,
+                "every line the same");
+  return 0;
+}
