@@ -20,7 +20,9 @@
 #include "app/version.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
+#include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
+#include "platform/linux/logindinhibitor.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -125,7 +127,12 @@ int runProgram(int argc, char** argv) {
   LinuxProgramInfo programInfo;
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
-  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  // Both buses are connected only when first needed (arming, a bid's outcome).
+  LogindInhibitor sleepInhibitor(version::appTitle(), LazyBus::system());
+  DbusNotifier notifier(version::appTitle(), version::desktopId(),
+                        QStringLiteral(":/gebotsfalke.png"), LazyBus::session());
+  Services services{clock,   systemClock, windowList,  sound,          shell,
+                    dialogs, processes,   programInfo, sleepInhibitor, notifier};
   SettingsStore settings;
   settings.setNotifier([&dialogs](const QString& text) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));

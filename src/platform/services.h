@@ -8,6 +8,8 @@ class Shell;
 class Dialogs;
 class Processes;
 class ProgramInfo;
+class SleepInhibitor;
+class Notifier;
 
 // The operating-system services the program uses. main() picks the real backends; tests hand
 // in fakes.
@@ -20,4 +22,6 @@ struct Services {
   Dialogs& dialogs;
   Processes& processes;
   ProgramInfo& programInfo;
+  SleepInhibitor& sleepInhibitor;
+  Notifier& notifier;
 };

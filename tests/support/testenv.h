@@ -23,7 +23,10 @@ struct TestEnv {
   FakeDialogs dialogs;
   FakeProcesses processes;
   FakeProgramInfo programInfo;
-  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  FakeSleepInhibitor sleepInhibitor;
+  FakeNotifier notifier;
+  Services services{clock,   systemClock, windowList,  sound,          shell,
+                    dialogs, processes,   programInfo, sleepInhibitor, notifier};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
   std::unique_ptr<AppContext> ctx;
