@@ -8,13 +8,14 @@
 #include <QWidget>
 
 #include "app/context.h"
+#include "bidding/bidview.h"
 #include "sniper/widgets.h"
 
 class Inet;
 
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
 // controls, and the panel of link labels. Controls carry the design's names (objectName too).
-class Form1 : public QWidget {
+class Form1 : public QWidget, public BidView {
   Q_OBJECT
 
  public:
@@ -51,6 +52,9 @@ class Form1 : public QWidget {
 
   // Notifications of the transfer component Inet1.
   void Inet1_StateChanged(int state);
+
+  // The bid's outcome, as soon as the bid transaction knows it (BidView).
+  void bidOutcomeKnown(const QString& code) override;
 
   // Window helpers the procedures share.
   void setTimer1(bool enabled, int intervalMs);
@@ -137,6 +141,13 @@ class Form1 : public QWidget {
   void arm(QString& step);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
+  // For a snipe nobody watches (bidwatch.cpp): the computer stays awake while armed, and the
+  // outcome is shown and announced where the user looks.
+  void keepAwake();
+  void letSleep();
+  void showOutcomeAtOnce();
+  void announceOutcome(const QString& text);
+  void raiseWindow();
 
   AppContext& m_ctx;
   bool m_unloaded = false;
@@ -145,6 +156,11 @@ class Form1 : public QWidget {
   // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;
+  // The countdown's bid sequence waits inside do_bid; then whether its outcome is on screen
+  // already (a bid that was not placed), and whether it still is to be announced.
+  bool m_countdownBid = false;
+  bool m_outcomeShown = false;
+  bool m_outcomeToAnnounce = false;
   QTimer* m_triggerTimer = nullptr;
   QColor m_backColor;
   QColor m_command1BackColor;

@@ -167,7 +167,8 @@ TEST(DoBid, everyOutcomeEndToEnd) {
       {"nobody listens", none, [](BidRun& r) {
          r.env.state.endpoints.offerHost = "http://127.0.0.1:1";
          r.env.state.ResponseText = "an earlier page of more than ten characters"; },
-       "nd", noData, {S, "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D1},
+       "nd", noData, {S, "Bieten Teil 1/2 - Verbindung fehlgeschlagen: Verbindung abgelehnt",
+                      "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D1},
        {R}, ""},
       {"short step-2 reply", [](sim::Config& c) { c.shortReplyStep = 2; }, none, "nd", noData,
        {S, D1, S2, "Bieten Teil 2/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D2},

@@ -12,14 +12,11 @@
 
 namespace {
 LazyBus busAt(const PrivateBus& bus, const char* name) {
-  const QString address = bus.address();
-  return LazyBus([address, name] { return QDBusConnection::connectToBus(address, name); });
+  return LazyBus(PrivateBus::connector(bus.address(), name));
 }
 
 LazyBus nowhere() {
-  return LazyBus([] {
-    return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "nowhere");
-  });
+  return LazyBus(PrivateBus::connector("unix:path=/nonexistent/bus", "nowhere"));
 }
 
 // Lets events run until the condition holds (at most two seconds).

@@ -17,5 +17,13 @@ PrivateBus::~PrivateBus() {
 }
 
 QDBusConnection PrivateBus::connect(const QString& name) const {
-  return QDBusConnection::connectToBus(m_address, name);
+  return connector(m_address, name)();
+}
+
+std::function<QDBusConnection()> PrivateBus::connector(const QString& address,
+                                                       const QString& name) {
+  static int connections = 0;
+  return [address, name] {
+    return QDBusConnection::connectToBus(address, name + QString::number(++connections));
+  };
 }
