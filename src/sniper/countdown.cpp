@@ -98,6 +98,7 @@ void Form1::runBidSequence(qint64 remaining) {
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
   LabelZeit->repaint();
   m_outcomeShown = false;
+  m_outcomeToAnnounce = false;
   m_countdownBid = true;
   do_bid(*this);
   m_countdownBid = false;
