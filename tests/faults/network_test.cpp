@@ -34,11 +34,11 @@ class NoiseServer {
 
 TEST(SimFaults, theFaultSwitchNamesAStepAndAKind) {
   sim::Config config;
+  for (const char* good : {"1:hang-once", "2:trickle", "1:reset"})
+    EXPECT_TRUE(sim::parseFault(good, config)) << good;
   EXPECT_TRUE(sim::parseFault("2:garbage", config));
   EXPECT_EQ(config.faultStep, 2);
   EXPECT_EQ(config.fault, "garbage");
-  for (const char* good : {"1:hang-once", "2:trickle", "1:reset"})
-    EXPECT_TRUE(sim::parseFault(good, config)) << good;
   for (const char* bad : {"3:hang", "0:cut", "1:", "1:boom", "hang", "12:ten", ":ten"})
     EXPECT_FALSE(sim::parseFault(bad, config)) << bad;
   EXPECT_EQ(config.fault, "garbage");
