@@ -106,37 +106,23 @@ class FakeProcesses : public Processes {
   StartResult answer;  // what every start returns
 };
 
-// Records the inhibitor's holds and releases: "hold WHY", "release".
+// Records the inhibitor's holds and releases ("hold WHY", "release"); always available.
 class FakeSleepInhibitor : public SleepInhibitor {
  public:
-  void hold(const QString& why, std::function<void(const QString&)> unavailable) override {
+  void hold(const QString& why, std::function<void(const QString&)>) override {
     calls.append(QStringLiteral("hold ") + why);
-    held = true;
-    if (!refuseWith.isEmpty()) unavailable(refuseWith);
   }
-  void release() override {
-    if (held) calls.append(QStringLiteral("release"));
-    held = false;
-  }
+  void release() override { calls.append(QStringLiteral("release")); }
   QStringList calls;
-  bool held = false;
-  QString refuseWith;  // when set, every hold is answered as unavailable for this reason
 };
 
-// Records every notification; click() acts as the user's click on the last one.
+// Records every notification (title, text).
 class FakeNotifier : public Notifier {
  public:
-  void notify(const QString& title, const QString& text, std::function<void()> clicked) override {
+  void notify(const QString& title, const QString& text, std::function<void()>) override {
     shown.append({title, text});
-    m_clicked = clicked;
   }
-  void click() {
-    if (m_clicked) m_clicked();
-  }
-  QList<QPair<QString, QString>> shown;  // title, text
-
- private:
-  std::function<void()> m_clicked;
+  QList<QPair<QString, QString>> shown;
 };
 
 class FakeProgramInfo : public ProgramInfo {
