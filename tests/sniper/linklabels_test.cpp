@@ -3,7 +3,7 @@
 // The item page opens on the German item host, armed or not, and only with an item.
 TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
   env.state.endpoints.itemHostDe = "http://cgi.ebay.de";
-  QTest::mouseClick(form.Lbl_GoItem, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_GoItem, Qt::LeftButton);
   armWith("5");
   env.state.ItemID = "1&x=2 y";
   form.Lbl_GoItem_Click();
@@ -17,14 +17,14 @@ TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
 // Hover turns a link red and underlined and the window's background restores it. While armed
 // the item and options labels stay grey and refuse clicks; disarmed, the options open.
 TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
-  QTest::mouseMove(form.Lbl_GetTime);
-  EXPECT_EQ(form.Lbl_GetTime->foreColor(), QColor(255, 0, 0));
-  EXPECT_TRUE(form.Lbl_GetTime->underlined());
+  QTest::mouseMove(ui.Lbl_GetTime);
+  EXPECT_EQ(ui.Lbl_GetTime->foreColor(), QColor(255, 0, 0));
+  EXPECT_TRUE(ui.Lbl_GetTime->underlined());
   form.Lbl_GoItem_MouseMove();
   form.Lbl_Optionen_MouseMove();
   form.Lbl_GetArtikel_MouseMove();
   QTest::mouseMove(&form, QPoint(2, 2));
-  for (LinkLabel* l : {form.Lbl_GetTime, form.Lbl_GoItem, form.Lbl_Optionen, form.Lbl_GetArtikel}) {
+  for (LinkLabel* l : {ui.Lbl_GetTime, ui.Lbl_GoItem, ui.Lbl_Optionen, ui.Lbl_GetArtikel}) {
     EXPECT_EQ(l->foreColor(), QColor(0, 0, 255)) << l->objectName().toStdString();
     EXPECT_FALSE(l->underlined()) << l->objectName().toStdString();
   }
@@ -33,14 +33,38 @@ TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
   form.Lbl_Optionen_MouseMove();
   form.Lbl_GetArtikel_MouseMove();
   QTest::mouseMove(&form, QPoint(2, 2));
-  EXPECT_EQ(form.Lbl_Optionen->foreColor(), QColor(128, 128, 128));
-  EXPECT_EQ(form.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
-  QTest::mouseClick(form.Lbl_Optionen, Qt::LeftButton);
-  QTest::mouseClick(form.Lbl_GetArtikel, Qt::LeftButton);
+  EXPECT_EQ(ui.Lbl_Optionen->foreColor(), QColor(128, 128, 128));
+  EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
+  QTest::mouseClick(ui.Lbl_Optionen, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_GetArtikel, Qt::LeftButton);
   EXPECT_TRUE(env.dialogs.execs.isEmpty());
   EXPECT_EQ(env.state.ItemID, "1234567890");  // no new scan
 
   form.Command1_Click();
-  QTest::mouseClick(form.Lbl_Optionen, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_Optionen, Qt::LeftButton);
   EXPECT_EQ(env.dialogs.execs, QList<QString>{"frmOptions"});
+}
+
+// The version check shows the update mark; a click on it opens the update window offering the
+// newer version.
+TEST_F(SniperTest, theUpdateMarkOpensTheUpdateWindowWithBothVersions) {
+  ui.Lbl_update->hide();
+  env.state.AvailableVersion = "1.03.0007";
+  static_cast<UpdateMark&>(form).showUpdateMark();
+  EXPECT_TRUE(ui.Lbl_update->isVisible());
+  EXPECT_TRUE(hasCustomPointer(ui.Lbl_update));
+  QStringList shown;
+  env.dialogs.onExec = [&](QDialog& d) {
+    for (const char* name : {"Label1", "LblProgress", "Label2", "Btn_Update"}) {
+      const QWidget* w = control<QWidget>(d, name);
+      const auto* label = qobject_cast<const QLabel*>(w);
+      shown << QString::fromLatin1(name) + (w->isHidden() ? " hidden" : "") +
+                   (label && !w->isHidden() ? ": " + label->text() : QString());
+    }
+  };
+  QTest::mouseClick(ui.Lbl_update, Qt::LeftButton);
+  EXPECT_EQ(env.dialogs.execs, QList<QString>{"FrmUpdate"});
+  EXPECT_EQ(shown,
+            (QStringList{"Label1: Installierte Version: 1.3.6\r\nVerfügbare Version: 1.03.0007",
+                         "LblProgress hidden", "Label2 hidden", "Btn_Update"}));
 }

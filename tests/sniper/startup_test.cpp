@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QProcess>
-#include <QThread>
+#include <QDateTime>
+#include <QTimeZone>
 
 #include "app/dateserial.h"
 #include "app/scramble.h"
-#include "app/startup.h"
-#include "platform/linux/coredumps.h"
 #include "sniper/form1.h"
+#include "sniper/startup.h"
+#include "support/controls.h"
+#include "support/simserver.h"
 #include "support/testenv.h"
+#include "timesync/clockonly.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -66,7 +61,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     EXPECT_EQ(s.user, stored ? "bieter" : "");
     EXPECT_EQ(s.pass, stored ? "Geheim ä€" : "");
     EXPECT_EQ(s.sectobid, stored ? "7" : "10");
-    EXPECT_EQ(form.Lbl_update->isVisible(), stored);
+    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), stored);
     // The scan that follows the caption leaves its reset caption with the revision.
     EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
     EXPECT_TRUE(env.dialogs.errors.isEmpty());
@@ -109,51 +104,36 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
-TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {
+// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead.
+TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
+  sim::Config config;
+  config.vendorVersion = "1.03.0007";
+  config.timeOffsetSec = 5 * 3600;
+  SimServer server(config);
   TestEnv env;
-  env.setSetting("user", "bieter");
-  const QFile::Permissions p = QFile::permissions(env.settings->filePath(settingskeys::kApp));
-  EXPECT_TRUE(p & QFile::ReadOwner);
-  EXPECT_FALSE(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
-}
-
-// The password is in the program's memory: no core file of it may be written, and other
-// processes of the user may not read it. The switch itself is checked in a child process; the
-// program's limit while it runs.
-TEST(Program, writesNoCoreDumpOfItsMemory) {
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const bool ok = disableCoreDumps();
-    rlimit core{};
-    getrlimit(RLIMIT_CORE, &core);
-    _exit(ok && core.rlim_cur == 0 && core.rlim_max == 0 && prctl(PR_GET_DUMPABLE) == 0 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
-  TestEnv env;
-  env.writeEndpointsIni(env.state.endpoints);
-  QDir().mkpath(env.dir.path() + "/runtime");
-  QFile::setPermissions(env.dir.path() + "/runtime",
-                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove("DISPLAY");
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("GEBOTSFALKE_HOME", env.programFolder());
-  environment.insert("XDG_CONFIG_HOME", env.configFolder());
-  environment.insert("XDG_RUNTIME_DIR", env.dir.path() + "/runtime");
-  QProcess program;
-  program.setProcessEnvironment(environment);
-  program.start(GF_PROGRAM_EXECUTABLE, {});
-  ASSERT_TRUE(program.waitForStarted());
-  QDeadlineTimer deadline(20000);
-  while (env.logLines().isEmpty() && !deadline.hasExpired()) QThread::msleep(20);
-  QFile limits(QString("/proc/%1/limits").arg(program.processId()));
-  ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
-  const QString core = QString::fromLatin1(limits.readAll()).section("Max core file size", 1, 1);
-  EXPECT_TRUE(core.simplified().startsWith("0 0 bytes")) << core.toStdString();
-  program.terminate();
-  EXPECT_TRUE(program.waitForFinished(20000));
+  env.writeEndpointsIni(server.endpoints());
+  const QTimeZone berlin("Europe/Berlin");
+  const QDateTime before =
+      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
+  const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
+  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
+  Form1 form(*env.ctx);
+  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
+  const QDateTime after =
+      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
+  const QStringList& calls = env.systemClock.calls;
+  ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
+  const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
+                      QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
+  EXPECT_GE(set, before);
+  EXPECT_LE(set, after);
+  EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
+                                            set.toString(QStringLiteral("HH:mm:ss"))}));
+  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(env.dialogs.messages.isEmpty());
+  // A clock that was set: a silent run with exit code 0.
+  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.message, QString());
 }
