@@ -50,9 +50,9 @@ bool folderTakesNewFiles(const QString& folder) {
 FrmUpdate::FrmUpdate(AppContext& ctx, QWidget* owner) : QDialog(owner), m_ctx(ctx) {
   setObjectName(QStringLiteral("FrmUpdate"));
   buildControls();
+  // It opens offering the update: the versions and the button, no progress.
   LblProgress->hide();
   Label2->hide();
-  Btn_Update->show();
   Label1->setText(versionCaption(version::full(), m_ctx.state.AvailableVersion));
   connect(Btn_Update, &QPushButton::clicked, this, &FrmUpdate::Btn_Update_Click);
   connect(Timer1, &QTimer::timeout, this, &FrmUpdate::Timer1_Timer);
@@ -102,8 +102,8 @@ void FrmUpdate::buildControls() {
 }
 
 void FrmUpdate::Btn_Update_Click() {
-  // The download begins by cancelling Inet1, which a running bid
-  // transaction needs to its end: the button does nothing until the bid is through.
+  // The download begins by cancelling Inet1, which a running bid transaction needs to its end:
+  // the button does nothing until the bid is through.
   if (m_downloading || m_ctx.state.bidBusy) return;
   m_downloading = true;
   trap(m_ctx, "Btn_Update_Click", [&] { runDownload(); });
@@ -179,8 +179,8 @@ void FrmUpdate::runDownload() {
     throw installerStartError(start);
   }
 
-  // Only a running installer takes the offered version off the table. It waits for this
-  // process to end before it touches the program.
+  // Only a running installer takes the offered version off the table (it waits for this
+  // process to end before it touches the program).
   st.AvailableVersion.clear();
   m_ctx.settings.SaveSetting(settingskeys::kApp, settingskeys::kSection, QStringLiteral("Update"),
                              st.AvailableVersion);

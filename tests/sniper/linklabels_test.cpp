@@ -46,25 +46,18 @@ TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
 }
 
 // The version check shows the update mark; a click on it opens the update window offering the
-// newer version.
+// newer version, without progress.
 TEST_F(SniperTest, theUpdateMarkOpensTheUpdateWindowWithBothVersions) {
   ui.Lbl_update->hide();
   env.state.AvailableVersion = "1.03.0007";
   static_cast<UpdateMark&>(form).showUpdateMark();
-  EXPECT_TRUE(ui.Lbl_update->isVisible());
-  EXPECT_TRUE(hasCustomPointer(ui.Lbl_update));
-  QStringList shown;
+  ASSERT_TRUE(ui.Lbl_update->isVisible());
+  QString offered;
   env.dialogs.onExec = [&](QDialog& d) {
-    for (const char* name : {"Label1", "LblProgress", "Label2", "Btn_Update"}) {
-      const QWidget* w = control<QWidget>(d, name);
-      const auto* label = qobject_cast<const QLabel*>(w);
-      shown << QString::fromLatin1(name) + (w->isHidden() ? " hidden" : "") +
-                   (label && !w->isHidden() ? ": " + label->text() : QString());
-    }
+    offered = control<QLabel>(d, "Label1")->text();
+    EXPECT_TRUE(control<QLabel>(d, "LblProgress")->isHidden());
+    EXPECT_TRUE(control<QLabel>(d, "Label2")->isHidden());
   };
   QTest::mouseClick(ui.Lbl_update, Qt::LeftButton);
-  EXPECT_EQ(env.dialogs.execs, QList<QString>{"FrmUpdate"});
-  EXPECT_EQ(shown,
-            (QStringList{"Label1: Installierte Version: 1.3.6\r\nVerfügbare Version: 1.03.0007",
-                         "LblProgress hidden", "Label2 hidden", "Btn_Update"}));
+  EXPECT_EQ(offered, "Installierte Version: 1.3.6\r\nVerfügbare Version: 1.03.0007");
 }
