@@ -5,10 +5,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QFile>
 #include <QProcess>
-#include <QTimeZone>
 #include <QTimer>
 
 #include <chrono>
