@@ -21,6 +21,7 @@
 #include "benchcommon.h"
 #include "bidding/bidlimits.h"
 #include "bidding/inet.h"
+#include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
@@ -66,7 +67,7 @@ class Harness {
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
       : m_processes(home),
         m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_services, m_settings},
+        m_ctx{m_state, m_services, m_settings, m_inet1},
         m_sim(simulator),
         m_log(requestLogPath) {
     AppState& s = m_state;
@@ -82,10 +83,11 @@ class Harness {
     const QString base = QString::fromStdString(simulator.baseUrl());
     s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
         s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    connectInet1(m_ctx);
     m_form = std::make_unique<Form1>(m_ctx);
     m_form->show();
     // Completed replies of the transfer component, in the order they came.
-    QObject::connect(m_form->Inet1, &Inet::StateChanged, [this](int state) {
+    QObject::connect(&m_inet1, &Inet::StateChanged, [this](int state) {
       if (state == Inet::kResponseCompleted)
         m_completions.push_back(QDateTime::currentMSecsSinceEpoch());
     });
@@ -93,7 +95,7 @@ class Harness {
 
   // The countdown no longer evaluates at the trigger second itself; only the ticks remain.
   void ticksOnly() {
-    QObject::disconnect(m_form->triggerTimer(), &QTimer::timeout, nullptr, nullptr);
+    QObject::disconnect(control<QTimer>("TriggerTimer"), &QTimer::timeout, nullptr, nullptr);
   }
 
   // From now on the bid's transfers wait for the transfer component's time-out alone.
@@ -118,9 +120,9 @@ class Harness {
     s.AuktionTitel = QStringLiteral("Lampe %1").arg(n);
     s.endet = localSerial(end);
     s.lastFailingProcedure.clear();
-    m_form->Txt_maxbid->show();
-    m_form->Command1->show();
-    m_form->Txt_maxbid->setText(QStringLiteral("5"));
+    control<QWidget>("Txt_maxbid")->show();
+    control<QWidget>("Command1")->show();
+    control<QLineEdit>("Txt_maxbid")->setText(QStringLiteral("5"));
     m_form->Command1_Click();  // arms
     m_completions.clear();
     const qsizetype requestsBefore = requestLog(m_log).size();
@@ -159,6 +161,12 @@ class Harness {
   }
 
  private:
+  // A control of the main window, found by its objectName.
+  template <class T>
+  T* control(const char* name) const {
+    return m_form->findChild<T*>(QString::fromLatin1(name));
+  }
+
   QtClock m_clock;
   PosixSystemClock m_systemClock;
   X11WindowList m_windowList;
@@ -174,6 +182,7 @@ class Harness {
                       m_dialogs, m_processes,   m_programInfo, m_sleepInhibitor, m_notifier};
   SettingsStore m_settings;
   AppState m_state;
+  Inet m_inet1;
   AppContext m_ctx;
   sim::Simulator& m_sim;
   QString m_log;

@@ -19,7 +19,6 @@
 #include "platform/clock.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
-#include "sniper/form1.h"
 #include "update/versioncheck.h"
 
 namespace {
@@ -104,10 +103,9 @@ void fillInAccount(AppContext& ctx) {
     SetFieldValue(ctx, QStringLiteral("pass"), ctx.state.pass);
 }
 
-void do_bid(Form1& form) {
-  AppContext& ctx = form.ctx();
+void do_bid(AppContext& ctx, BidView& view) {
   AppState& st = ctx.state;
-  Inet& inet = *form.Inet1;
+  Inet& inet = ctx.inet1;
   trap(ctx, "do_bid", [&] {
     BoundedSteps steps(ctx, inet);
     bool restarted = false;  // at most one more pass in a call
@@ -174,8 +172,8 @@ void do_bid(Form1& form) {
       break;
     }
     // The window shows it before the vendor server, which may be slow, is told.
-    static_cast<BidView&>(form).bidOutcomeKnown(code);
+    view.bidOutcomeKnown(code);
     // The outcome goes to the vendor server, whose answer may announce a newer version.
-    VersionCheck(form, bidReportUserAgent(st.VersionText, st.InstallTag, code));
+    VersionCheck(ctx, view, bidReportUserAgent(st.VersionText, st.InstallTag, code));
   });
 }

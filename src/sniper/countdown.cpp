@@ -100,7 +100,7 @@ void Form1::runBidSequence(qint64 remaining) {
   m_outcomeShown = false;
   m_outcomeToAnnounce = false;
   m_countdownBid = true;
-  do_bid(*this);
+  do_bid(c, *this);
   m_countdownBid = false;
   // Closed during the bid: the program ends now, without tones and without the pause.
   if (st.warnton == 1 && !m_closeAfterBid) {

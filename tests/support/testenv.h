@@ -6,11 +6,24 @@
 #include "app/appstate.h"
 #include "app/context.h"
 #include "app/settings.h"
+#include "bidding/bidview.h"
+#include "bidding/inet.h"
 #include "fakes/fakes.h"
 #include "platform/services.h"
 
+// What the main window is told: the update mark, as the version check shows it, and the bid's
+// outcome codes, as the bid transaction reports them.
+struct RecordingWindow : BidView {
+  void showUpdateMark() override { ++updateMarkShown; }
+  void bidOutcomeKnown(const QString& code) override { outcomes << code; }
+  int updateMarkShown = 0;
+  QStringList outcomes;
+};
+
 // A fresh program environment for one test: fake services, a temporary program folder and
-// settings folder, and the shared values.
+// settings folder, the shared values and the transfer component Inet1. A test's own servers are
+// declared before it: Inet1 keeps its connection open until it is destroyed, and a server
+// stopped while a client holds one waits seconds for it.
 struct TestEnv {
   TestEnv();
 
@@ -29,7 +42,9 @@ struct TestEnv {
                     dialogs, processes,   programInfo, sleepInhibitor, notifier};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
+  Inet inet1;
   std::unique_ptr<AppContext> ctx;
+  RecordingWindow window;
 
   QString programFolder() const { return programInfo.folder; }
   QString configFolder() const;
