@@ -13,9 +13,13 @@ std::string usage() {
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
-         "  [--fault STEP:KIND]\n"
+         "  [--fault STEP:KIND] [--connect-delay MS]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
          "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
+         "  --connect-delay MS  a newly accepted connection waits MS milliseconds before it is\n"
+         "                   served (the handshakes of a real network); the request log says\n"
+         "                   when each request's connection was accepted\n"
+         "                   (connection_accepted_ms)\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
          "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
          "  --bid-form-action URL  the PlaceBid form posts to URL (say, another host)\n"
@@ -133,6 +137,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       if (!parseFault(v, config)) return "bad --fault (STEP:KIND): " + v;
     } else if (opt == "--time-offset") {
       if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
+    } else if (opt == "--connect-delay") {
+      if (!toInt(v, config.connectDelayMs) || config.connectDelayMs < 0 ||
+          config.connectDelayMs > 600000)
+        return "bad --connect-delay (0 to 600000 ms): " + v;
     } else if (opt == "--bid-form-action") {
       config.bidFormAction = v;
     } else if (opt == "--vendor-version") {

@@ -17,6 +17,8 @@ namespace sim {
 
 // Milliseconds since the Unix epoch on the system clock.
 int64_t nowMs();
+// The same to the microsecond.
+double nowMsPrecise();
 
 struct Item {
   std::string id;
@@ -41,7 +43,10 @@ struct Config {
   std::string vendorSecretKey;
   // Broken or forged vendor files on demand: file name -> fault (see vendorFaultKinds()).
   std::map<std::string, std::string> vendorFaults;
-  std::string requestLog;     // one JSON line per request
+  std::string requestLog;  // one JSON line per request
+  // A newly accepted connection waits this long before it is served (a stand-in for the
+  // round trips of a TCP and TLS handshake over a real network).
+  int64_t connectDelayMs = 0;
   int64_t timeOffsetSec = 0;  // the official time page runs this far ahead
 
   // Broken answers of the bidding service on demand.
@@ -80,6 +85,12 @@ class Simulator {
 
   // True once the sign-in page has been served (for --signin-once).
   std::atomic<bool> signinServed{false};
+  // The delay before a newly accepted connection is served (Config::connectDelayMs; a
+  // benchmark may change it while the server runs).
+  std::atomic<int64_t> connectDelayMs{0};
+  // Connections accepted so far, and those of them the server has closed.
+  std::atomic<int> connectionsAccepted{0};
+  std::atomic<int> connectionsClosed{0};
   // Set when the server stops: answers held back on purpose (a hanging step) give up.
   std::atomic<bool> stopping{false};
   // Items whose first request of the faulty step has been held back ("hang-once"); call with
