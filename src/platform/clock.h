@@ -15,6 +15,13 @@ class Clock {
   // Waits until localMs() has reached the target while window events keep being processed.
   virtual void waitUntilMs(qint64 targetMs) = 0;
 
+  // Returns when localMs() reaches a target a few milliseconds ahead, to a fraction of a
+  // millisecond: the event loop's timers come up to a millisecond late, which the bid's trigger
+  // must not be. The thread sleeps meanwhile, without processing events; a target further
+  // away than kLongestSleepMs is left to waitUntilMs.
+  static constexpr qint64 kLongestSleepMs = 5;
+  virtual void sleepUntilMs(qint64 targetMs) { waitUntilMs(targetMs); }
+
   // Convenience views of localMs(). The program reads the date and time in whole seconds:
   // the fraction is cut, never rounded, so no time stamp carries a second that has not begun
   // (and 23:59:59.5 is still today).

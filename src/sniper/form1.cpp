@@ -142,7 +142,7 @@ void Form1::buildControls() {
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-  connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
+  connect(m_triggerTimer, &QTimer::timeout, this, &Form1::triggerTimerFired);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);

@@ -30,6 +30,25 @@ void QtClock::waitUntilMs(qint64 targetMs) {
   loop.exec();
 }
 
+void QtClock::sleepUntilMs(qint64 targetMs) {
+  const qint64 rest = targetMs - localMs();
+  if (rest <= 0) return;
+  if (rest > kLongestSleepMs) return waitUntilMs(targetMs);
+  // Local time is the system clock shifted by the zone's offset: the target as an instant of the
+  // system clock, from two readings within one millisecond.
+  qint64 offsetMs = 0;
+  for (int tries = 0; tries < 5; ++tries) {
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    offsetMs = localMs() - before;
+    if (QDateTime::currentMSecsSinceEpoch() == before) break;
+  }
+  const qint64 epochMs = targetMs - offsetMs;
+  const timespec at{static_cast<time_t>(epochMs / 1000),
+                    static_cast<long>(epochMs % 1000) * 1000000};
+  while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
+}
+
 namespace {
 // Replaces fields of the current local time and sets the clock to the result.
 template <class Change>

@@ -3,11 +3,13 @@
 #include "platform/clock.h"
 #include "platform/systemclock.h"
 
-// The computer's clock as Qt reads it; waits sleep in the event loop.
+// The computer's clock as Qt reads it; waits sleep in the event loop, and the short sleep to a
+// moment sleeps on the system clock itself (clock_nanosleep).
 class QtClock : public Clock {
  public:
   qint64 localMs() const override;
   void waitUntilMs(qint64 targetMs) override;
+  void sleepUntilMs(qint64 targetMs) override;
 };
 
 // Sets the clock with clock_settime(CLOCK_REALTIME); without the right to do so (CAP_SYS_TIME)
