@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/twips.h"
+#include "bidding/printers.h"
 #include "capture/windowscan.h"
 #include "sniper/form1.h"
 #include "support/testenv.h"
-
-// Readable failure messages.
-void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
