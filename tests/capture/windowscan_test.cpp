@@ -174,8 +174,9 @@ TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemElseTheHintOrWitho
   EXPECT_EQ(view(f),
             kIdle + " | Kein Artikel gewählt. | Lbl_NoAuction | Lbl_GoItem | stopped | #808080");
   EXPECT_EQ(f.Lbl_NoAuction->text(),
-            QStringLiteral("Öffnen Sie den Artikel,\r\nauf den Sie bieten\r\nmöchten, in "
-                           "Ihrem\r\nWeb-Browser und\r\nklicken Sie auf\r\n'Artikel übernehmen'"));
+            QStringLiteral("Öffnen Sie den Artikel\r\nim Web-Browser oder\r\nkopieren Sie den "
+                           "Link\r\nzur Artikelseite und\r\nklicken Sie auf\r\n'Artikel "
+                           "übernehmen'"));
   EXPECT_NEAR(twips::top(f.Lbl_NoAuction) + twips::height(f.Lbl_NoAuction) / 2,
               twips::top(f.Shape2) + twips::height(f.Shape2) / 2, twips::perPixelY(&f));
   EXPECT_GT(twips::height(f.Lbl_NoAuction), 6 * 150);  // six lines of 10-point text
