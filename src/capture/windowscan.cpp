@@ -9,6 +9,7 @@
 #include "app/regional.h"
 #include "app/settings.h"
 #include "app/twips.h"
+#include "capture/itempage.h"
 #include "capture/titlerules.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -30,6 +31,8 @@ void setFontSize(QLabel* label, double pointSize) {
   label->setFont(f);
 }
 
+void resetItem(Form1& form);
+
 QString savedSetting(AppContext& ctx, const char* key) {
   return ctx.settings.GetSetting(settingskeys::kApp, settingskeys::kSection,
                                  QString::fromLatin1(key));
@@ -39,6 +42,11 @@ QString savedSetting(AppContext& ctx, const char* key) {
 void resetState(Form1& form) {
   AppState& st = form.ctx().state;
   st.instanceCount = 0;
+  resetItem(form);
+}
+
+void resetItem(Form1& form) {
+  AppState& st = form.ctx().state;
   st.endet = 0;
   form.setCaption(titlerules::idleCaption());
   form.Txt_maxbid->hide();
@@ -168,4 +176,28 @@ bool TaskWindow(Form1& form, const TopLevelWindow& window) {
     isTaskWindow = (style & mask) == mask;
   });
   return isTaskWindow;
+}
+
+bool auctionPageShown(Form1& form) {
+  const quint64 self = static_cast<quint64>(form.winId());
+  const QList<TopLevelWindow> windows = form.ctx().services.windowList.windows();
+  return std::any_of(windows.begin(), windows.end(), [&](const TopLevelWindow& w) {
+    return w.handle != self && TaskWindow(form, w) &&
+           titlerules::isAuctionPage(titlerules::windowText(w.title));
+  });
+}
+
+void takeOverItem(Form1& form, const itempage::Outcome& item) {
+  AppState& st = form.ctx().state;
+  // The same steps as for a browser window's title, the item's values read from its page.
+  resetItem(form);
+  st.AuktionTitel = item.auktionTitel;
+  st.ItemID = item.itemId;
+  form.Txt_maxbid->show();
+  form.Command1->show();
+  form.Lbl_NoAuction->hide();
+  form.Lbl_GoItem->show();
+  form.setCaption(titlerules::itemCaption(st.AuktionTitel));
+  st.endet = item.endet;
+  showItem(form);
 }

@@ -8,6 +8,7 @@
 #include "app/appstate.h"
 #include "app/twips.h"
 #include "bidding/inet.h"
+#include "capture/itemfetch.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
 static void initResources() {
@@ -59,6 +60,8 @@ void Form1::buildControls() {
   setAutoFillBackground(true);
   setBackColor(QColor(224, 224, 224));
   setCaption(QStringLiteral("GebotsfalkePlus"));
+  // A link dropped anywhere on the window takes its item over (the amount field included).
+  setAcceptDrops(true);
 
   // Created back to front: shapes first, so that the labels lie on top of them.
   Shape3 = makeShape(this, "Shape3");
@@ -96,6 +99,7 @@ void Form1::buildControls() {
 
   Txt_maxbid = new QLineEdit(this);
   Txt_maxbid->setObjectName(QStringLiteral("Txt_maxbid"));
+  Txt_maxbid->setAcceptDrops(false);
   Txt_maxbid->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   twips::setGeometry(Txt_maxbid, 240, 2207, 735, 313);
 
@@ -142,12 +146,16 @@ void Form1::buildControls() {
 
   Inet1 = new Inet(this);
   Inet1->setObjectName(QStringLiteral("Inet1"));
+
+  m_itemPageFetch = new ItemPageFetch(this);
+  m_itemPageFetch->setObjectName(QStringLiteral("ItemPageFetch"));
 }
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
   connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
   connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
+  connect(m_itemPageFetch, &ItemPageFetch::finished, this, &Form1::ItemPage_Loaded);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);

@@ -11,6 +11,10 @@
 #include "sniper/widgets.h"
 
 class Inet;
+class ItemPageFetch;
+namespace itempage {
+struct Answer;
+}
 
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
 // controls, and the panel of link labels. Controls carry the design's names (objectName too).
@@ -51,6 +55,15 @@ class Form1 : public QWidget {
 
   // Notifications of the transfer component Inet1.
   void Inet1_StateChanged(int state);
+
+  // Taking the item over from a copied or dropped link or item number (itemtakeover.cpp).
+  // Texts dropped on the window: the first that names an item is loaded.
+  void Form_OLEDragDrop(const QStringList& texts);
+  // The item page has come (or not).
+  void ItemPage_Loaded(const itempage::Answer& answer);
+  // Start-up, after the scan: the clipboard's item when no window shows one and the saved item
+  // was not asked for ("-bay").
+  void takeOverClipboardItemAtStart(bool savedItemAsked);
 
   // Window helpers the procedures share.
   void setTimer1(bool enabled, int intervalMs);
@@ -107,6 +120,9 @@ class Form1 : public QWidget {
   void mouseMoveEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void buildControls();
@@ -137,6 +153,12 @@ class Form1 : public QWidget {
   void arm(QString& step);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
+  // Taking the item over: "Artikel übernehmen" looks at the browser windows, then the clipboard.
+  void takeOverFromWindowOrClipboard();
+  void loadItemPage(const QString& itemId);
+  void cancelItemPage();
+  // Neither armed nor bidding: the item may change.
+  bool itemMayChange() const;
 
   AppContext& m_ctx;
   bool m_unloaded = false;
@@ -146,6 +168,8 @@ class Form1 : public QWidget {
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;
   QTimer* m_triggerTimer = nullptr;
+  // Loads item pages in the background ("ItemPageFetch").
+  ItemPageFetch* m_itemPageFetch = nullptr;
   QColor m_backColor;
   QColor m_command1BackColor;
 };
