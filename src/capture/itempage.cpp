@@ -104,9 +104,12 @@ QString title(const QString& html) {
       QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
   const QRegularExpressionMatch m = element.match(html);
   if (!m.hasMatch()) return QString();
-  // Browsers collapse the title's white space (blanks, tabs, line breaks) to single blanks.
+  // Browsers collapse the title's white space (blanks, tabs, line breaks) to single blanks,
+  // those written as references too, so a title never spans lines (nor does its log line).
   static const QRegularExpression space(QStringLiteral("[ \\t\\n\\f\\r]+"));
-  return resolveReferences(m.captured(1).replace(space, QStringLiteral(" ")).trimmed());
+  QString text = resolveReferences(m.captured(1));
+  text.replace(QChar(u'\0'), QChar(0xFFFD));
+  return text.replace(space, QStringLiteral(" ")).trimmed();
 }
 
 Outcome judge(const Answer& answer, double now, const RegionalFormat& region) {

@@ -74,7 +74,8 @@ TEST(ItemPageAnswer, theAnswerGivesTheItemOrSaysWhyNot) {
   const double now = dateserial::fromParts({2026, 12, 5, 19, 0, 0});
   const QString page = QStringLiteral(
       "<html><head><TITLE lang=de>\n  eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) -\t"
-      "Gr&uuml;&szlig;e &amp; K&#252;sse f&#x00FC;r 5 &#128; &euro; &bogus; </TITLE></head>"
+      "Gr&uuml;&szlig;e &amp; K&#252;sse&#13;&#10;f&#x00FC;r 5 &#128; &euro; &bogus; "
+      "</TITLE></head>"
       "<body><title>eBay Artikel 2 (endet 01.01.27 10:00:00 MEZ) - Zweiter</title></body></html>");
   const QString soon =
       QStringLiteral("<title>eBay Artikel 1234567890 (endet 05.12.26 19:00:01 MEZ) - X</title>");
