@@ -37,7 +37,7 @@ bool Form1::itemMayChange() const {
 
 void Form1::takeOverFromWindowOrClipboard() {
   // A browser window showing an auction page wins; only without one is the clipboard read.
-  if (!auctionPageShown(*this)) {
+  if (!auctionPageShown(ctx(), ownWindowHandle())) {
     const QString itemId = itemlink::itemNumber(ctx().services.clipboard.text());
     if (!itemId.isEmpty()) {
       // The window stays as it is until the page has come: a page that does not come, or
@@ -47,12 +47,12 @@ void Form1::takeOverFromWindowOrClipboard() {
     }
   }
   cancelItemPage();
-  Finde_Alle_Fenster(*this);
+  Finde_Alle_Fenster(ctx(), *this);
 }
 
 void Form1::takeOverClipboardItemAtStart(bool savedItemAsked) {
   trap(ctx(), "Form1init", [&] {
-    if (savedItemAsked || auctionPageShown(*this)) return;
+    if (savedItemAsked || auctionPageShown(ctx(), ownWindowHandle())) return;
     // The window shows what the scan found (the saved item, or none) while the page loads.
     const QString itemId = itemlink::itemNumber(ctx().services.clipboard.text());
     if (!itemId.isEmpty()) loadItemPage(itemId);
@@ -82,7 +82,7 @@ void Form1::ItemPage_Loaded(const itempage::Answer& answer) {
     // The item never changes under an armed bid, nor during one.
     if (!itemMayChange()) item.refusal = Refusal::Armed;
     if (item.refusal == Refusal::None) {
-      takeOverItem(*this, item);
+      takeOverItem(ctx(), *this, item);
       WriteLog(c, itempage::logLine(answer, Refusal::None));
       Update_Label();
       return;

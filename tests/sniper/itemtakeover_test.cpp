@@ -13,6 +13,7 @@
 #include "capture/itemfetch.h"
 #include "capture/itemlink.h"
 #include "sniper/form1.h"
+#include "support/controls.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 
@@ -55,25 +56,22 @@ struct TakeOver {
     EXPECT_EQ(shown(), kEarlier);
   }
   void browser(const QString& title) { env.windowList.list = {{0x40000001, true, true, title}}; }
-  void click() { QTest::mouseClick(control<QWidget>("Lbl_GetArtikel"), Qt::LeftButton); }
+  void click() { QTest::mouseClick(control<QWidget>(form, "Lbl_GetArtikel"), Qt::LeftButton); }
   ItemPageFetch* fetch() { return form.findChild<ItemPageFetch*>("ItemPageFetch"); }
   // Waits until the page has come and been dealt with.
   void settle() {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !fetch()->running(); }, 10000));
   }
-  template <class T>
-  T* control(const char* name) {
-    return form.findChild<T*>(QString::fromLatin1(name));
-  }
   // "item number | auction title | what the top strip says", with the bid controls, the
   // countdown and the caption checked against it.
   QString shown() {
     const AppState& s = env.state;
-    const bool itemShown =
-        control<QWidget>("Txt_maxbid")->isVisible() && control<QWidget>("LabelZeit")->isVisible() &&
-        !control<QWidget>("Lbl_NoAuction")->isVisible() &&
-        form.caption() == s.AuktionTitel + " Gebotsfalke" && control<QTimer>("Timer1")->isActive();
-    return s.ItemID + " | " + s.AuktionTitel + " | " + control<QLabel>("Label1")->text() +
+    const bool itemShown = control<QWidget>(form, "Txt_maxbid")->isVisible() &&
+                           control<QWidget>(form, "LabelZeit")->isVisible() &&
+                           !control<QWidget>(form, "Lbl_NoAuction")->isVisible() &&
+                           form.caption() == s.AuktionTitel + " Gebotsfalke" &&
+                           control<QTimer>(form, "Timer1")->isActive();
+    return s.ItemID + " | " + s.AuktionTitel + " | " + control<QLabel>(form, "Label1")->text() +
            (itemShown ? "" : " (not shown as an item)");
   }
   int pageRequests() const {
@@ -89,8 +87,8 @@ struct TakeOver {
     return out;
   }
 
+  SimServer server;  // before the environment, whose Inet1 it outlives
   TestEnv env;
-  SimServer server;
   Form1 form;
 };
 
@@ -119,10 +117,10 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
     QString message;
     int requests = 1;
   } cases[] = {
-      {"a link", kLokLink, "Terminal", "", kLokShown},
-      {"a bare number", " 1234567890\n", "Terminal", "", kLokShown},
+      {"a link", kLokLink, "Terminal", "", kLokShown, ""},
+      {"a bare number", " 1234567890\n", "Terminal", "", kLokShown, ""},
       {"a longer number than the title's: the link's stays", "123456789012", "Terminal", "",
-       "123456789012 | Zwölfstellig | endet am 05.12.2026 20:00:00"},
+       "123456789012 | Zwölfstellig | endet am 05.12.2026 20:00:00", ""},
       {"a browser window wins", kLokLink,
        "eBay Artikel 3333333333 (endet 07.12.26 10:00:00 MEZ) - Im Browser", "",
        "3333333333 | Im Browser | endet am 07.12.2026 10:00:00", "", 0},
@@ -147,9 +145,10 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
     EXPECT_EQ(t.pageRequests(), c.requests);
     // The log keeps what happened, with the item number asked for.
     const QString logged = t.env.logMessages().join("\n");
-    if (c.requests)
+    if (c.requests) {
       EXPECT_TRUE(logged.contains("Artikel übernehmen: " + itemlink::itemNumber(c.clipboard)))
           << logged;
+    }
   }
 }
 
@@ -159,7 +158,7 @@ TEST(ItemTakeOver, aHangingItemHostLeavesTheItemAndTheCountdownRunning) {
   TakeOver t(site("hang"));
   t.fetch()->transfer().setTimeoutMs(1500);
   int ticks = 0;
-  QObject::connect(t.control<QTimer>("Timer1"), &QTimer::timeout, [&] { ++ticks; });
+  QObject::connect(control<QTimer>(t.form, "Timer1"), &QTimer::timeout, [&] { ++ticks; });
   t.env.clipboard.content = kLokLink;
   t.click();
   EXPECT_TRUE(t.fetch()->running());
@@ -181,7 +180,7 @@ TEST(ItemTakeOver, aPageArrivingWhileArmedDoesNotReplaceTheItem) {
   t.env.state.user = "bieter";
   t.env.state.pass = "geheim";
   t.click();
-  t.control<QLineEdit>("Txt_maxbid")->setText("5");
+  control<QLineEdit>(t.form, "Txt_maxbid")->setText("5");
   t.form.Command1_Click();
   ASSERT_TRUE(t.env.state.armed);
   t.settle();
@@ -210,11 +209,11 @@ TEST(ItemTakeOver, aDroppedLinkTakesItsItemOver) {
   bool accepted = true;
   dropOn(&t.form, &words, &accepted);
   EXPECT_FALSE(accepted);
-  dropOn(t.control<QWidget>("Txt_maxbid"), &lok, &accepted);
+  dropOn(control<QWidget>(t.form, "Txt_maxbid"), &lok, &accepted);
   EXPECT_TRUE(accepted);
   t.settle();
   EXPECT_EQ(t.shown(), kLokShown);
-  EXPECT_EQ(t.control<QLineEdit>("Txt_maxbid")->text(), "");
+  EXPECT_EQ(control<QLineEdit>(t.form, "Txt_maxbid")->text(), "");
   EXPECT_EQ(t.pageRequests(), 1);
 }
 
@@ -223,8 +222,8 @@ TEST(ItemTakeOver, aDroppedLinkTakesItsItemOver) {
 TEST(ItemTakeOver, theStartUpShowsTheWindowAndTakesTheClipboardsItemLater) {
   for (const bool savedAsked : {false, true}) {
     SCOPED_TRACE(savedAsked ? "-bay" : "no option");
-    TestEnv env;
     SimServer server(site());
+    TestEnv env;
     env.setSetting("ItemID", "4444444444");
     env.setSetting("AuktionTitel", "Gespeichert");
     env.setSetting("endet", "06.12.2026 10:00:00");

@@ -64,7 +64,7 @@ void Form1::Form1init() {
       Lbl_update->show();
     }
     const bool savedItemAsked = titlerules::isSavedItemOption(st.commandLine);
-    Finde_Alle_Fenster(*this);
+    Finde_Alle_Fenster(c, *this);
     takeOverClipboardItemAtStart(savedItemAsked);
     GetFormSettings(c, *this, kApp, kSection, true);
     Update_Label();
@@ -77,8 +77,8 @@ void Form1::Form_Unload() {
   trap(c, "Form_Unload", [&] {
     // Waits still running (a pause until the auction's end) give up, so the program can end.
     st.closing = true;
-    Inet1->Cancel();
-    if (m_itemPageFetch) m_itemPageFetch->cancel();
+    c.inet1.Cancel();
+    m_itemPageFetch->cancel();
     SaveFormSettings(c, *this, kApp, kSection);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("Update"), st.AvailableVersion);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("InstallDir"),
