@@ -54,8 +54,9 @@ TEST(ScanInTheWindow, showsTheItemThenOnlyTheResetThenTheHintCentredOnTheLeftPan
   const auto* hint = control<QLabel>(form, "Lbl_NoAuction");
   const auto* panel = control<QWidget>(form, "Shape2");
   EXPECT_EQ(hint->text(),
-            QStringLiteral("Öffnen Sie den Artikel,\r\nauf den Sie bieten\r\nmöchten, in "
-                           "Ihrem\r\nWeb-Browser und\r\nklicken Sie auf\r\n'Artikel übernehmen'"));
+            QStringLiteral("Öffnen Sie den Artikel\r\nim Web-Browser oder\r\nkopieren Sie den "
+                           "Link\r\nzur Artikelseite und\r\nklicken Sie auf\r\n'Artikel "
+                           "übernehmen'"));
   EXPECT_NEAR(twips::top(hint) + twips::height(hint) / 2,
               twips::top(panel) + twips::height(panel) / 2, twips::perPixelY(&form));
   EXPECT_GT(twips::height(hint), 6 * 150);  // six lines of 10-point text
