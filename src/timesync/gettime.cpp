@@ -10,7 +10,6 @@
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/systemclock.h"
-#include "sniper/form1.h"
 #include "timesync/timepage.h"
 #include "update/versioncheck.h"
 
@@ -27,18 +26,17 @@ const QString kRefused = QStringLiteral("Die Systemuhr konnte nicht gestellt wer
 // exchange before this wait returns: its reply then stands in ResponseText. That reply shows
 // the auction's end "... MEZ" and must never set the clock, so only a completion reported
 // before this request's own end counts.
-QString fetchTimePage(Form1& form) {
-  AppContext& ctx = form.ctx();
+QString fetchTimePage(AppContext& ctx) {
   AppState& st = ctx.state;
-  Inet& inet = *form.Inet1;
+  Inet& inet = ctx.inet1;
   QString page;
   bool running = true;
-  // Connected after the main window's own handler, which has collected ResponseText by then.
-  const auto completed = QObject::connect(&inet, &Inet::StateChanged, &form, [&](int state) {
+  // Connected after Inet1's own handler, which has collected ResponseText by then.
+  const auto completed = QObject::connect(&inet, &Inet::StateChanged, &inet, [&](int state) {
     if (running && state == Inet::kResponseCompleted) page = st.ResponseText;
   });
   const auto ended =
-      QObject::connect(&inet, &Inet::executionEnded, &form, [&] { running = false; });
+      QObject::connect(&inet, &Inet::executionEnded, &inet, [&] { running = false; });
   struct Disconnect {
     QMetaObject::Connection a, b;
     ~Disconnect() {
@@ -77,18 +75,17 @@ QString setClockFromPage(AppContext& ctx, const QString& page) {
 }
 }  // namespace
 
-void get_time(Form1& form) {
-  AppContext& ctx = form.ctx();
+void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner) {
   AppState& st = ctx.state;
   trap(ctx, "get_time", [&] {
     // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
     // add: the running one reports its own outcome.
-    if (form.Inet1->StillExecuting()) return;
-    const QString page = fetchTimePage(form);
+    if (ctx.inet1.StillExecuting()) return;
+    const QString page = fetchTimePage(ctx);
     st.SyncMessage = setClockFromPage(ctx, page);
-    VersionCheck(form, clockSyncUserAgent(st.VersionText, st.InstallTag));
+    VersionCheck(ctx, mark, clockSyncUserAgent(st.VersionText, st.InstallTag));
     // Only after the version check, whatever the page gave.
     if (st.msgonsync != 0)
-      ctx.services.dialogs.messageBox(&form, st.SyncMessage, version::appTitle());
+      ctx.services.dialogs.messageBox(boxOwner, st.SyncMessage, version::appTitle());
   });
 }

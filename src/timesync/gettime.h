@@ -2,11 +2,15 @@
 
 #include <QString>
 
-class Form1;
+#include "app/context.h"
+
+class QWidget;
+class UpdateMark;
 
 // SyncMessage after a synchronisation that set the clock.
 inline const QString kClockSetMessage = QStringLiteral("Die Systemuhr wurde aktualisiert.");
 
-// Sets the computer's clock from the auction site's official time page, then runs the version
-// check and, when msgonsync is not 0, shows the outcome.
-void get_time(Form1& form);
+// Sets the computer's clock from the auction site's official time page (through Inet1), then
+// runs the version check, which may show the update mark, and, when msgonsync is not 0, shows
+// the outcome in a message box over boxOwner.
+void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner);

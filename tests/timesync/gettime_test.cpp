@@ -5,10 +5,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QFile>
 #include <QProcess>
-#include <QTimeZone>
 #include <QTimer>
 
 #include <chrono>
@@ -16,10 +14,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/startup.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
-#include "sniper/form1.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "timesync/gettime.h"
@@ -97,12 +93,11 @@ const QString kTimeRequest = QStringLiteral(
     "/aw-cgi/eBayISAPI.dll?TimeShow Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
 const QString kVersionRequest = QStringLiteral("/files/update+ Auktionsuhr+ - 1.3.6 - Linux");
 
-// The main window against the scripted site offering version 1.03.0007; the local clock stands
-// at 05.12.2026 19:00:00.
+// Clock synchronisation against the scripted site offering version 1.03.0007; the local clock
+// stands at 05.12.2026 19:00:00.
 struct Site {
+  PageHost host;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  PageHost host;
-  Form1 form{*env.ctx};
 
   Site() {
     env.state.endpoints.timeHost = env.state.endpoints.vendorServer = host.baseUrl();
@@ -112,7 +107,7 @@ struct Site {
   }
   void run(const QString& timePage) {
     host.setPage(timePage);
-    get_time(form);
+    get_time(*env.ctx, env.updateMark, nullptr);
   }
 };
 struct Sync : Site, ::testing::Test {};
@@ -154,7 +149,7 @@ TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionChec
     // An earlier page still in ResponseText never counts.
     s.env.state.ResponseText = page("01.12.2026 11:11:11");
     if (c.page.isNull()) s.env.state.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
-    QObject::connect(s.form.Inet1, &Inet::StateChanged, &s.form, [&](int state) {
+    QObject::connect(&s.env.inet1, &Inet::StateChanged, &s.env.inet1, [&](int state) {
       if (state == Inet::kReceivingResponse) s.env.clock.advanceMs(c.takesMs);
     });
     QString updateAtBox;  // the box comes after the version check has saved its finding
@@ -169,6 +164,7 @@ TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionChec
     EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{message} : QStringList());
     EXPECT_EQ(s.env.dialogs.titles, QStringList(s.env.dialogs.messages.size(), "GebotsfalkePlus"));
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
+    EXPECT_EQ(s.env.updateMark.shown, 1);
     EXPECT_EQ(s.host.requests(), c.page.isNull() ? QStringList{kVersionRequest}
                                                  : QStringList({kTimeRequest, kVersionRequest}));
     EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
@@ -180,13 +176,13 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
   // own exchange, whose reply names the auction's end in MEZ.
   host.setPage(page("05.12.2026 20:00:00"), "/bid");
   bool bid = false;
-  QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
+  QObject::connect(&env.inet1, &Inet::StateChanged, &env.inet1, [&](int state) {
     if (state != Inet::kReceivingResponse || bid) return;
     bid = true;
-    QTimer::singleShot(0, &form, [&] {
-      form.Inet1->Cancel();
-      runRequest(*env.ctx, *form.Inet1, host.baseUrl() + QStringLiteral("/bid"), QString(),
-                 QString(), QString());
+    QTimer::singleShot(0, &env.inet1, [&] {
+      env.inet1.Cancel();
+      runRequest(*env.ctx, env.inet1, host.baseUrl() + QStringLiteral("/bid"), QString(), QString(),
+                 QString());
     });
   });
   host.delayMs = 300;
@@ -199,45 +195,11 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
 TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
   host.setPage(page("05.12.2026 19:15:30"));
   host.delayMs = 200;
-  form.Inet1->Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
-  get_time(form);
-  form.Inet1->waitWhileExecuting();
+  env.inet1.Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
+  get_time(*env.ctx, env.updateMark, nullptr);
+  env.inet1.waitWhileExecuting();
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_EQ(host.requests().size(), 1);
-}
-
-// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead.
-TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
-  TestEnv env;
-  sim::Config config;
-  config.vendorVersion = "1.03.0007";
-  config.timeOffsetSec = 5 * 3600;
-  SimServer server(config);
-  env.writeEndpointsIni(server.endpoints());
-  const QTimeZone berlin("Europe/Berlin");
-  const QDateTime before =
-      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
-  const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
-  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
-  Form1 form(*env.ctx);
-  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
-  const QDateTime after =
-      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
-  const QStringList& calls = env.systemClock.calls;
-  ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
-  const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
-                      QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
-  EXPECT_GE(set, before);
-  EXPECT_LE(set, after);
-  EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
-                                            set.toString(QStringLiteral("HH:mm:ss"))}));
-  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_TRUE(env.dialogs.messages.isEmpty());
-  // A clock that was set: a silent run with exit code 0.
-  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
-  EXPECT_EQ(outcome.exitCode, 0);
-  EXPECT_EQ(outcome.message, QString());
 }
 
 // "-time" run from cron by a user: no display, no right to set the clock. Every failure ends

@@ -5,17 +5,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QProcess>
 #include <QThread>
+#include <QTimeZone>
 
 #include "app/dateserial.h"
 #include "app/scramble.h"
-#include "app/startup.h"
 #include "platform/linux/coredumps.h"
 #include "sniper/form1.h"
+#include "sniper/startup.h"
+#include "support/controls.h"
+#include "support/simserver.h"
 #include "support/testenv.h"
+#include "timesync/clockonly.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -66,7 +70,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     EXPECT_EQ(s.user, stored ? "bieter" : "");
     EXPECT_EQ(s.pass, stored ? "Geheim ä€" : "");
     EXPECT_EQ(s.sectobid, stored ? "7" : "10");
-    EXPECT_EQ(form.Lbl_update->isVisible(), stored);
+    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), stored);
     // The scan that follows the caption leaves its reset caption with the revision.
     EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
     EXPECT_TRUE(env.dialogs.errors.isEmpty());
@@ -109,12 +113,38 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
-TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {
+// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead.
+TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
+  sim::Config config;
+  config.vendorVersion = "1.03.0007";
+  config.timeOffsetSec = 5 * 3600;
+  SimServer server(config);
   TestEnv env;
-  env.setSetting("user", "bieter");
-  const QFile::Permissions p = QFile::permissions(env.settings->filePath(settingskeys::kApp));
-  EXPECT_TRUE(p & QFile::ReadOwner);
-  EXPECT_FALSE(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
+  env.writeEndpointsIni(server.endpoints());
+  const QTimeZone berlin("Europe/Berlin");
+  const QDateTime before =
+      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
+  const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
+  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
+  Form1 form(*env.ctx);
+  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
+  const QDateTime after =
+      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
+  const QStringList& calls = env.systemClock.calls;
+  ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
+  const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
+                      QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
+  EXPECT_GE(set, before);
+  EXPECT_LE(set, after);
+  EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
+                                            set.toString(QStringLiteral("HH:mm:ss"))}));
+  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(env.dialogs.messages.isEmpty());
+  // A clock that was set: a silent run with exit code 0.
+  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.message, QString());
 }
 
 // The password is in the program's memory: no core file of it may be written, and other
