@@ -8,6 +8,7 @@
 #include "app/appstate.h"
 #include "app/twips.h"
 #include "capture/itemfetch.h"
+#include "capture/titlerules.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
 static void initResources() {
@@ -124,14 +125,14 @@ void Form1::buildControls() {
   for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
     l->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-  Lbl_NoAuction = makeLabel(
-      this, "Lbl_NoAuction",
-      QStringLiteral("Öffnen Sie den Artikel, auf den Sie bieten möchten, in Ihrem Internet "
-                     "Explorer und klicken Sie auf 'Artikel übernehmen'"),
-      designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Lbl_NoAuction = makeLabel(this, "Lbl_NoAuction", QString(),
+                            designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   Lbl_NoAuction->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Lbl_NoAuction->setWordWrap(true);
   twips::setGeometry(Lbl_NoAuction, 195, 960, 1905, 1200);
+  // Until a scan finds an item, the hint names both ways to one (a browser page or a copied
+  // link): a Wayland desktop's browsers are not in the window list at all.
+  showHint(titlerules::noItemHint());
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -94,6 +94,8 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void showItemTitle(const QString& caption) override;
   void showItemEnd(const QString& titleLine) override;
   void showNoItem(const QString& caption, const QString& titleLine, const QString& hint) override;
+  // The hint in place of the countdown, centred on the left panel.
+  void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
 
