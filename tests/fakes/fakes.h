@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/processes.h"
@@ -109,4 +110,14 @@ class FakeProgramInfo : public ProgramInfo {
   QString folder;
   QString executable;
   bool installed = false;
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  QString text() override {
+    ++reads;
+    return content;
+  }
+  QString content;
+  int reads = 0;
 };
