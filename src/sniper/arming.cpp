@@ -51,6 +51,7 @@ void Form1::disarm(QString& step) {
   AppState& st = c.state;
   step = QStringLiteral("3");
   st.armed = false;
+  letSleep();
   step = QStringLiteral("4");
   Lbl_GetArtikel->setForeColor(kLinkBlue);
   step = QStringLiteral("5");
@@ -140,6 +141,7 @@ void Form1::arm(QString& step) {
   }
   step = QStringLiteral("35");
   WriteLog(c, QStringLiteral("GebotsfalkePlus scharfgestellt"));
+  keepAwake();
   step = QStringLiteral("36");
 }
 

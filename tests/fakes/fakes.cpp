@@ -7,7 +7,7 @@
 void FakeClock::waitUntilMs(qint64 targetMs) {
   ++waits;
   if (onWait) onWait(targetMs);
-  if (targetMs > m_ms) m_ms = targetMs;
+  if (targetMs > localMs()) setMs(targetMs);
   QCoreApplication::processEvents();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,19 +10,24 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/notifier.h"
 #include "platform/processes.h"
 #include "platform/programinfo.h"
 #include "platform/shell.h"
+#include "platform/sleepinhibitor.h"
 #include "platform/sound.h"
 #include "platform/systemclock.h"
 #include "platform/windowlist.h"
 
 // A clock the test sets. Waits jump straight to their target (and let pending events run once).
+// After runWithRealTime() it also moves on with the real time in between, for tests of
+// network bounds measured against it.
 class FakeClock : public Clock {
  public:
-  qint64 localMs() const override { return m_ms; }
+  qint64 localMs() const override { return m_ms + (m_running.isValid() ? m_running.elapsed() : 0); }
   void waitUntilMs(qint64 targetMs) override;
-  void setMs(qint64 ms) { m_ms = ms; }
+  void setMs(qint64 ms) { m_ms = ms - (m_running.isValid() ? m_running.elapsed() : 0); }
+  void runWithRealTime() { m_running.start(); }
   // Sets the clock to a date and time of day.
   void set(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
   void advanceMs(qint64 ms) { m_ms += ms; }
@@ -31,6 +37,7 @@ class FakeClock : public Clock {
 
  private:
   qint64 m_ms = 0;
+  QElapsedTimer m_running;
 };
 
 class FakeSystemClock : public SystemClock {
@@ -97,6 +104,25 @@ class FakeProcesses : public Processes {
   QList<int> exits;
   bool previous = false;
   StartResult answer;  // what every start returns
+};
+
+// Records the inhibitor's holds and releases ("hold WHY", "release"); always available.
+class FakeSleepInhibitor : public SleepInhibitor {
+ public:
+  void hold(const QString& why, std::function<void(const QString&)>) override {
+    calls.append(QStringLiteral("hold ") + why);
+  }
+  void release() override { calls.append(QStringLiteral("release")); }
+  QStringList calls;
+};
+
+// Records every notification (title, text).
+class FakeNotifier : public Notifier {
+ public:
+  void notify(const QString& title, const QString& text, std::function<void()>) override {
+    shown.append({title, text});
+  }
+  QList<QPair<QString, QString>> shown;
 };
 
 class FakeProgramInfo : public ProgramInfo {

@@ -107,7 +107,7 @@ struct Site {
   }
   void run(const QString& timePage) {
     host.setPage(timePage);
-    get_time(*env.ctx, env.updateMark, nullptr);
+    get_time(*env.ctx, env.window, nullptr);
   }
 };
 struct Sync : Site, ::testing::Test {};
@@ -164,7 +164,7 @@ TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionChec
     EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{message} : QStringList());
     EXPECT_EQ(s.env.dialogs.titles, QStringList(s.env.dialogs.messages.size(), "GebotsfalkePlus"));
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
-    EXPECT_EQ(s.env.updateMark.shown, 1);
+    EXPECT_EQ(s.env.window.updateMarkShown, 1);
     EXPECT_EQ(s.host.requests(), c.page.isNull() ? QStringList{kVersionRequest}
                                                  : QStringList({kTimeRequest, kVersionRequest}));
     EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
@@ -196,7 +196,7 @@ TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
   host.setPage(page("05.12.2026 19:15:30"));
   host.delayMs = 200;
   env.inet1.Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
-  get_time(*env.ctx, env.updateMark, nullptr);
+  get_time(*env.ctx, env.window, nullptr);
   env.inet1.waitWhileExecuting();
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_EQ(host.requests().size(), 1);
