@@ -50,3 +50,26 @@ TEST(ReleasePlan, listedNamesArePlainUniqueNotTheProgramsDataAndIncludeTheInstal
     EXPECT_TRUE(!failure || failure->kind == UpdateFailure::NotVerified) << list;
   }
 }
+
+TEST(UpdateRules, anInstallerThatDoesNotStartIsNamedByItsCause) {
+  const struct {
+    StartResult result;
+    int number;
+    const char* description;
+  } cases[] = {
+      {{StartFailure::NoRight, "Permission denied"},
+       70,
+       "Zugriff verweigert - doupdate.exe darf nicht ausgeführt werden"},
+      {{StartFailure::NotAProgram, "Exec format error"},
+       5,
+       "doupdate.exe ist kein auf diesem System ausführbares Programm"},
+      {{StartFailure::NotFound, "No such file or directory"}, 53, "Datei nicht gefunden"},
+      {{StartFailure::Other, "Too many open files"},
+       75,
+       "Fehler beim Zugriff auf Pfad/Datei - doupdate.exe startet nicht (Too many open files)"}};
+  for (const auto& c : cases) {
+    const VbError e = installerStartError(c.result);
+    EXPECT_EQ(e.number(), c.number) << c.description;
+    EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
+  }
+}
