@@ -40,6 +40,7 @@
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
+#include "platform/linux/qtclipboard.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -273,8 +274,10 @@ class Harness {
   LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
   DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
                           QString(), LazyBus::session()};
-  Services m_services{m_clock,   m_systemClock, m_windowList,  m_sound,          m_shell,
-                      m_dialogs, m_processes,   m_programInfo, m_sleepInhibitor, m_notifier};
+  QtClipboard m_clipboard;
+  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
+                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
+                      m_sleepInhibitor, m_notifier,    m_clipboard};
   SettingsStore m_settings;
   AppState m_state;
   Inet m_inet1;

@@ -1,8 +1,8 @@
-// Faulty connections of the bidding service on demand ("--fault STEP:KIND"): the answer of one
-// bid step is held back for good (always, or only the first time for an item), cut off in the
-// middle, shortened to ten characters, replaced by random bytes, sent one byte per second, or
-// the connection is reset without an answer. Programs must come out of each with a clear
-// outcome.
+// Faulty connections on demand: the answer of one bid step ("--fault STEP:KIND") or of the item
+// page ("--item-fault KIND") is held back for good, cut off in the middle, shortened to ten
+// characters or replaced by random bytes. A bid step may also be held back only the first time
+// for an item, sent one byte per second, or have its connection reset without an answer.
+// Programs must come out of each with a clear outcome.
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -126,13 +126,17 @@ void cut(httplib::Response& res) {
 
 }  // namespace
 
+bool isFaultKind(const std::string& kind) {
+  return kind == "hang" || kind == "cut" || kind == "ten" || kind == "garbage";
+}
+
 bool parseFault(const std::string& text, Config& config) {
   const size_t colon = text.find(':');
   if (colon != 1 || (text[0] != '1' && text[0] != '2')) return false;
   const std::string kind = text.substr(2);
-  static const char* const kinds[] = {"hang",    "hang-once", "cut",  "ten",
-                                      "garbage", "trickle",   "reset"};
-  if (std::find(std::begin(kinds), std::end(kinds), kind) == std::end(kinds)) return false;
+  // The item page's kinds, and those only a bid step answers with.
+  if (!isFaultKind(kind) && kind != "hang-once" && kind != "trickle" && kind != "reset")
+    return false;
   config.faultStep = text[0] - '0';
   config.fault = kind;
   return true;
@@ -148,12 +152,20 @@ void applyBidFault(Simulator& sim, int step, const std::string& item, const http
     // Only the first request of the step for an item hangs; the ones after it are answered.
     if (fault == "hang-once" && !sim.firstRequestsHeld.insert(item).second) return;
   }
-  if (fault == "hang" || fault == "hang-once") {
+  if (fault == "hang-once") {
     hang(sim);
   } else if (fault == "trickle") {
     trickle(sim, res);
   } else if (fault == "reset") {
     reset(req);
+  } else {
+    applyFault(sim, fault, res);
+  }
+}
+
+void applyFault(Simulator& sim, const std::string& fault, httplib::Response& res) {
+  if (fault == "hang") {
+    hang(sim);
   } else if (fault == "cut") {
     cut(res);
   } else if (fault == "ten") {

@@ -13,7 +13,7 @@ std::string usage() {
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
-         "  [--fault STEP:KIND] [--connect-delay MS]\n"
+         "  [--fault STEP:KIND] [--item-fault KIND] [--connect-delay MS]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
          "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
          "  --connect-delay MS  a newly accepted connection waits MS milliseconds before it is\n"
@@ -52,7 +52,9 @@ std::string usage() {
          "                   ten      a reply of exactly 10 characters\n"
          "                   garbage  2048 random bytes (the same ones every time)\n"
          "                   trickle  the headers at once, then the page one byte per second\n"
-         "                   reset    the connection is reset before anything is answered\n";
+         "                   reset    the connection is reset before anything is answered\n"
+         "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
+         "                   cut, ten or garbage\n";
 }
 
 namespace {
@@ -135,6 +137,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       config.shortReplyStep = static_cast<int>(step);
     } else if (opt == "--fault") {
       if (!parseFault(v, config)) return "bad --fault (STEP:KIND): " + v;
+    } else if (opt == "--item-fault") {
+      if (!isFaultKind(v)) return "bad --item-fault (hang, cut, ten or garbage): " + v;
+      config.itemFault = v;
     } else if (opt == "--time-offset") {
       if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
     } else if (opt == "--connect-delay") {

@@ -59,6 +59,7 @@ struct Config {
   // "garbage", "trickle" or "reset".
   int faultStep = 0;  // 1 or 2; 0: no fault
   std::string fault;
+  std::string itemFault;  // the same kinds for every item page; empty: no fault
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.
@@ -118,11 +119,14 @@ void registerVendorRoutes(Simulator& sim);  // version file, file list, update f
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
 
-// The faults a bid step can answer with, and applying the configured one to the answer of a
-// step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+// The faults the item page can answer with (a bid step also with "hang-once", "trickle" and
+// "reset"), and applying the configured one to the answer of a step or of the item page
+// (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+bool isFaultKind(const std::string& kind);
 bool parseFault(const std::string& text, Config& config);
 void applyBidFault(Simulator& sim, int step, const std::string& item, const httplib::Request& req,
                    httplib::Response& res);
+void applyFault(Simulator& sim, const std::string& kind, httplib::Response& res);
 
 // The faults a vendor file can be served with ("--vendor-fault NAME:KIND", vendorroutes.cpp).
 const std::vector<std::string>& vendorFaultKinds();

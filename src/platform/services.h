@@ -10,6 +10,7 @@ class Processes;
 class ProgramInfo;
 class SleepInhibitor;
 class Notifier;
+class Clipboard;
 
 // The operating-system services the program uses. main() picks the real backends; tests hand
 // in fakes.
@@ -24,4 +25,5 @@ struct Services {
   ProgramInfo& programInfo;
   SleepInhibitor& sleepInhibitor;
   Notifier& notifier;
+  Clipboard& clipboard;
 };

@@ -25,6 +25,8 @@
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
+#include "platform/linux/qtclipboard.h"
+#include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -104,6 +106,7 @@ int runProgram(int argc, char** argv) {
     QLoggingCategory::setFilterRules(
         QStringLiteral("*.debug=false\n*.info=false\n*.warning=false"));
   }
+  qtplatform::applyToEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -125,8 +128,9 @@ int runProgram(int argc, char** argv) {
   LogindInhibitor sleepInhibitor(version::appTitle(), LazyBus::system());
   DbusNotifier notifier(version::appTitle(), version::desktopId(),
                         QStringLiteral(":/gebotsfalke.png"), LazyBus::session());
-  Services services{clock,   systemClock, windowList,  sound,          shell,
-                    dialogs, processes,   programInfo, sleepInhibitor, notifier};
+  QtClipboard clipboard;
+  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard};
   SettingsStore settings;
   settings.setNotifier([&dialogs](const QString& text) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
-#include <QElapsedTimer>
+#include "platform/clipboard.h"
 #include "platform/clock.h"
-
 #include "platform/dialogs.h"
 #include "platform/notifier.h"
 #include "platform/processes.h"
@@ -136,4 +136,14 @@ class FakeProgramInfo : public ProgramInfo {
   QString folder;
   QString executable;
   bool installed = false;
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  QString text() override {
+    ++reads;
+    return content;
+  }
+  QString content;
+  int reads = 0;
 };

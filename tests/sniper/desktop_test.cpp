@@ -62,8 +62,9 @@ struct DesktopWindow {
   LogindInhibitor inhibitor;
   DbusNotifier notifier;
   TestEnv env;
-  Services services{env.clock,   env.systemClock, env.windowList,  env.sound, env.shell,
-                    env.dialogs, env.processes,   env.programInfo, inhibitor, notifier};
+  Services services{env.clock, env.systemClock, env.windowList, env.sound,
+                    env.shell, env.dialogs,     env.processes,  env.programInfo,
+                    inhibitor, notifier,        env.clipboard};
   // The environment's Inet1 is connected to its handler already (TestEnv), which collects the
   // replies into the same shared values.
   AppContext ctx{env.state, services, *env.settings, env.inet1};

@@ -57,14 +57,15 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
       env.setSetting("pass", cryptme("Geheim ä€", scramble::passwordKey()));
       env.setSetting("sectobid", "7");
       env.setSetting("Update", "1.03.0007");
-      env.setSetting("synconstart", "-1");
+      env.setSetting("synconstart", "-1");  // only 1 syncs at the start
       env.setSetting("warnton", "0");
+      env.setSetting("saveuser", "0");
     }
     Form1 form(*env.ctx);
     ASSERT_TRUE(runMain(env, form, {}));
     const AppState& s = env.state;
     EXPECT_EQ(s.msgonsync, 1);
-    EXPECT_EQ(s.saveuser, 1);
+    EXPECT_EQ(s.saveuser, stored ? 0 : 1);
     EXPECT_EQ(s.warnton, stored ? 0 : 1);
     EXPECT_EQ(s.synconstart, stored ? -1 : 0);
     EXPECT_EQ(s.user, stored ? "bieter" : "");
@@ -73,6 +74,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), stored);
     // The scan that follows the caption leaves its reset caption with the revision.
     EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
+    EXPECT_TRUE(env.dialogs.messages.isEmpty());  // no clock synchronisation's box
     EXPECT_TRUE(env.dialogs.errors.isEmpty());
   }
 }
@@ -113,38 +115,59 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
-// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead.
+// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead. A clock
+// that takes the time but refuses the date has not been set.
 TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
   sim::Config config;
   config.vendorVersion = "1.03.0007";
   config.timeOffsetSec = 5 * 3600;
   SimServer server(config);
-  TestEnv env;
-  env.writeEndpointsIni(server.endpoints());
-  const QTimeZone berlin("Europe/Berlin");
-  const QDateTime before =
-      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
-  const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
-  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
-  Form1 form(*env.ctx);
-  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
-  const QDateTime after =
-      QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
-  const QStringList& calls = env.systemClock.calls;
-  ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
-  const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
-                      QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
-  EXPECT_GE(set, before);
-  EXPECT_LE(set, after);
-  EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
-                                            set.toString(QStringLiteral("HH:mm:ss"))}));
-  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_TRUE(env.dialogs.messages.isEmpty());
-  // A clock that was set: a silent run with exit code 0.
-  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
-  EXPECT_EQ(outcome.exitCode, 0);
-  EXPECT_EQ(outcome.message, QString());
+  for (const bool dateRefused : {false, true}) {
+    SCOPED_TRACE(dateRefused);
+    TestEnv env;
+    struct DateRefusingClock : SystemClock {
+      FakeSystemClock& calls;
+      explicit DateRefusingClock(FakeSystemClock& c) : calls(c) {}
+      ClockChange setTimeOfDay(int h, int m, int s) override { return calls.setTimeOfDay(h, m, s); }
+      ClockChange setDate(int y, int m, int d) override {
+        calls.setDate(y, m, d);
+        return {false, QStringLiteral("Operation not permitted")};
+      }
+    } dateRefusing(env.systemClock);
+    SystemClock& systemClock =
+        dateRefused ? static_cast<SystemClock&>(dateRefusing) : env.systemClock;
+    Services services{env.clock,          systemClock,  env.windowList, env.sound,
+                      env.shell,          env.dialogs,  env.processes,  env.programInfo,
+                      env.sleepInhibitor, env.notifier, env.clipboard};
+    AppContext ctx{env.state, services, *env.settings, env.inet1};
+    env.writeEndpointsIni(server.endpoints());
+    const QTimeZone berlin("Europe/Berlin");
+    const QDateTime before =
+        QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
+    const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
+    env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
+    Form1 form(ctx);
+    EXPECT_FALSE(Main(ctx, form, {QStringLiteral("-time")}));
+    const QDateTime after =
+        QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
+    const QStringList& calls = env.systemClock.calls;
+    ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
+    const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
+                        QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
+    EXPECT_GE(set, before);
+    EXPECT_LE(set, after);
+    EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
+                                              set.toString(QStringLiteral("HH:mm:ss"))}));
+    EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(env.dialogs.messages.isEmpty());
+    // A clock that was set: a silent run with exit code 0; a refused date makes it exit code 1.
+    const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
+    EXPECT_EQ(outcome.exitCode, dateRefused ? 1 : 0);
+    EXPECT_EQ(outcome.message.isEmpty(), !dateRefused);
+    EXPECT_EQ(outcome.message.startsWith("Die Systemuhr konnte nicht gestellt werden."),
+              dateRefused);
+  }
 }
 
 // The password is in the program's memory: no core file of it may be written, and other

@@ -38,8 +38,9 @@ struct TestEnv {
   FakeProgramInfo programInfo;
   FakeSleepInhibitor sleepInhibitor;
   FakeNotifier notifier;
-  Services services{clock,   systemClock, windowList,  sound,          shell,
-                    dialogs, processes,   programInfo, sleepInhibitor, notifier};
+  FakeClipboard clipboard;
+  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
   Inet inet1;
