@@ -339,6 +339,7 @@ int main(int argc, char** argv) {
   Harness harness(home.path(), simulator, logPath);
   std::vector<double> trigger, bid, ticksTrigger, delayedWarm, delayedCold;
   std::map<QString, std::vector<double>> stages;
+  QJsonArray stageSamples;  // each countdown's stages
   int warmConnections = 0;
   QStringList problems;
   int n = 0;
@@ -362,7 +363,12 @@ int main(int argc, char** argv) {
     warmConnections += s.warmConnection ? 1 : 0;
     if (s.stages.empty())
       problems.append(QStringLiteral("countdown %1: a stage mark is missing").arg(n - 1));
-    for (const auto& [stage, ms] : s.stages) stages[stage].push_back(ms);
+    QJsonObject perStage;
+    for (const auto& [stage, ms] : s.stages) {
+      stages[stage].push_back(ms);
+      perStage.insert(stage, ms);
+    }
+    stageSamples.append(perStage);
   }
 
   bench::say(QStringLiteral("new connections served after %1 ms: %2 countdowns with the "
@@ -431,6 +437,7 @@ int main(int argc, char** argv) {
                      {QStringLiteral("trigger_worst_ms"), bench::worst(trigger)},
                      {QStringLiteral("trigger_samples_ms"), toArray(trigger)},
                      {QStringLiteral("trigger_breakdown"), breakdown},
+                     {QStringLiteral("trigger_breakdown_samples"), stageSamples},
                      {QStringLiteral("warm_connection_pct"),
                       trigger.empty() ? -1 : 100.0 * warmConnections / double(trigger.size())},
                      {QStringLiteral("bid_median_ms"), bench::median(bid)},

@@ -69,7 +69,7 @@ TEST_F(SniperTest, nearTheTriggerAnEvaluationIsSetForTheSecondBoundary) {
   EXPECT_FALSE(trigger->isActive());
   evaluateAt(6, 400);  // the trigger second starts in 600 ms
   ASSERT_TRUE(trigger->isActive());
-  EXPECT_NEAR(trigger->remainingTime(), 598, 20);
+  EXPECT_NEAR(trigger->remainingTime(), 596, 20);
 
   trigger->stop();
   secondsBeforeEnd(6, 990);

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -42,10 +43,15 @@ void QtClock::sleepUntilMs(qint64 targetMs) {
     offsetMs = localMs() - before;
     if (QDateTime::currentMSecsSinceEpoch() == before) break;
   }
-  const qint64 epochMs = targetMs - offsetMs;
-  const timespec at{static_cast<time_t>(epochMs / 1000),
-                    static_cast<long>(epochMs % 1000) * 1000000};
-  while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const qint64 leftNs = (targetMs - offsetMs) * 1000000 -
+                        (static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec);
+  if (leftNs <= 0) return;
+  // A sleep of that length rather than one until that moment of the system clock: a clock set
+  // back meanwhile cannot hold the window up.
+  timespec left{0, static_cast<long>(std::min<qint64>(leftNs, kLongestSleepMs * 1000000))};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
 }
 

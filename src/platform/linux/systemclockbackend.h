@@ -4,7 +4,7 @@
 #include "platform/systemclock.h"
 
 // The computer's clock as Qt reads it; waits sleep in the event loop, and the short sleep to a
-// moment sleeps on the system clock itself (clock_nanosleep).
+// moment is a sleep of the thread, measured to the nanosecond.
 class QtClock : public Clock {
  public:
   qint64 localMs() const override;
