@@ -42,7 +42,7 @@ Verdict narrow(Estimate& e, const Reading& r) {
   if (roundTrip < 0 || low >= high) return Verdict::OutOfBounds;
   e.lowMs = low;
   e.highMs = high;
-  e.leadMs = middle(e);
+  e.leadMs = low;
   e.roundTripMs = std::min(e.roundTripMs, roundTrip);
   ++e.probes;
   return Verdict::Narrowed;

@@ -11,9 +11,11 @@
 // its clock then showed the page's second. So the lead lies in
 //   [shown - arrived, shown + 1000 - sent)
 // and each further reading narrows that range. A reading timed so that, if the lead were the
-// middle of the range, the site's second would change just as it makes the page, halves it
-// (a binary search over the phase of the site's second); its middle is the reading corrected
-// by half the round trip. All times are the computer's own clock in ms since 30.12.1899.
+// middle of the range, the site's second would change just as the page is made (half a round
+// trip after sending) halves it: a binary search over the phase of the site's second. The
+// program takes the smallest lead the range allows: its clock is then never ahead of the
+// site's, so no bid goes out before its second, and it is behind by at most the range's width.
+// All times are the computer's own clock in ms since 30.12.1899.
 namespace siteoffset {
 
 // A later reading whose round trip took longer than this tells too little and is not used.
@@ -33,7 +35,7 @@ struct Reading {
 struct Estimate {
   qint64 lowMs = 0;  // every lead in [lowMs, highMs) fits all readings so far
   qint64 highMs = 0;
-  qint64 leadMs = 0;             // the lead the program goes by
+  qint64 leadMs = 0;             // the lead the program goes by: lowMs once narrowed
   qint64 wholeSecondLeadMs = 0;  // the first page read alone, in whole seconds
   qint64 roundTripMs = 0;        // the shortest round trip seen
   int probes = 0;                // later readings that were used
