@@ -87,6 +87,8 @@ QString syncClock(AppContext& ctx, const FirstPage& first) {
   const siteoffset::Estimate estimate = refine(
       ctx,
       siteoffset::firstReading({first.sentMs, first.arrivedMs, time.shownMs}, wholeSecondLead));
+  // Closed meanwhile: the end line is written, nothing is taken over after it.
+  if (st.closing) return timepage::kNoTime;
   return adoptSiteTime(ctx, estimate.leadMs);
 }
 }  // namespace
@@ -98,12 +100,15 @@ void get_time(Form1& form) {
     // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
     // add: the running one reports its own outcome.
     if (form.Inet1->StillExecuting()) return;
-    // No measurement at arming while this one runs.
+    // No measurement at arming while this one runs. One that runs already clears the mark
+    // itself when it ends.
     struct Measuring {
       bool& flag;
-      bool old;
-      ~Measuring() { flag = old; }
-    } measuring{st.siteTimeMeasuring, st.siteTimeMeasuring};
+      bool ours;
+      ~Measuring() {
+        if (ours) flag = false;
+      }
+    } measuring{st.siteTimeMeasuring, !st.siteTimeMeasuring};
     st.siteTimeMeasuring = true;
     st.SyncMessage = syncClock(ctx, fetchTimePage(form));
     VersionCheck(form, clockSyncUserAgent(st.VersionText, st.InstallTag));
