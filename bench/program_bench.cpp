@@ -81,6 +81,7 @@ double start(QProcess& program, const QString& path, const Installation& inst, M
              uint32_t* window) {
   program.setProcessEnvironment(inst.environment());
   program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  program.setChildProcessModifier(bench::dropClockRight);
   watch.drain();
   const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
   program.start(path, {});

@@ -45,14 +45,6 @@ namespace {
 constexpr qint64 kLeadMs = 90400;
 constexpr int kSecondsBeforeEnd = 1;
 
-// A user's clock: the right to set it is missing.
-class UnsettableClock : public SystemClock {
- public:
-  ClockChange shiftLocalTime(qint64) override {
-    return {false, QStringLiteral("Operation not permitted")};
-  }
-};
-
 // Local (German) date-time serial of an instant, whole seconds, as the site's titles show it.
 double localSerial(qint64 epochMs) {
   const QDateTime t = QDateTime::fromMSecsSinceEpoch(epochMs);
@@ -168,7 +160,7 @@ class Harness {
   }
 
   QtClock m_clock;
-  UnsettableClock m_systemClock;
+  bench::UnsettableClock m_systemClock;
   X11WindowList m_windowList;
   AlsaSound m_sound;
   QtShell m_shell;
@@ -259,7 +251,7 @@ int main(int argc, char** argv) {
   bench::say(
       QStringLiteral("the same with the whole-second reading: %1 countdowns...").arg(comparisons));
   const Harness::Measurement m = harness.measure();
-  UnsettableClock unsettable;
+  bench::UnsettableClock unsettable;
   harness.clock().adoptSiteLead(m.wholeSecondLeadMs, unsettable);
   std::vector<double> wholeSecondTrigger;
   for (int n = countdowns; n < countdowns + comparisons; ++n) {

@@ -21,7 +21,7 @@ namespace siteoffset {
 // A later reading whose round trip took longer than this tells too little and is not used.
 inline constexpr qint64 kSlowestRoundTripMs = 2000;
 // The readings after the first one stop when the range is this narrow, or after so many.
-inline constexpr qint64 kPreciseEnoughMs = 10;
+inline constexpr qint64 kPreciseEnoughMs = 6;
 inline constexpr int kMostProbes = 10;
 // Arming measures the site's clock again when it was not measured for this long.
 inline constexpr qint64 kMeasurementKeptMs = 30 * 60 * 1000;
