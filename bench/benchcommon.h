@@ -11,8 +11,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <linux/capability.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,25 +18,7 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/systemclock.h"
-
 namespace bench {
-
-// The computer's clock as a normal user has it: the right to set it is missing. A benchmark
-// run by the superuser must not set the machine's clock when the program measures the site's.
-class UnsettableClock : public SystemClock {
- public:
-  ClockChange shiftLocalTime(qint64) override {
-    return {false, QStringLiteral("Operation not permitted")};
-  }
-};
-
-// Run in a child before it starts the program: the program may not set the clock either (the
-// superuser's would hold the right through the bounding set). Ends the child when it cannot.
-inline void dropClockRight() {
-  prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-  if (::geteuid() == 0 && prctl(PR_CAPBSET_DROP, CAP_SYS_TIME, 0, 0, 0) != 0) ::_exit(99);
-}
 
 inline double median(std::vector<double> v) {
   if (v.empty()) return -1;

@@ -23,6 +23,7 @@
 #include "app/cp1252.h"
 #include "app/scramble.h"
 #include "app/settings.h"
+#include "benchclock.h"
 #include "benchcommon.h"
 #include "platform/linux/systemclockbackend.h"
 #include "simulator.h"

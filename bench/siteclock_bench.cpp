@@ -28,6 +28,7 @@
 #include "app/dateserial.h"
 #include "app/scramble.h"
 #include "app/settings.h"
+#include "benchclock.h"
 #include "benchcommon.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/desktop.h"

@@ -16,6 +16,7 @@
 #include "app/dateserial.h"
 #include "app/scramble.h"
 #include "app/settings.h"
+#include "benchclock.h"
 #include "benchcommon.h"
 #include "bidding/inet.h"
 #include "platform/linux/alsasound.h"

@@ -34,7 +34,8 @@ class Clock {
   virtual void waitUntilMs(qint64 targetMs) = 0;
 
   // Calls `then` from the event loop once localMs() has reached the target, without waiting
-  // here; nothing is called when `context` is destroyed first.
+  // here; nothing is called when `context` is destroyed first. A clock set back meanwhile does
+  // not hold it up: it is called once the time that was left has passed.
   virtual void callAt(qint64 targetMs, QObject* context, std::function<void()> then) = 0;
 
   // How far the auction site's clock runs ahead of the computer's (negative: behind) as this

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
@@ -14,6 +15,8 @@
 namespace {
 // Slices of a wait: a clock changed meanwhile (synchronisation, midnight) is noticed soon.
 constexpr qint64 kSliceMs = 250;
+// How early a precise timer may fire.
+constexpr qint64 kEarlyMs = 5;
 
 qint64 localMsOf(const tm& local, long nanoseconds) {
   return dateserial::dayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400000 +
@@ -41,16 +44,17 @@ void QtClock::waitUntilMs(qint64 targetMs) {
 }
 
 void QtClock::callAt(qint64 targetMs, QObject* context, std::function<void()> then) {
-  const qint64 rest = targetMs - localMs();
-  if (rest <= 0) {
-    QTimer::singleShot(0, context, std::move(then));
-    return;
-  }
-  // A timer that fires a moment early (or a clock set back meanwhile) only sets itself again.
+  const qint64 rest = std::max<qint64>(targetMs - localMs(), 0);
+  // The wait runs on the monotonic clock. A timer that fires a hair early sets itself again for
+  // what is left; a clock set back meanwhile would leave far more, and is not waited for.
   QTimer::singleShot(
-      static_cast<int>(std::min(rest, kSliceMs)), Qt::PreciseTimer, context,
-      [this, targetMs, guard = QPointer<QObject>(context), then = std::move(then)]() mutable {
-        if (guard) callAt(targetMs, guard, std::move(then));
+      static_cast<int>(std::min<qint64>(rest, INT_MAX)), Qt::PreciseTimer, context,
+      [this, targetMs, rest, guard = QPointer<QObject>(context), then = std::move(then)]() mutable {
+        const qint64 left = targetMs - localMs();
+        if (left > 0 && left < rest && left <= kEarlyMs && guard)
+          callAt(targetMs, guard, std::move(then));
+        else
+          then();
       });
 }
 
