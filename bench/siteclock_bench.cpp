@@ -30,6 +30,8 @@
 #include "app/settings.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "bidding/inet.h"
+#include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/systemclockbackend.h"
@@ -69,7 +71,7 @@ class Harness {
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLog)
       : m_processes(home),
         m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_services, m_settings},
+        m_ctx{m_state, m_services, m_settings, m_inet1},
         m_sim(simulator),
         m_log(requestLog) {
     AppState& s = m_state;
@@ -86,6 +88,7 @@ class Harness {
     const QString base = QString::fromStdString(simulator.baseUrl());
     s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
         s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    connectInet1(m_ctx);
     m_form = std::make_unique<Form1>(m_ctx);
     m_form->show();
   }
@@ -118,7 +121,7 @@ class Harness {
   }
 
   // "Uhr synchronisieren" as the user clicks it (no box: msgonsync is 0).
-  void synchronise() { get_time(*m_form); }
+  void synchronise() { get_time(m_ctx, *m_form, m_form.get()); }
 
   // One countdown on auction `n`, ending a few seconds from now by the site's clock: from the
   // site's trigger second to the first bid request's arrival, -1e9 when none came.
@@ -172,6 +175,7 @@ class Harness {
                       m_shell, m_dialogs,     m_processes,  m_programInfo};
   SettingsStore m_settings;
   AppState m_state;
+  Inet m_inet1;
   AppContext m_ctx;
   sim::Simulator& m_sim;
   QString m_log;

@@ -19,6 +19,7 @@
 #include "benchclock.h"
 #include "benchcommon.h"
 #include "bidding/inet.h"
+#include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/systemclockbackend.h"
@@ -58,7 +59,7 @@ class Harness {
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
       : m_processes(home),
         m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_services, m_settings},
+        m_ctx{m_state, m_services, m_settings, m_inet1},
         m_sim(simulator),
         m_log(requestLogPath) {
     AppState& s = m_state;
@@ -77,10 +78,11 @@ class Harness {
     const QString base = QString::fromStdString(simulator.baseUrl());
     s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
         s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    connectInet1(m_ctx);
     m_form = std::make_unique<Form1>(m_ctx);
     m_form->show();
     // Completed replies of the transfer component, in the order they came.
-    QObject::connect(m_form->Inet1, &Inet::StateChanged, [this](int state) {
+    QObject::connect(&m_inet1, &Inet::StateChanged, [this](int state) {
       if (state == Inet::kResponseCompleted)
         m_completions.push_back(QDateTime::currentMSecsSinceEpoch());
     });
@@ -88,7 +90,7 @@ class Harness {
 
   // The countdown no longer evaluates at the trigger second itself; only the ticks remain.
   void ticksOnly() {
-    QObject::disconnect(m_form->triggerTimer(), &QTimer::timeout, nullptr, nullptr);
+    QObject::disconnect(control<QTimer>("TriggerTimer"), &QTimer::timeout, nullptr, nullptr);
   }
 
   // One countdown on auction number `n`, from arming to the outcome shown after the end.
@@ -108,9 +110,9 @@ class Harness {
     s.AuktionTitel = QStringLiteral("Lampe %1").arg(n);
     s.endet = localSerial(end);
     s.lastFailingProcedure.clear();
-    m_form->Txt_maxbid->show();
-    m_form->Command1->show();
-    m_form->Txt_maxbid->setText(QStringLiteral("5"));
+    control<QWidget>("Txt_maxbid")->show();
+    control<QWidget>("Command1")->show();
+    control<QLineEdit>("Txt_maxbid")->setText(QStringLiteral("5"));
     m_form->Command1_Click();  // arms
     m_completions.clear();
     const qsizetype requestsBefore = requestLog(m_log).size();
@@ -135,6 +137,12 @@ class Harness {
   }
 
  private:
+  // A control of the main window, found by its objectName.
+  template <class T>
+  T* control(const char* name) const {
+    return m_form->findChild<T*>(QString::fromLatin1(name));
+  }
+
   QtClock m_clock;
   bench::UnsettableClock m_systemClock;
   X11WindowList m_windowList;
@@ -147,6 +155,7 @@ class Harness {
                       m_shell, m_dialogs,     m_processes,  m_programInfo};
   SettingsStore m_settings;
   AppState m_state;
+  Inet m_inet1;
   AppContext m_ctx;
   sim::Simulator& m_sim;
   QString m_log;

@@ -1,3 +1,5 @@
-#include "app/startup.h"
+#include "sniper/startup.h"
 
-int main(int argc, char** argv) { return runProgram(argc, argv); }
+int main(int argc, char** argv) {
+  return runProgram(argc, argv);
+}

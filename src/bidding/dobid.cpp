@@ -15,7 +15,6 @@
 #include "bidding/transfer.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
-#include "sniper/form1.h"
 #include "update/versioncheck.h"
 
 namespace {
@@ -49,10 +48,9 @@ void fillInAccount(AppContext& ctx) {
     SetFieldValue(ctx, QStringLiteral("pass"), ctx.state.pass);
 }
 
-void do_bid(Form1& form) {
-  AppContext& ctx = form.ctx();
+void do_bid(AppContext& ctx, UpdateMark& mark) {
   AppState& st = ctx.state;
-  Inet& inet = *form.Inet1;
+  Inet& inet = ctx.inet1;
   trap(ctx, "do_bid", [&] {
     bool restarted = false;  // at most one more pass in a call
     QString code;
@@ -116,6 +114,6 @@ void do_bid(Form1& form) {
       break;
     }
     // The outcome goes to the vendor server, whose answer may announce a newer version.
-    VersionCheck(form, bidReportUserAgent(st.VersionText, st.InstallTag, code));
+    VersionCheck(ctx, mark, bidReportUserAgent(st.VersionText, st.InstallTag, code));
   });
 }

@@ -1,13 +1,14 @@
 #pragma once
 
-class Form1;
+#include "app/context.h"
 
-// Places one bid for the current item at the maximum bid in the two-step exchange, leaves the
-// outcome in the bid result text, logs every stage and reports the outcome to the vendor
-// server. Callers make sure only one bid transaction runs at a time.
-void do_bid(Form1& form);
+class UpdateMark;
 
-struct AppContext;
+// Places one bid for the current item at the maximum bid in the two-step exchange through
+// Inet1, leaves the outcome in the bid result text, logs every stage and reports the outcome to
+// the vendor server, whose answer may show the update mark. Callers make sure only one bid
+// transaction runs at a time.
+void do_bid(AppContext& ctx, UpdateMark& mark);
 
 // Step 2's account entry on the form just read: the user name goes into "user" unless the form
 // already holds one there, else into "userid"; the password into an empty "pass".

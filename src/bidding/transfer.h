@@ -6,8 +6,17 @@
 
 class Inet;
 
-// Runs one request on the main window's transfer component and waits, processing window
-// events, until it has ended. ResponseText is emptied first, so a request that fails is never
-// judged by an earlier reply; a completed one leaves its body there.
-void runRequest(AppContext& ctx, Inet& inet1, const QString& url, const QString& operation,
+// Runs one request on a transfer component and waits, processing window events, until it has
+// ended. ResponseText is emptied first, so a request that fails is never judged by an earlier
+// reply; a completed one on Inet1 leaves its body there.
+void runRequest(AppContext& ctx, Inet& inet, const QString& url, const QString& operation,
                 const QString& data, const QString& headers);
+
+// The handler of Inet1's notifications: marks when the time page's answer began to arrive and
+// collects every completed reply into ResponseText.
+void Inet1_StateChanged(AppContext& ctx, int state);
+
+// Names the context's transfer component "Inet1" and connects its notifications to
+// Inet1_StateChanged. Called once where the context is built, before anyone else listens, so
+// that every other listener finds the reply collected.
+void connectInet1(AppContext& ctx);

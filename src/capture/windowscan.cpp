@@ -1,19 +1,17 @@
 // The browser window scan: takes the auction item over from a browser window's title.
 #include "capture/windowscan.h"
 
-#include <QFont>
 #include <limits>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
 #include "app/regional.h"
 #include "app/settings.h"
-#include "app/twips.h"
+#include "capture/scanview.h"
 #include "capture/titlerules.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/windowlist.h"
-#include "sniper/form1.h"
 
 namespace {
 
@@ -21,117 +19,66 @@ namespace {
 constexpr quint32 kStyleVisible = 0x10000000;
 constexpr quint32 kStyleBorder = 0x00800000;
 
-const QColor kGrey(128, 128, 128);
-const QColor kBlue(0, 0, 255);
-
-void setFontSize(QLabel* label, double pointSize) {
-  QFont f = label->font();
-  f.setPointSizeF(pointSize);
-  label->setFont(f);
-}
-
 QString savedSetting(AppContext& ctx, const char* key) {
   return ctx.settings.GetSetting(settingskeys::kApp, settingskeys::kSection,
                                  QString::fromLatin1(key));
 }
 
-// Step 1 of the scan: no item, nothing armed-looking, the timer stopped.
-void resetState(Form1& form) {
-  AppState& st = form.ctx().state;
+// Step 1 of the scan: no item, nothing armed-looking, the countdown stopped.
+void resetState(AppContext& ctx, ScanView& view) {
+  AppState& st = ctx.state;
   st.instanceCount = 0;
   st.endet = 0;
-  form.setCaption(titlerules::idleCaption());
-  form.Txt_maxbid->hide();
-  form.Command1->hide();
-  setFontSize(form.Label1, 11);
-  form.setTimer1Enabled(false);
+  view.scanStarted(titlerules::idleCaption());
   st.ItemID.clear();
-  form.Lbl_GoItem->setForeColor(kGrey);
-  setCustomPointer(form.Lbl_GoItem, false);
 }
 
 // The end time and the countdown of an item that is shown.
-void showItem(Form1& form) {
-  AppState& st = form.ctx().state;
-  form.Label1->setText(QStringLiteral("endet am ") +
-                       regional::formatGeneralDate(st.endet, st.region));
-  form.LabelZeit->show();
-  form.setTimer1Enabled(true);
-  form.Lbl_GoItem->setForeColor(kBlue);
-  setCustomPointer(form.Lbl_GoItem, true);
+void showItem(AppContext& ctx, ScanView& view) {
+  const AppState& st = ctx.state;
+  view.showItemEnd(QStringLiteral("endet am ") + regional::formatGeneralDate(st.endet, st.region));
 }
 
-void applyAuctionPage(Form1& form, const QString& title) {
-  AppState& st = form.ctx().state;
+void applyAuctionPage(AppContext& ctx, ScanView& view, const QString& title) {
+  AppState& st = ctx.state;
   const titlerules::AuctionTitle a = titlerules::readAuctionTitle(title);
   st.AuktionTitel = a.auktionTitel;
   st.ItemID = a.itemId;
-  form.Txt_maxbid->show();
-  form.Command1->show();
-  form.Lbl_NoAuction->hide();
-  form.Lbl_GoItem->show();
-  form.setCaption(titlerules::itemCaption(st.AuktionTitel));
-  st.endet = regional::toDate(a.endText, st.region, form.ctx().services.clock.now());
-  showItem(form);
+  view.showBidControls();
+  view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
+  st.endet = regional::toDate(a.endText, st.region, ctx.services.clock.now());
+  showItem(ctx, view);
 }
 
-void applySavedItem(Form1& form) {
-  AppContext& ctx = form.ctx();
+void applySavedItem(AppContext& ctx, ScanView& view) {
   AppState& st = ctx.state;
-  form.Txt_maxbid->show();
-  form.Command1->show();
+  view.showBidControls();
   st.AuktionTitel = savedSetting(ctx, "AuktionTitel");
   st.ItemID = savedSetting(ctx, "ItemID");
   st.endet = regional::toDate(savedSetting(ctx, "endet"), st.region, ctx.services.clock.now());
-  form.Lbl_NoAuction->hide();
-  form.Lbl_GoItem->show();
-  form.setCaption(titlerules::itemCaption(st.AuktionTitel));
-  showItem(form);
+  view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
+  showItem(ctx, view);
 }
 
-void applyNoItem(Form1& form) {
-  AppState& st = form.ctx().state;
-  form.Txt_maxbid->hide();
-  form.Command1->hide();
+void applyNoItem(AppContext& ctx, ScanView& view) {
+  AppState& st = ctx.state;
   st.endet = 0;
-  form.setCaption(titlerules::idleCaption());
-  form.Label1->setText(QStringLiteral("Kein Artikel gewählt."));
-
-  QLabel* hint = form.Lbl_NoAuction;
-  setFontSize(hint, 10);
-  hint->setText(titlerules::noItemHint());
-  // The six lines use the panel's whole inner width, so none of them has to wrap.
-  hint->setWordWrap(false);
-  hint->setGeometry(form.Shape2->x() + 2, hint->y(), form.Shape2->width() - 4, hint->height());
-  fitLinesToWidth(hint);
-  Form1::autoSize(hint, true);
-  // Centred vertically on the left panel.
-  const float top = static_cast<float>(twips::top(form.Shape2)) +
-                    static_cast<float>(twips::height(form.Shape2)) / 2.0f -
-                    static_cast<float>(twips::height(hint)) / 2.0f;
-  twips::setTop(hint, top);
-  hint->show();
-
-  form.LabelZeit->hide();
-  form.Update_Label();
-  form.setTimer1Enabled(false);
+  view.showNoItem(titlerules::idleCaption(), QStringLiteral("Kein Artikel gewählt."),
+                  titlerules::noItemHint());
   st.ItemID.clear();
-  form.Lbl_GoItem->setForeColor(kGrey);
-  setCustomPointer(form.Lbl_GoItem, false);
 }
 
 }  // namespace
 
-void Finde_Alle_Fenster(Form1& form) {
-  AppContext& ctx = form.ctx();
+void Finde_Alle_Fenster(AppContext& ctx, ScanView& view) {
   AppState& st = ctx.state;
   trap(ctx, "Finde_Alle_Fenster", [&] {
-    resetState(form);
-    const quint64 self = static_cast<quint64>(form.winId());
+    resetState(ctx, view);
+    const quint64 self = view.ownWindowHandle();
     const QList<TopLevelWindow> windows = ctx.services.windowList.windows();
     bool otherWindows = false;
     for (const TopLevelWindow& w : windows) {
-      if (w.handle == self || !TaskWindow(form, w)) continue;
+      if (w.handle == self || !TaskWindow(ctx, w)) continue;
       const QString title = titlerules::windowText(w.title);
       if (title.isEmpty()) continue;
       if (titlerules::isProgramWindow(title)) {
@@ -140,11 +87,11 @@ void Finde_Alle_Fenster(Form1& form) {
       }
       if (titlerules::isSavedItemOption(st.commandLine)) {
         st.commandLine.clear();
-        applySavedItem(form);
+        applySavedItem(ctx, view);
         return;
       }
       if (titlerules::isAuctionPage(title)) {
-        applyAuctionPage(form, title);
+        applyAuctionPage(ctx, view, title);
         return;
       }
       otherWindows = true;
@@ -152,19 +99,19 @@ void Finde_Alle_Fenster(Form1& form) {
     // No auction page. A saved item is shown even when no other window is open: the program
     // is often started before the browser, and the item must survive to the next close.
     if (!savedSetting(ctx, "endet").isEmpty()) {
-      applySavedItem(form);
+      applySavedItem(ctx, view);
     } else if (otherWindows) {
-      applyNoItem(form);
+      applyNoItem(ctx, view);
     }
   });
 }
 
-bool TaskWindow(Form1& form, const TopLevelWindow& window) {
+bool TaskWindow(AppContext& ctx, const TopLevelWindow& window) {
   bool isTaskWindow = false;
-  trap(form.ctx(), "TaskWindow", [&] {
+  trap(ctx, "TaskWindow", [&] {
     const quint32 style =
         (window.visible ? kStyleVisible : 0u) | (window.bordered ? kStyleBorder : 0u);
-    const quint32 mask = form.ctx().state.taskWindowStyleMask;
+    const quint32 mask = ctx.state.taskWindowStyleMask;
     isTaskWindow = (style & mask) == mask;
   });
   return isTaskWindow;

@@ -11,9 +11,9 @@
 #include "app/settings.h"
 #include "app/twips.h"
 #include "app/version.h"
+#include "app/widgets.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
-#include "sniper/widgets.h"
 
 namespace {
 const QColor kBackColor(255, 255, 239);

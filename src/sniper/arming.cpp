@@ -158,10 +158,10 @@ void Form1::Form_KeyDown(int keyCode, int shift) {
       // Only one bid sequence at a time: not while a transfer runs, nor while the countdown or
       // an earlier Ctrl+F9 is bidding. The mark stays until the disarm, so no tick can bid
       // again while the result is on screen.
-      if (!st.armed || Inet1->StillExecuting() || st.bidBusy) return;
+      if (!st.armed || c.inet1.StillExecuting() || st.bidBusy) return;
       BidSequence sequence(*this);
       WriteLog(c, QStringLiteral("STRG+F9 startet Bieten"));
-      do_bid(*this);
+      do_bid(c, *this);
       // Closed during the bid: the program ends without waiting for a click on the result.
       if (!m_closeAfterBid)
         c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());

@@ -97,7 +97,7 @@ void Form1::runBidSequence(qint64 remaining) {
   WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
   LabelZeit->repaint();
-  do_bid(*this);
+  do_bid(c, *this);
   // Closed during the bid: the program ends now, without tones and without the pause.
   if (st.warnton == 1 && !m_closeAfterBid) {
     WriteLog(c, QStringLiteral("Warnton"));

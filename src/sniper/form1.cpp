@@ -7,7 +7,6 @@
 
 #include "app/appstate.h"
 #include "app/twips.h"
-#include "bidding/inet.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
 static void initResources() {
@@ -139,15 +138,11 @@ void Form1::buildControls() {
   m_triggerTimer->setObjectName(QStringLiteral("TriggerTimer"));
   m_triggerTimer->setSingleShot(true);
   m_triggerTimer->setTimerType(Qt::PreciseTimer);
-
-  Inet1 = new Inet(this);
-  Inet1->setObjectName(QStringLiteral("Inet1"));
 }
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
   connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
-  connect(Inet1, &Inet::StateChanged, this, &Form1::Inet1_StateChanged);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);

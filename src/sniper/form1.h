@@ -8,20 +8,21 @@
 #include <QWidget>
 
 #include "app/context.h"
-#include "sniper/widgets.h"
-
-class Inet;
+#include "app/widgets.h"
+#include "capture/scanview.h"
+#include "update/updatemark.h"
 
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
-// controls, and the panel of link labels. Controls carry the design's names (objectName too).
-class Form1 : public QWidget {
+// controls, and the panel of link labels. It is the only part of the program that changes
+// what the window shows: the browser scan, the bid, the clock synchronisation and the version
+// check report to it through ScanView and UpdateMark. Its controls are private and carry the
+// design's names as objectNames (findChild<QLabel*>("LabelZeit")).
+class Form1 : public QWidget, public ScanView, public UpdateMark {
   Q_OBJECT
 
  public:
   explicit Form1(AppContext& ctx, QWidget* parent = nullptr);
   ~Form1() override;
-
-  AppContext& ctx() { return m_ctx; }
 
   // Start-up and shutdown.
   void Form1init();
@@ -49,37 +50,41 @@ class Form1 : public QWidget {
   void Form_MouseMove();
   void Lbl_update_Click();
 
-  // Notifications of the transfer component Inet1.
-  void Inet1_StateChanged(int state);
-
-  // Window helpers the procedures share.
-  void setTimer1(bool enabled, int intervalMs);
+  // Main stops the countdown around the synchronisation at start.
   void setTimer1Enabled(bool enabled);
-  bool timer1Enabled() const;
-  void setCaption(const QString& caption) { setWindowTitle(caption); }
-  QString caption() const { return windowTitle(); }
-  void setBackColor(const QColor& c);
-  QColor backColor() const;
-  void setCommand1BackColor(const QColor& c);
-  QColor command1BackColor() const;
-  // Re-centres LabelZeit vertically in Shape2, lifted by the clock label offset.
-  void centreLabelZeit();
-  // Sets LabelZeit's text and font size and fits its height to the text.
-  void setLabelZeit(const QString& text, double pointSize);
-  void setLabelZeitFontSize(double pointSize);
-  // Fits a label's height (and with keepWidth false also its width) to its text.
-  static void autoSize(QLabel* label, bool keepWidth);
-  // LabelZeit's caption; lines may be joined by CR LF or LF.
-  void setLabelZeitCaption(const QString& text);
-  QString labelZeitCaption() const { return LabelZeit->text(); }
-  // Whole seconds from now to the item's end (negative once it has passed).
-  qint64 remainingSeconds() const;
-  // Opens the options dialog modally and returns when it is closed.
-  void showOptionsDialog();
-  // The single-shot timer that evaluates the countdown right at the trigger second.
-  QTimer* triggerTimer() const { return m_triggerTimer; }
 
-  // Controls, named as in the design.
+  // What the window shows (for a reader of the window; the controls themselves are found by
+  // their objectNames).
+  bool timer1Enabled() const;
+  QString caption() const { return windowTitle(); }
+  QColor backColor() const;
+  QColor command1BackColor() const;
+  // LabelZeit's caption, lines joined by LF.
+  QString labelZeitCaption() const { return LabelZeit->text(); }
+
+ signals:
+  // The window has been closed and its unload handler has run.
+  void unloaded();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  // What the browser scan shows (ScanView).
+  quint64 ownWindowHandle() const override;
+  void scanStarted(const QString& caption) override;
+  void showBidControls() override;
+  void showItemTitle(const QString& caption) override;
+  void showItemEnd(const QString& titleLine) override;
+  void showNoItem(const QString& caption, const QString& titleLine, const QString& hint) override;
+  // A newer version is offered (UpdateMark).
+  void showUpdateMark() override;
+
+  // Controls, named as in the design (each also its objectName). The single-shot timer
+  // "TriggerTimer" evaluates the countdown right at the trigger second.
   ShapeWidget* Shape3;
   QLabel* Label1;
   LinkLabel* Lbl_update;
@@ -96,20 +101,25 @@ class Form1 : public QWidget {
   LinkLabel* Lbl_GetArtikel;
   QLabel* Lbl_NoAuction;
   QTimer* Timer1;
-  Inet* Inet1;
+  QTimer* m_triggerTimer = nullptr;
 
- signals:
-  // The window has been closed and its unload handler has run.
-  void unloaded();
-
- protected:
-  void closeEvent(QCloseEvent* e) override;
-  void mouseMoveEvent(QMouseEvent* e) override;
-  void keyPressEvent(QKeyEvent* e) override;
-  bool eventFilter(QObject* watched, QEvent* e) override;
-
- private:
+  AppContext& ctx() { return m_ctx; }
   void buildControls();
+  void setTimer1(bool enabled, int intervalMs);
+  void setCaption(const QString& caption) { setWindowTitle(caption); }
+  void setBackColor(const QColor& c);
+  void setCommand1BackColor(const QColor& c);
+  // Re-centres LabelZeit vertically in Shape2, lifted by the clock label offset.
+  void centreLabelZeit();
+  // Sets LabelZeit's text and font size and fits its height to the text.
+  void setLabelZeit(const QString& text, double pointSize);
+  void setLabelZeitFontSize(double pointSize);
+  // LabelZeit's caption; lines may be joined by CR LF or LF.
+  void setLabelZeitCaption(const QString& text);
+  // Whole seconds from now to the item's end (negative once it has passed).
+  qint64 remainingSeconds() const;
+  // Opens the options dialog modally and returns when it is closed.
+  void showOptionsDialog();
   void connectHandlers();
   // Marks a bid sequence (the countdown's or Ctrl+F9's) from its start to its end: no second
   // one starts, the button cannot arm, and a close of the window waits for the end, where the
@@ -137,6 +147,9 @@ class Form1 : public QWidget {
   void arm(QString& step);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
+  void setItemLinkActive(bool active);
+  // Fits a label's height (and with keepWidth false also its width) to its text.
+  static void autoSize(QLabel* label, bool keepWidth);
 
   AppContext& m_ctx;
   bool m_unloaded = false;
@@ -145,7 +158,6 @@ class Form1 : public QWidget {
   // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;
-  QTimer* m_triggerTimer = nullptr;
   QColor m_backColor;
   QColor m_command1BackColor;
 };

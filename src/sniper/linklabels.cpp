@@ -37,7 +37,7 @@ void Form1::Lbl_GoItem_Click() {
 }
 
 void Form1::Lbl_GetTime_Click() {
-  trap(ctx(), "Lbl_GetTime_Click", [&] { get_time(*this); });
+  trap(ctx(), "Lbl_GetTime_Click", [&] { get_time(ctx(), *this, this); });
 }
 
 void Form1::Lbl_Optionen_Click() {
@@ -51,7 +51,7 @@ void Form1::Lbl_Optionen_Click() {
 void Form1::Lbl_GetArtikel_Click() {
   trap(ctx(), "Lbl_GetArtikel_Click", [&] {
     if (ctx().state.armed) return;
-    Finde_Alle_Fenster(*this);
+    Finde_Alle_Fenster(ctx(), *this);
     Update_Label();
   });
 }

@@ -12,7 +12,6 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
-#include "sniper/form1.h"
 #include "timesync/siteoffset.h"
 #include "timesync/siteprobe.h"
 #include "timesync/timepage.h"
@@ -32,21 +31,20 @@ struct FirstPage {
 // exchange before this wait returns: its reply then stands in ResponseText. That reply shows
 // the auction's end "... MEZ" and must never set the clock, so only a completion reported
 // before this request's own end counts.
-FirstPage fetchTimePage(Form1& form) {
-  AppContext& ctx = form.ctx();
+FirstPage fetchTimePage(AppContext& ctx) {
   AppState& st = ctx.state;
-  Inet& inet = *form.Inet1;
+  Inet& inet = ctx.inet1;
   FirstPage first;
   bool running = true;
-  // Connected after the main window's own handler, which has collected ResponseText by then.
-  const auto states = QObject::connect(&inet, &Inet::StateChanged, &form, [&](int state) {
+  // Connected after Inet1's own handler, which has collected ResponseText by then.
+  const auto states = QObject::connect(&inet, &Inet::StateChanged, &inet, [&](int state) {
     if (!running) return;
     if (state == Inet::kReceivingResponse && first.arrivedMs < 0)
       first.arrivedMs = ctx.services.clock.computerMs();
     if (state == Inet::kResponseCompleted) first.page = st.ResponseText;
   });
   const auto ended =
-      QObject::connect(&inet, &Inet::executionEnded, &form, [&] { running = false; });
+      QObject::connect(&inet, &Inet::executionEnded, &inet, [&] { running = false; });
   struct Disconnect {
     QMetaObject::Connection a, b;
     ~Disconnect() {
@@ -93,13 +91,12 @@ QString syncClock(AppContext& ctx, const FirstPage& first) {
 }
 }  // namespace
 
-void get_time(Form1& form) {
-  AppContext& ctx = form.ctx();
+void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner) {
   AppState& st = ctx.state;
   trap(ctx, "get_time", [&] {
     // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
     // add: the running one reports its own outcome.
-    if (form.Inet1->StillExecuting()) return;
+    if (ctx.inet1.StillExecuting()) return;
     // No measurement at arming while this one runs. One that runs already clears the mark
     // itself when it ends.
     struct Measuring {
@@ -110,10 +107,10 @@ void get_time(Form1& form) {
       }
     } measuring{st.siteTimeMeasuring, !st.siteTimeMeasuring};
     st.siteTimeMeasuring = true;
-    st.SyncMessage = syncClock(ctx, fetchTimePage(form));
-    VersionCheck(form, clockSyncUserAgent(st.VersionText, st.InstallTag));
+    st.SyncMessage = syncClock(ctx, fetchTimePage(ctx));
+    VersionCheck(ctx, mark, clockSyncUserAgent(st.VersionText, st.InstallTag));
     // Only after the version check, whatever the page gave.
     if (st.msgonsync != 0)
-      ctx.services.dialogs.messageBox(&form, st.SyncMessage, version::appTitle());
+      ctx.services.dialogs.messageBox(boxOwner, st.SyncMessage, version::appTitle());
   });
 }

@@ -2,11 +2,14 @@
 
 #include <QString>
 
+#include "app/context.h"
 #include "timesync/sitetime.h"
 
-class Form1;
+class QWidget;
+class UpdateMark;
 
-// Sets the computer's clock from the auction site's official time page (or, without the right
-// to set it, makes the program go by the site's time), then runs the version check and, when
-// msgonsync is not 0, shows the outcome.
-void get_time(Form1& form);
+// Sets the computer's clock from the auction site's official time page through Inet1 (or,
+// without the right to set it, makes the program go by the site's time), then runs the version
+// check, which may show the update mark, and, when msgonsync is not 0, shows the outcome in a
+// message box over boxOwner.
+void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner);

@@ -13,14 +13,13 @@
 #include "app/settings.h"
 #include "app/twips.h"
 #include "app/version.h"
+#include "app/widgets.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/dialogs.h"
 #include "platform/processes.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
-#include "sniper/form1.h"
-#include "sniper/widgets.h"
 #include "update/handover.h"
 #include "update/installedcopy.h"
 #include "update/signedrelease.h"
@@ -48,9 +47,13 @@ bool folderTakesNewFiles(const QString& folder) {
 }
 }  // namespace
 
-FrmUpdate::FrmUpdate(Form1& main) : QDialog(&main), m_main(main), m_ctx(main.ctx()) {
+FrmUpdate::FrmUpdate(AppContext& ctx, QWidget* owner) : QDialog(owner), m_ctx(ctx) {
   setObjectName(QStringLiteral("FrmUpdate"));
   buildControls();
+  // It opens offering the update: the versions and the button, no progress.
+  LblProgress->hide();
+  Label2->hide();
+  Label1->setText(versionCaption(version::full(), m_ctx.state.AvailableVersion));
   connect(Btn_Update, &QPushButton::clicked, this, &FrmUpdate::Btn_Update_Click);
   connect(Timer1, &QTimer::timeout, this, &FrmUpdate::Timer1_Timer);
   connect(Inet2, &Inet::StateChanged, this, &FrmUpdate::Inet2_StateChanged);
@@ -99,8 +102,8 @@ void FrmUpdate::buildControls() {
 }
 
 void FrmUpdate::Btn_Update_Click() {
-  // The download begins by cancelling the main window's transfer, which a running bid
-  // transaction needs to its end: the button does nothing until the bid is through.
+  // The download begins by cancelling Inet1, which a running bid transaction needs to its end:
+  // the button does nothing until the bid is through.
   if (m_downloading || m_ctx.state.bidBusy) return;
   m_downloading = true;
   trap(m_ctx, "Btn_Update_Click", [&] { runDownload(); });
@@ -137,7 +140,7 @@ void FrmUpdate::runDownload() {
   const QString dir = folderWithSeparator(folder);
 
   Inet2->Cancel();
-  m_main.Inet1->Cancel();
+  m_ctx.inet1.Cancel();
 
   LblProgress->setText(QStringLiteral("0 %"));
   Btn_Update->hide();
@@ -176,8 +179,8 @@ void FrmUpdate::runDownload() {
     throw installerStartError(start);
   }
 
-  // Only a running installer takes the offered version off the table. It waits for this
-  // process to end before it touches the program.
+  // Only a running installer takes the offered version off the table (it waits for this
+  // process to end before it touches the program).
   st.AvailableVersion.clear();
   m_ctx.settings.SaveSetting(settingskeys::kApp, settingskeys::kSection, QStringLiteral("Update"),
                              st.AvailableVersion);
@@ -192,11 +195,11 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchRelease(std::optional<UpdateSt
   const QString folder = m_ctx.services.programInfo.programFolder();
   const Failure closed = Failure::closed();
 
-  // The file list comes through the main window's component, as it always has.
-  Inet& inet1 = *m_main.Inet1;
+  // The file list comes through Inet1, as it always has.
+  Inet& inet1 = m_ctx.inet1;
   inet1.URL = st.endpoints.vendorServer + QStringLiteral("/files/filelist");
   {
-    // The main window's component takes any body again afterwards, also after an error.
+    // Inet1 takes any body again afterwards, also after an error.
     struct ListRequest {
       Inet& inet;
       bool& running;
@@ -384,8 +387,8 @@ void FrmUpdate::Form_Unload() {
   Btn_Update->show();
   Label2->hide();
   Inet2->Cancel();
-  // The main window's component is cancelled only while it fetches this window's file list.
-  if (m_listRunning) m_main.Inet1->Cancel();
+  // Inet1 is cancelled only while it fetches this window's file list.
+  if (m_listRunning) m_ctx.inet1.Cancel();
 }
 
 void FrmUpdate::done(int result) {

@@ -11,7 +11,6 @@
 #include "update/releaseplan.h"
 #include "update/updaterules.h"
 
-class Form1;
 class Inet;
 class UpdateStaging;
 
@@ -24,8 +23,9 @@ class FrmUpdate : public QDialog {
   Q_OBJECT
 
  public:
-  // Owned by the main window, whose transfer component fetches the file list.
-  explicit FrmUpdate(Form1& main);
+  // Shows the installed and the offered version and the button, over the owner. The file list
+  // comes through the context's Inet1, the manifest and the files through the window's Inet2.
+  FrmUpdate(AppContext& ctx, QWidget* owner);
   ~FrmUpdate() override;
 
   void Btn_Update_Click();
@@ -63,12 +63,11 @@ class FrmUpdate : public QDialog {
   // Logs the failure and, unless the window was closed, says it and offers the download again.
   void showFailure(Failure failure);
 
-  Form1& m_main;
   AppContext& m_ctx;
   // The download runs: the button's handler must not start a second one from inside one of
   // its own waits.
   bool m_downloading = false;
-  // The file list is on its way through the main window's component.
+  // The file list is on its way through Inet1.
   bool m_listRunning = false;
   // The current file was written to its end by the response handler, or why it was not.
   bool m_written = false;

@@ -7,7 +7,7 @@
 #include "app/version.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
-#include "sniper/form1.h"
+#include "update/updatemark.h"
 
 namespace {
 QString twoDigits(const QString& piece, const RegionalFormat& fmt) {
@@ -37,11 +37,10 @@ QString bidReportUserAgent(const QString& versionText, const QString& installTag
          installTag + QStringLiteral(" - ") + outcomeCode + QStringLiteral("\r\n");
 }
 
-void VersionCheck(Form1& form, const QString& headerText) {
-  AppContext& ctx = form.ctx();
+void VersionCheck(AppContext& ctx, UpdateMark& mark, const QString& headerText) {
   AppState& st = ctx.state;
-  form.Inet1->URL = st.endpoints.vendorServer + QStringLiteral("/files/update+");
-  runRequest(ctx, *form.Inet1, form.Inet1->URL, QString(), QString(), headerText);
+  ctx.inet1.URL = st.endpoints.vendorServer + QStringLiteral("/files/update+");
+  runRequest(ctx, ctx.inet1, ctx.inet1.URL, QString(), QString(), headerText);
 
   const QString t = st.ResponseText;
   // A body of the wrong length, or one without three pieces, is no version: nothing is
@@ -54,8 +53,7 @@ void VersionCheck(Form1& form, const QString& headerText) {
                                          .arg(version::kRevision));
     if (QString::compare(remote, local, Qt::CaseSensitive) > 0) {
       st.AvailableVersion = t;
-      setCustomPointer(form.Lbl_update, true);
-      form.Lbl_update->show();
+      mark.showUpdateMark();
     } else {
       st.AvailableVersion.clear();
     }

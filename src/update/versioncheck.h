@@ -2,13 +2,15 @@
 
 #include <QString>
 
-class Form1;
+#include "app/context.h"
 
-// Asks the vendor server for its version file ("/files/update+") with the caller's header
-// text. A newer version than the installed one is kept in AvailableVersion and shown by the
-// update label; otherwise AvailableVersion is emptied (the label stays as it is). The setting
-// "Update" is saved either way. Run-time errors reach the caller's error trap.
-void VersionCheck(Form1& form, const QString& headerText);
+class UpdateMark;
+
+// Asks the vendor server for its version file ("/files/update+") through Inet1 with the
+// caller's header text. A newer version than the installed one is kept in AvailableVersion and
+// the update mark is shown; otherwise AvailableVersion is emptied (the mark stays as it is). The
+// setting "Update" is saved either way. Run-time errors reach the caller's error trap.
+void VersionCheck(AppContext& ctx, UpdateMark& mark, const QString& headerText);
 
 // The comparison text of a version: each of the first three "."-pieces as a number with at
 // least two digits ("1.03.0007" gives "010307"); a piece that is no number stays as it is.

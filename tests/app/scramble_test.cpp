@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "app/cp1252.h"
 #include "app/scramble.h"
+#include "app/settings.h"
 #include "app/vberror.h"
+#include "support/testenv.h"
 
 TEST(Cryptme, writesThreeUpperCaseHexDigitsOfCharacterPlusKeyAndReadsThemBack) {
   const QString k = "!z";  // 0x21, 0x7A: "A" is 0x41 + 0x21, "B" 0x42 + 0x7A
@@ -52,4 +56,13 @@ TEST(Cryptme, aCharacterOutsideWindows1252IsRefused) {
     }
   }
   EXPECT_EQ(decryptme("173", "!"), QString(QChar(0x152)));
+}
+
+// The scrambled password is kept where only its owner may read it.
+TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {
+  TestEnv env;
+  env.setSetting("user", "bieter");
+  const QFile::Permissions p = QFile::permissions(env.settings->filePath(settingskeys::kApp));
+  EXPECT_TRUE(p & QFile::ReadOwner);
+  EXPECT_FALSE(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
 }

@@ -12,7 +12,6 @@
 #include "bidding/dobid.h"
 #include "bidding/formreader.h"
 #include "bidding/inet.h"
-#include "sniper/form1.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 
@@ -33,9 +32,9 @@ sim::Config site(const std::string& itemId = kItem) {
   return config;
 }
 
-// One program with its main window bidding against its own simulator.
+// One program bidding against its own simulator.
 struct BidRun {
-  explicit BidRun(sim::Config config) : server(std::move(config)), form(*env.ctx) {
+  explicit BidRun(sim::Config config) : server(std::move(config)) {
     AppState& s = env.state;
     s.endpoints = server.endpoints();
     s.VersionText = "1.3.6";
@@ -44,14 +43,13 @@ struct BidRun {
     s.user = "bieter";
     s.pass = "Geheim ä";
     s.maxBid = 12.5f;
-    form.Lbl_update->hide();  // as the start-up leaves it without an announced version
   }
 
-  void bid() { do_bid(form); }
+  void bid() { do_bid(*env.ctx, env.updateMark); }
   // Runs `action` once, after the n-th completed reply (1-based) has been collected.
   void afterReply(int n, std::function<void()> action) {
     auto count = std::make_shared<int>(0);
-    QObject::connect(form.Inet1, &Inet::StateChanged, form.Inet1, [=](int state) {
+    QObject::connect(&env.inet1, &Inet::StateChanged, &env.inet1, [=](int state) {
       if (state == Inet::kResponseCompleted && ++*count == n) action();
     });
   }
@@ -77,9 +75,8 @@ struct BidRun {
     return cp1252::decode(f.readAll());
   }
 
+  SimServer server;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  SimServer server;
-  Form1 form;
 };
 
 const QString kPost = "POST /ws/eBayISAPI.dll";
@@ -332,8 +329,7 @@ TEST(DoBid, theReportsAnswerMayAnnounceANewerVersion) {
     run.bid();
     EXPECT_EQ(run.env.state.AvailableVersion, available);
     EXPECT_EQ(run.env.setting("Update"), available);
-    EXPECT_EQ(run.form.Lbl_update->isVisibleTo(&run.form),
-              !available.isEmpty() && available != "1.02.0000");
+    EXPECT_EQ(run.env.updateMark.shown > 0, !available.isEmpty() && available != "1.02.0000");
     EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
   }
 }

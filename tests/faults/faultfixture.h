@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "bidding/inet.h"
 #include "sniper/form1.h"
+#include "support/controls.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 
@@ -49,7 +50,8 @@ inline sim::Config site(int faultStep = 0, const char* fault = "") {
 
 class FaultRun {
  public:
-  explicit FaultRun(sim::Config config = site()) : server(std::move(config)), form(*env.ctx) {
+  explicit FaultRun(sim::Config config = site())
+      : server(std::move(config)), form(*env.ctx), ui(form) {
     AppState& s = env.state;
     s.endpoints = server.endpoints();
     s.VersionText = "1.3.6";
@@ -68,11 +70,11 @@ class FaultRun {
     s.siteTimeMeasuring = true;
     for (const auto& [key, value] : kStored)
       env.setSetting(key, key == "pass" ? cryptme(value, s.passwordKey) : value);
-    form.Lbl_update->hide();
-    form.Txt_maxbid->show();
-    form.Command1->show();
+    ui.Lbl_update->hide();
+    ui.Txt_maxbid->show();
+    ui.Command1->show();
     form.show();
-    form.Txt_maxbid->setText("12,5");
+    ui.Txt_maxbid->setText("12,5");
     form.Command1_Click();
     EXPECT_TRUE(s.armed);
   }
@@ -146,9 +148,10 @@ class FaultRun {
     return out;
   }
 
+  SimServer server;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  SimServer server;
   Form1 form;
+  MainWindowControls ui;
 };
 
 }  // namespace faults

@@ -81,7 +81,7 @@ TEST(Faults, aBrokenConnectionEndsInAClearOutcome) {
     FaultRun run(site(c.step, c.kind));
     NoiseServer noise;
     if (c.step == 0) run.env.state.endpoints.offerHost = noise.baseUrl();
-    if (QString(c.kind) == "hang") run.form.Inet1->setTimeoutMs(300);
+    if (QString(c.kind) == "hang") run.env.inet1.setTimeoutMs(300);
     EXPECT_GT(run.countdownThroughTheEnd(), 0);
     EXPECT_EQ(run.shown(), c.shown);
     EXPECT_EQ(run.reportCode(), c.code);

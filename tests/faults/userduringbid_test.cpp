@@ -16,14 +16,15 @@ enum class When { kStep1, kStep2, kReport, kPause, kResultBox };
 enum class Action { kClick, kEnter, kClose, kTick };
 
 void act(Form1& form, Action action) {
+  const MainWindowControls ui(form);
   switch (action) {
     case Action::kClick:
-      QTest::mouseClick(form.Command1, Qt::LeftButton);
+      QTest::mouseClick(ui.Command1, Qt::LeftButton);
       break;
     case Action::kEnter:
       // Into the amount field when it can take keys, else into the window.
-      QTest::keyClick(form.Txt_maxbid->isEnabled() ? static_cast<QWidget*>(form.Txt_maxbid)
-                                                   : static_cast<QWidget*>(&form),
+      QTest::keyClick(ui.Txt_maxbid->isEnabled() ? static_cast<QWidget*>(ui.Txt_maxbid)
+                                                 : static_cast<QWidget*>(&form),
                       Qt::Key_Return);
       break;
     case Action::kClose:
@@ -31,7 +32,7 @@ void act(Form1& form, Action action) {
       break;
     case Action::kTick:
       form.Timer1_Timer();
-      QMetaObject::invokeMethod(form.triggerTimer(), "timeout", Qt::DirectConnection);
+      QMetaObject::invokeMethod(ui.TriggerTimer, "timeout", Qt::DirectConnection);
       break;
   }
 }
@@ -77,7 +78,7 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
     const auto actNow = [&] {
       if (acted++ == 0) act(form, c.action);
     };
-    QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
+    QObject::connect(&run.env.inet1, &Inet::StateChanged, &form, [&](int state) {
       if (state != Inet::kReceivingResponse) return;
       ++answers;
       if ((c.when == When::kStep1 && answers == 1) || (c.when == When::kStep2 && answers == 2) ||
@@ -119,7 +120,7 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       }
     } else {
       EXPECT_TRUE(form.isVisible());
-      EXPECT_TRUE(form.Command1->isEnabled());
+      EXPECT_TRUE(run.ui.Command1->isEnabled());
       if (c.start == Start::kCountdown) {
         EXPECT_EQ(run.shown(), kHighBidder);  // the outcome of the one bid
       }

@@ -8,28 +8,28 @@
 
 TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   env.state.AvailableVersion = "1.03.0007";
-  form.Lbl_update->show();
-  QTest::keyClicks(form.Txt_maxbid, "12,5");
-  QTest::keyClick(form.Txt_maxbid, Qt::Key_Return);
+  ui.Lbl_update->show();
+  QTest::keyClicks(ui.Txt_maxbid, "12,5");
+  QTest::keyClick(ui.Txt_maxbid, Qt::Key_Return);
   EXPECT_TRUE(env.state.armed);
   EXPECT_FLOAT_EQ(env.state.maxBid, 12.5f);
-  EXPECT_EQ(form.Txt_maxbid->text(), "12,50");
-  EXPECT_EQ(form.LblBieten->text(), "10 Sek. vor Ende \n12,50 bieten.");
-  EXPECT_TRUE(form.LblBieten->isVisible());
-  EXPECT_FALSE(form.Txt_maxbid->isEnabled());
-  EXPECT_FALSE(form.Lbl_update->isVisible());
-  EXPECT_EQ(form.Command1->text(), "nicht bieten");
+  EXPECT_EQ(ui.Txt_maxbid->text(), "12,50");
+  EXPECT_EQ(ui.LblBieten->text(), "10 Sek. vor Ende \n12,50 bieten.");
+  EXPECT_TRUE(ui.LblBieten->isVisible());
+  EXPECT_FALSE(ui.Txt_maxbid->isEnabled());
+  EXPECT_FALSE(ui.Lbl_update->isVisible());
+  EXPECT_EQ(ui.Command1->text(), "nicht bieten");
   EXPECT_EQ(form.backColor(), QColor(255, 192, 192));
-  EXPECT_EQ(form.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
+  EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus scharfgestellt");
 
-  QTest::mouseClick(form.Command1, Qt::LeftButton);
+  QTest::mouseClick(ui.Command1, Qt::LeftButton);
   EXPECT_FALSE(env.state.armed);
-  EXPECT_EQ(form.Command1->text(), "bieten");
-  EXPECT_TRUE(form.Txt_maxbid->isEnabled());
-  EXPECT_FALSE(form.LblBieten->isVisible());
-  EXPECT_TRUE(form.Lbl_update->isVisible());
-  EXPECT_EQ(form.Lbl_GetArtikel->foreColor(), QColor(0, 0, 255));
+  EXPECT_EQ(ui.Command1->text(), "bieten");
+  EXPECT_TRUE(ui.Txt_maxbid->isEnabled());
+  EXPECT_FALSE(ui.LblBieten->isVisible());
+  EXPECT_TRUE(ui.Lbl_update->isVisible());
+  EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(0, 0, 255));
   EXPECT_EQ(form.backColor(), QColor(224, 224, 224));
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus entschärft");
 }
@@ -42,12 +42,12 @@ TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
     EXPECT_EQ(env.state.maxBid, 0.0f) << typed;
   }
   // Texts that are no number stay as typed; a number is written back in the money form.
-  EXPECT_EQ(form.Txt_maxbid->text(), "0,00");
+  EXPECT_EQ(ui.Txt_maxbid->text(), "0,00");
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_TRUE(env.dialogs.messages.isEmpty());
   armWith("-5");  // only zero is refused
   EXPECT_TRUE(env.state.armed);
-  EXPECT_EQ(form.Txt_maxbid->text(), "-5,00");
+  EXPECT_EQ(ui.Txt_maxbid->text(), "-5,00");
 }
 
 // Beyond single precision (even near the largest double) arming fails by overflow at step 19.
@@ -104,7 +104,7 @@ TEST_F(SniperTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
   QTest::keyClick(&form, Qt::Key_F5, Qt::ControlModifier);
 
   armWith("2");
-  QTest::keyClick(form.Txt_maxbid, Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(ui.Txt_maxbid, Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_FALSE(logged(started));
   QTest::keyClick(&form, Qt::Key_F5, Qt::ControlModifier);
   const QString log = env.programFolder() + "/gebotsfalke.log";
@@ -113,10 +113,10 @@ TEST_F(SniperTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
   // A transfer is running: nothing happens.
   QTcpServer silent;
   ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-  form.Inet1->Execute(QString("http://127.0.0.1:%1/").arg(silent.serverPort()));
+  env.inet1.Execute(QString("http://127.0.0.1:%1/").arg(silent.serverPort()));
   QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
   EXPECT_FALSE(logged(started));
-  form.Inet1->Cancel();
+  env.inet1.Cancel();
 
   bool armedDuringBox = false;
   env.dialogs.onMessage = [&](const QString&) { armedDuringBox = env.state.armed; };

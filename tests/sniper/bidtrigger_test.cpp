@@ -58,7 +58,7 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
 TEST_F(SniperTest, nearTheTriggerAnEvaluationIsSetJustPastTheSecondBoundary) {
   env.state.sectobid = "5";
   armWith("1");
-  QTimer* trigger = form.triggerTimer();
+  QTimer* trigger = ui.TriggerTimer;
   evaluateAt(30);
   EXPECT_FALSE(trigger->isActive());
   evaluateAt(6, 400);  // the trigger second starts in 600 ms

@@ -19,16 +19,16 @@ TEST(CountdownText, piecesForEveryRange) {
 TEST_F(SniperTest, farAndNearRangesSetTickRateAndRewriteOnlyOnChange) {
   evaluateAt(2 * 86400 + 3 * 3600);
   EXPECT_EQ(form.labelZeitCaption(), "2 Tage\n3 Stunden");
-  EXPECT_EQ(form.Timer1->interval(), 500);
+  EXPECT_EQ(ui.Timer1->interval(), 500);
   EXPECT_EQ(zeitFontSize(), 12);
 
   evaluateAt(90, 599);  // the clock's fraction of a second is cut
-  EXPECT_EQ(form.Timer1->interval(), 200);
-  EXPECT_EQ(form.Label2->text(), "05.12.2026 19:58:30");
+  EXPECT_EQ(ui.Timer1->interval(), 200);
+  EXPECT_EQ(ui.Label2->text(), "05.12.2026 19:58:30");
   // Same text on the next tick: Label2 keeps the time of the last change.
   env.clock.advanceMs(400);
   form.Update_Label();
-  EXPECT_EQ(form.Label2->text(), "05.12.2026 19:58:30");
+  EXPECT_EQ(ui.Label2->text(), "05.12.2026 19:58:30");
 }
 
 TEST_F(SniperTest, lastMinuteGrowsRedWhileDisarmedAndStaysBlackWhileArmed) {
@@ -61,8 +61,8 @@ TEST_F(SniperTest, theEndShowsTheResultOnceThenAuktionBeendetAndStopsTheTimer) {
   EXPECT_EQ(form.labelZeitCaption(), "Sie haben\ndas höchste\nGebot abgegeben.");
   EXPECT_EQ(zeitFontSize(), 11);
   EXPECT_FALSE(form.timer1Enabled());
-  EXPECT_FALSE(form.Txt_maxbid->isVisible());
-  EXPECT_FALSE(form.Command1->isVisible());
+  EXPECT_FALSE(ui.Txt_maxbid->isVisible());
+  EXPECT_FALSE(ui.Command1->isVisible());
 
   form.Update_Label();
   EXPECT_EQ(form.labelZeitCaption(), "Auktion\nbeendet");
@@ -72,7 +72,7 @@ TEST_F(SniperTest, theEndShowsTheResultOnceThenAuktionBeendetAndStopsTheTimer) {
 // Without an item the timer stops; with a setting that is no number every evaluation ends in the
 // error box. Either way the countdown keeps what it showed.
 TEST_F(SniperTest, noItemOrASettingThatIsNoNumberLeavesTheCountdownAsItWas) {
-  form.setLabelZeitCaption("vorher");
+  ui.LabelZeit->setText("vorher");
   env.state.sectobid = "zehn";
   evaluateAt(100);
   EXPECT_EQ(env.dialogs.errors.size(), 1);

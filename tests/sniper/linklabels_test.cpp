@@ -3,7 +3,7 @@
 // The item page opens on the German item host, armed or not, and only with an item.
 TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
   env.state.endpoints.itemHostDe = "http://cgi.ebay.de";
-  QTest::mouseClick(form.Lbl_GoItem, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_GoItem, Qt::LeftButton);
   armWith("5");
   env.state.ItemID = "1&x=2 y";
   form.Lbl_GoItem_Click();
@@ -17,14 +17,14 @@ TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
 // Hover turns a link red and underlined and the window's background restores it. While armed
 // the item and options labels stay grey and refuse clicks; disarmed, the options open.
 TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
-  QTest::mouseMove(form.Lbl_GetTime);
-  EXPECT_EQ(form.Lbl_GetTime->foreColor(), QColor(255, 0, 0));
-  EXPECT_TRUE(form.Lbl_GetTime->underlined());
+  QTest::mouseMove(ui.Lbl_GetTime);
+  EXPECT_EQ(ui.Lbl_GetTime->foreColor(), QColor(255, 0, 0));
+  EXPECT_TRUE(ui.Lbl_GetTime->underlined());
   form.Lbl_GoItem_MouseMove();
   form.Lbl_Optionen_MouseMove();
   form.Lbl_GetArtikel_MouseMove();
   QTest::mouseMove(&form, QPoint(2, 2));
-  for (LinkLabel* l : {form.Lbl_GetTime, form.Lbl_GoItem, form.Lbl_Optionen, form.Lbl_GetArtikel}) {
+  for (LinkLabel* l : {ui.Lbl_GetTime, ui.Lbl_GoItem, ui.Lbl_Optionen, ui.Lbl_GetArtikel}) {
     EXPECT_EQ(l->foreColor(), QColor(0, 0, 255)) << l->objectName().toStdString();
     EXPECT_FALSE(l->underlined()) << l->objectName().toStdString();
   }
@@ -33,14 +33,31 @@ TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
   form.Lbl_Optionen_MouseMove();
   form.Lbl_GetArtikel_MouseMove();
   QTest::mouseMove(&form, QPoint(2, 2));
-  EXPECT_EQ(form.Lbl_Optionen->foreColor(), QColor(128, 128, 128));
-  EXPECT_EQ(form.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
-  QTest::mouseClick(form.Lbl_Optionen, Qt::LeftButton);
-  QTest::mouseClick(form.Lbl_GetArtikel, Qt::LeftButton);
+  EXPECT_EQ(ui.Lbl_Optionen->foreColor(), QColor(128, 128, 128));
+  EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
+  QTest::mouseClick(ui.Lbl_Optionen, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_GetArtikel, Qt::LeftButton);
   EXPECT_TRUE(env.dialogs.execs.isEmpty());
   EXPECT_EQ(env.state.ItemID, "1234567890");  // no new scan
 
   form.Command1_Click();
-  QTest::mouseClick(form.Lbl_Optionen, Qt::LeftButton);
+  QTest::mouseClick(ui.Lbl_Optionen, Qt::LeftButton);
   EXPECT_EQ(env.dialogs.execs, QList<QString>{"frmOptions"});
+}
+
+// The version check shows the update mark; a click on it opens the update window offering the
+// newer version, without progress.
+TEST_F(SniperTest, theUpdateMarkOpensTheUpdateWindowWithBothVersions) {
+  ui.Lbl_update->hide();
+  env.state.AvailableVersion = "1.03.0007";
+  static_cast<UpdateMark&>(form).showUpdateMark();
+  ASSERT_TRUE(ui.Lbl_update->isVisible());
+  QString offered;
+  env.dialogs.onExec = [&](QDialog& d) {
+    offered = control<QLabel>(d, "Label1")->text();
+    EXPECT_TRUE(control<QLabel>(d, "LblProgress")->isHidden());
+    EXPECT_TRUE(control<QLabel>(d, "Label2")->isHidden());
+  };
+  QTest::mouseClick(ui.Lbl_update, Qt::LeftButton);
+  EXPECT_EQ(offered, "Installierte Version: 1.3.6\r\nVerfügbare Version: 1.03.0007");
 }

@@ -7,13 +7,14 @@
 #include "app/dateserial.h"
 #include "bidding/printers.h"
 #include "sniper/form1.h"
+#include "support/controls.h"
 #include "support/testenv.h"
 
 // A main window watching item 1234567890, which ends at 05.12.2026 20:00:00, with an account
 // and 10 seconds before the end. Requests go to a port where nobody listens, so a bid ends
 // quickly without data.
 struct SniperWindow {
-  SniperWindow() : form(*env.ctx) {
+  SniperWindow() : form(*env.ctx), ui(form) {
     AppState& s = env.state;
     s.ItemID = "1234567890";
     s.AuktionTitel = "Nokia 3310 Handy";
@@ -30,8 +31,8 @@ struct SniperWindow {
     dead.offerHost = dead.itemHost = dead.offerHostDe = dead.itemHostDe = dead.timeHost =
         dead.vendorServer = "http://127.0.0.1:1";
     s.endpoints = dead;
-    form.Txt_maxbid->show();
-    form.Command1->show();
+    ui.Txt_maxbid->show();
+    ui.Command1->show();
     form.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
   }
@@ -46,17 +47,18 @@ struct SniperWindow {
     form.Update_Label();
   }
   void armWith(const QString& amount) {
-    form.Txt_maxbid->setText(amount);
+    ui.Txt_maxbid->setText(amount);
     form.Command1_Click();
   }
   bool logged(const QString& message) const { return env.logMessages().contains(message); }
   bool bidStarted() const { return logged("Bieten initialisiert"); }
 
-  double zeitFontSize() const { return form.LabelZeit->font().pointSizeF(); }
-  QColor zeitColor() const { return labelForeColor(form.LabelZeit); }
+  double zeitFontSize() const { return ui.LabelZeit->font().pointSizeF(); }
+  QColor zeitColor() const { return labelForeColor(ui.LabelZeit); }
 
   TestEnv env;
   Form1 form;
+  MainWindowControls ui;
 };
 
 class SniperTest : public ::testing::Test, public SniperWindow {};

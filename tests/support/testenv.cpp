@@ -5,6 +5,7 @@
 
 #include "app/cp1252.h"
 #include "app/scramble.h"
+#include "bidding/transfer.h"
 
 TestEnv::TestEnv() {
   QDir().mkpath(dir.path() + QStringLiteral("/program"));
@@ -12,7 +13,8 @@ TestEnv::TestEnv() {
   programInfo.folder = dir.path() + QStringLiteral("/program");
   settings = std::make_unique<SettingsStore>(configFolder());
   settings->setNotifier([this](const QString& text) { dialogs.errorBox(text, "GebotsfalkePlus"); });
-  ctx = std::make_unique<AppContext>(AppContext{state, services, *settings});
+  ctx = std::make_unique<AppContext>(AppContext{state, services, *settings, inet1});
+  connectInet1(*ctx);
   state.passwordKey = scramble::passwordKey();
   // No test reaches the real auction site: every host points at a port where nobody listens.
   const QString dead = QStringLiteral("http://127.0.0.1:1");

@@ -6,11 +6,21 @@
 #include "app/appstate.h"
 #include "app/context.h"
 #include "app/settings.h"
+#include "bidding/inet.h"
 #include "fakes/fakes.h"
 #include "platform/services.h"
+#include "update/updatemark.h"
+
+// The main window's update mark, as the version check shows it.
+struct RecordingUpdateMark : UpdateMark {
+  void showUpdateMark() override { ++shown; }
+  int shown = 0;
+};
 
 // A fresh program environment for one test: fake services, a temporary program folder and
-// settings folder, and the shared values.
+// settings folder, the shared values and the transfer component Inet1. A test's own servers are
+// declared before it: Inet1 keeps its connection open until it is destroyed, and a server
+// stopped while a client holds one waits seconds for it.
 struct TestEnv {
   TestEnv();
 
@@ -26,7 +36,9 @@ struct TestEnv {
   Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
+  Inet inet1;
   std::unique_ptr<AppContext> ctx;
+  RecordingUpdateMark updateMark;
 
   QString programFolder() const { return programInfo.folder; }
   QString configFolder() const;

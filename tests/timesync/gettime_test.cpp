@@ -5,18 +5,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTimeZone>
 #include <QTimer>
 
-#include "app/dateserial.h"
-#include "app/startup.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
-#include "sniper/form1.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "timesync/gettime.h"
@@ -49,12 +44,11 @@ const QString kTimeRequest = QStringLiteral(
     "/aw-cgi/eBayISAPI.dll?TimeShow Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
 const QString kVersionRequest = QStringLiteral("/files/update+ Auktionsuhr+ - 1.3.6 - Linux");
 
-// The main window against the scripted site offering version 1.03.0007; the local clock stands
-// at 05.12.2026 19:00:00.
+// Clock synchronisation against the scripted site offering version 1.03.0007; the local clock
+// stands at 05.12.2026 19:00:00.
 struct Site {
+  PageHost host;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  PageHost host;
-  Form1 form{*env.ctx};
 
   Site() {
     env.state.endpoints.timeHost = env.state.endpoints.vendorServer = host.baseUrl();
@@ -64,7 +58,7 @@ struct Site {
   }
   void run(const QString& timePage) {
     host.setPage(timePage);
-    get_time(form);
+    get_time(*env.ctx, env.updateMark, nullptr);
   }
 };
 struct Sync : Site, ::testing::Test {};
@@ -164,18 +158,19 @@ TEST(GetTime, takesTheSiteTimeOverToTheMillisecondOrSaysWhyNotAfterTheVersionChe
     if (c.serves == kNobody) s.env.state.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
     // An earlier page still in ResponseText never counts.
     s.env.state.ResponseText = page("01.12.2026 11:11:11");
-    QObject::connect(s.form.Inet1, &Inet::StateChanged, &s.form, [&](int state) {
+    QObject::connect(&s.env.inet1, &Inet::StateChanged, &s.env.inet1, [&](int state) {
       if (state == Inet::kReceivingResponse) s.env.clock.advanceMs(c.takesMs);
     });
     QString updateAtBox;  // the box comes after the version check has saved its finding
     s.env.dialogs.onMessage = [&](const QString&) { updateAtBox = s.env.setting("Update"); };
     const qint64 computerBefore = s.env.clock.computerMs();
-    get_time(s.form);
+    get_time(*s.env.ctx, s.env.updateMark, nullptr);
 
     EXPECT_EQ(s.env.state.SyncMessage, c.outcome);
     EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{c.outcome} : QStringList());
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
     EXPECT_EQ(s.env.dialogs.errors, QStringList());
+    EXPECT_EQ(s.env.updateMark.shown, 1);
     const QStringList requests = s.host.requests();
     ASSERT_FALSE(requests.isEmpty());
     EXPECT_EQ(requests.last(), kVersionRequest);
@@ -212,13 +207,13 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
   // own exchange, whose reply names the auction's end in MEZ.
   host.setPage(page("05.12.2026 20:00:00"), "/bid");
   bool bid = false;
-  QObject::connect(form.Inet1, &Inet::StateChanged, &form, [&](int state) {
+  QObject::connect(&env.inet1, &Inet::StateChanged, &env.inet1, [&](int state) {
     if (state != Inet::kReceivingResponse || bid) return;
     bid = true;
-    QTimer::singleShot(0, &form, [&] {
-      form.Inet1->Cancel();
-      runRequest(*env.ctx, *form.Inet1, host.baseUrl() + QStringLiteral("/bid"), QString(),
-                 QString(), QString());
+    QTimer::singleShot(0, &env.inet1, [&] {
+      env.inet1.Cancel();
+      runRequest(*env.ctx, env.inet1, host.baseUrl() + QStringLiteral("/bid"), QString(), QString(),
+                 QString());
     });
   });
   host.delayMs = 300;
@@ -231,60 +226,11 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
 TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
   host.setPage(page("05.12.2026 19:15:30"));
   host.delayMs = 200;
-  form.Inet1->Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
-  get_time(form);
-  form.Inet1->waitWhileExecuting();
+  env.inet1.Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
+  get_time(*env.ctx, env.updateMark, nullptr);
+  env.inet1.waitWhileExecuting();
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_EQ(host.requests().size(), 1);
-}
-
-// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
-// computer's clock running a day behind that.
-TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShowsNoWindow) {
-  TestEnv env;
-  sim::Config config;
-  config.vendorVersion = "1.03.0007";
-  config.timeOffsetMs = 5 * 3600000 + 250;
-  SimServer server(config);
-  env.writeEndpointsIni(server.endpoints());
-  const QTimeZone berlin("Europe/Berlin");
-  // The site's time now, as the program counts local time (Berlin, ms since 30.12.1899).
-  auto siteNow = [&] {
-    const QDateTime t =
-        QDateTime::currentDateTime().toTimeZone(berlin).addMSecs(config.timeOffsetMs);
-    return dateserial::dayNumber(t.date().year(), t.date().month(), t.date().day()) * 86400000 +
-           t.time().msecsSinceStartOfDay();
-  };
-  const QDate behind =
-      QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch() + config.timeOffsetMs)
-          .toTimeZone(berlin)
-          .date()
-          .addDays(-1);
-  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
-  env.clock.runOn();
-  Form1 form(*env.ctx);
-  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
-  EXPECT_LE(qAbs(env.clock.localMs() - siteNow()), 50);
-  EXPECT_EQ(env.clock.siteLeadMs(), 0);  // the computer's clock was set
-  EXPECT_EQ(env.systemClock.shifts.size(), 1);
-  const QStringList log = env.logMessages();
-  ASSERT_EQ(log.size(), 1);
-  const QRegularExpressionMatch line =
-      QRegularExpression(QStringLiteral("^Timesync: 03:04:[01]\\d -> (\\d\\d:\\d\\d:\\d\\d) "
-                                        "\\+(\\d+),\\d Sekunden$"))
-          .match(log[0]);
-  ASSERT_TRUE(line.hasMatch()) << log[0].toStdString();
-  const QTime set = QTime::fromString(line.captured(1), QStringLiteral("HH:mm:ss"));
-  const QTime site = QTime::fromMSecsSinceStartOfDay(int(siteNow() % 86400000));
-  EXPECT_LE(qAbs(set.secsTo(site)), 20);  // set at the end of the measurement
-  EXPECT_GT(line.captured(2).toLongLong(), 86400);
-  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_TRUE(env.dialogs.messages.isEmpty());
-  // A clock that was set: a silent run with exit code 0.
-  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
-  EXPECT_EQ(outcome.exitCode, 0);
-  EXPECT_EQ(outcome.message, QString());
 }
 
 // "-time" run from cron by a user: no display, no right to set the clock. Every failure ends

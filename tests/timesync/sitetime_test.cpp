@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "app/dateserial.h"
 #include "sniper/form1.h"
+#include "support/controls.h"
 #include "support/testenv.h"
 #include "timesync/sitehost.h"
 
@@ -13,8 +12,8 @@
 // minutes: the window is armed at once, no box, one log line; a failure changes nothing.
 TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing) {
   const qint64 kMinuteMs = 60000;
+  PageHost host;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  PageHost host;
   host.runClock(env.clock, 90400);
   env.systemClock.refuse = true;  // a user without the right to set the clock
   AppState& s = env.state;
@@ -27,8 +26,9 @@ TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing
   s.sectobid = "10";
   Form1 form(*env.ctx);
   form.show();
-  auto* amount = form.findChild<QLineEdit*>("Txt_maxbid");
-  auto* button = form.findChild<QPushButton*>("Command1");
+  const MainWindowControls ui(form);
+  QLineEdit* amount = ui.Txt_maxbid;
+  QPushButton* button = ui.Command1;
   amount->show();
   button->show();
   auto measured = [&] { return QTest::qWaitFor([&] { return !s.siteTimeMeasuring; }, 10000); };

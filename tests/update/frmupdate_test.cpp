@@ -124,7 +124,7 @@ TEST(FrmUpdate, closingTheWindowStopsTheDownloadChangesNothingAndNeverHandsOver)
           if (state == Inet::kReceivingResponse && inet->URL.endsWith(path)) w.close();
         });
       };
-      if (at == kList) closeWhenArriving(run.form->Inet1, "/files/filelist");
+      if (at == kList) closeWhenArriving(&run.env.inet1, "/files/filelist");
       if (at == kManifest) closeWhenArriving(w.Inet2, "/files/manifest");
       if (at == kSecondFile) closeWhenArriving(w.Inet2, "/files/f01.txt");
       run.env.clock.onWait = [&](qint64) {

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-#include "sniper/form1.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "update/frmupdate.h"
@@ -53,7 +52,7 @@ inline QStringList snapshot(const QString& folder, const QStringList& except = {
 
 // A program folder with version 1.3.6 offered 1.03.0007, the simulator serving the vendor
 // folder a.txt, b.txt (3000 bytes) and doupdate.exe, signing it with its key, which the
-// program trusts through endpoints.ini; the update window is driven through the update label.
+// program trusts through endpoints.ini; the update window is opened as the update mark opens it.
 struct UpdateRun {
   explicit UpdateRun(sim::Config config = {}) {
     config.vendorDir = vendor.path().toStdString();
@@ -63,7 +62,6 @@ struct UpdateRun {
     env.state.VersionText = QStringLiteral("1.3.6");
     env.state.InstallTag = QStringLiteral("Linux");
     env.state.AvailableVersion = QStringLiteral("1.03.0007");
-    form = std::make_unique<Form1>(*env.ctx);
     vendorFile("a.txt", "first");
     vendorFile("b.txt", binary(3000));
     vendorFile("doupdate.exe", "installer");
@@ -76,7 +74,7 @@ struct UpdateRun {
     std::lock_guard<std::mutex> lock(server->sim().mutex());
     server->sim().config().vendorFaults = std::move(faults);
   }
-  // Clicks the update label, then the button in the update window (or presses Enter there);
+  // Opens the update window, clicks the button in the update window (or presses Enter there);
   // `during` sees the window before the click, `after` after the download ended.
   void click(const std::function<void(FrmUpdate&)>& during = {},
              const std::function<void(FrmUpdate&)>& after = {}) {
@@ -94,7 +92,8 @@ struct UpdateRun {
       shown = w.Label1->text();
       if (after) after(w);
     };
-    form->Lbl_update_Click();
+    FrmUpdate window(*env.ctx, nullptr);
+    env.dialogs.exec(window);
   }
   QStringList requested() const {  // the names asked for under /files/
     QStringList out;
@@ -110,10 +109,9 @@ struct UpdateRun {
     EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("<absent>"));
   }
 
-  TestEnv env;
   QTemporaryDir vendor;
-  std::unique_ptr<SimServer> server;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<SimServer> server;  // stopped after the transfer components have ended
+  TestEnv env;
   std::pair<bool, bool> afterClick;  // button hidden, spinner running
   QString shown;                     // Label1 when the download ended
   bool pressEnter = false;

@@ -5,17 +5,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
+#include <QTimeZone>
 
 #include "app/dateserial.h"
 #include "app/scramble.h"
-#include "app/startup.h"
 #include "platform/linux/coredumps.h"
 #include "sniper/form1.h"
+#include "sniper/startup.h"
+#include "support/controls.h"
+#include "support/simserver.h"
 #include "support/testenv.h"
+#include "timesync/clockonly.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -66,7 +71,7 @@ TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
     EXPECT_EQ(s.user, stored ? "bieter" : "");
     EXPECT_EQ(s.pass, stored ? "Geheim ä€" : "");
     EXPECT_EQ(s.sectobid, stored ? "7" : "10");
-    EXPECT_EQ(form.Lbl_update->isVisible(), stored);
+    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), stored);
     // The scan that follows the caption leaves its reset caption with the revision.
     EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
     EXPECT_TRUE(env.dialogs.errors.isEmpty());
@@ -109,12 +114,53 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
-TEST(SettingsStore, fileIsReadableByItsOwnerOnly) {
+// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
+// computer's clock running a day behind that.
+TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShowsNoWindow) {
+  sim::Config config;
+  config.vendorVersion = "1.03.0007";
+  config.timeOffsetMs = 5 * 3600000 + 250;
+  SimServer server(config);
   TestEnv env;
-  env.setSetting("user", "bieter");
-  const QFile::Permissions p = QFile::permissions(env.settings->filePath(settingskeys::kApp));
-  EXPECT_TRUE(p & QFile::ReadOwner);
-  EXPECT_FALSE(p & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther));
+  env.writeEndpointsIni(server.endpoints());
+  const QTimeZone berlin("Europe/Berlin");
+  // The site's time now, as the program counts local time (Berlin, ms since 30.12.1899).
+  auto siteNow = [&] {
+    const QDateTime t =
+        QDateTime::currentDateTime().toTimeZone(berlin).addMSecs(config.timeOffsetMs);
+    return dateserial::dayNumber(t.date().year(), t.date().month(), t.date().day()) * 86400000 +
+           t.time().msecsSinceStartOfDay();
+  };
+  const QDate behind =
+      QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch() + config.timeOffsetMs)
+          .toTimeZone(berlin)
+          .date()
+          .addDays(-1);
+  env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
+  env.clock.runOn();
+  Form1 form(*env.ctx);
+  EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
+  EXPECT_LE(qAbs(env.clock.localMs() - siteNow()), 50);
+  EXPECT_EQ(env.clock.siteLeadMs(), 0);  // the computer's clock was set
+  EXPECT_EQ(env.systemClock.shifts.size(), 1);
+  const QStringList log = env.logMessages();
+  ASSERT_EQ(log.size(), 1);
+  const QRegularExpressionMatch line =
+      QRegularExpression(QStringLiteral("^Timesync: 03:04:[01]\\d -> (\\d\\d:\\d\\d:\\d\\d) "
+                                        "\\+(\\d+),\\d Sekunden$"))
+          .match(log[0]);
+  ASSERT_TRUE(line.hasMatch()) << log[0].toStdString();
+  const QTime set = QTime::fromString(line.captured(1), QStringLiteral("HH:mm:ss"));
+  const QTime site = QTime::fromMSecsSinceStartOfDay(int(siteNow() % 86400000));
+  EXPECT_LE(qAbs(set.secsTo(site)), 20);  // set at the end of the measurement
+  EXPECT_GT(line.captured(2).toLongLong(), 86400);
+  EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_TRUE(env.dialogs.messages.isEmpty());
+  // A clock that was set: a silent run with exit code 0.
+  const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.message, QString());
 }
 
 // The password is in the program's memory: no core file of it may be written, and other

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "sniper/startup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +18,8 @@
 #include "app/scramble.h"
 #include "app/settings.h"
 #include "app/version.h"
+#include "bidding/inet.h"
+#include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
 #include "platform/linux/desktop.h"
@@ -25,6 +27,7 @@
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
+#include "timesync/clockonly.h"
 #include "timesync/gettime.h"
 
 bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
@@ -42,7 +45,7 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     if (isClockOnlyRun(st.commandLine)) {
       // Clock-only run: no window, no start or end line, no settings of its own.
       form.setTimer1Enabled(false);
-      get_time(form);
+      get_time(ctx, form, &form);
       return;
     }
     CheckLogfileSize(ctx);
@@ -53,22 +56,11 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     keepRunning = true;
     if (st.synconstart == 1) {
       form.setTimer1Enabled(false);
-      get_time(form);
+      get_time(ctx, form, &form);
       form.setTimer1Enabled(true);
     }
   });
   return keepRunning && form.isVisible();
-}
-
-ClockOnlyOutcome clockOnlyOutcome(const AppState& st) {
-  const bool errorReported = !st.lastFailingProcedure.isEmpty();
-  if (st.SyncMessage == kClockSetMessage) return {errorReported ? 1 : 0, QString()};
-  // A synchronisation that ended in an error box has no outcome text of its own.
-  if (st.SyncMessage.isEmpty() && errorReported) return {1, QString()};
-  if (st.SyncMessage.isEmpty()) return {1, QStringLiteral("Die Systemuhr wurde nicht gestellt.")};
-  // Only the outcome's first line: that the program would go by the site's time does not
-  // concern a run that ends here.
-  return {1, st.SyncMessage.section(QStringLiteral("\r\n"), 0, 0)};
 }
 
 namespace {
@@ -133,7 +125,9 @@ int runProgram(int argc, char** argv) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));
   });
   AppState state;
-  AppContext ctx{state, services, settings};
+  Inet inet1;
+  AppContext ctx{state, services, settings, inet1};
+  connectInet1(ctx);
 
   Form1 form(ctx);
   QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);

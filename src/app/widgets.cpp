@@ -1,4 +1,4 @@
-#include "sniper/widgets.h"
+#include "app/widgets.h"
 
 #include <QCursor>
 #include <QFontMetrics>

@@ -61,7 +61,7 @@ void Form1::Form1init() {
       setCustomPointer(Lbl_update, true);
       Lbl_update->show();
     }
-    Finde_Alle_Fenster(*this);
+    Finde_Alle_Fenster(c, *this);
     GetFormSettings(c, *this, kApp, kSection, true);
     Update_Label();
   });
@@ -73,7 +73,7 @@ void Form1::Form_Unload() {
   trap(c, "Form_Unload", [&] {
     // Waits still running (a pause until the auction's end) give up, so the program can end.
     st.closing = true;
-    Inet1->Cancel();
+    c.inet1.Cancel();
     SaveFormSettings(c, *this, kApp, kSection);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("Update"), st.AvailableVersion);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("InstallDir"),

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 
 #include "app/scramble.h"
-#include "app/startup.h"
 #include "sniper/form1.h"
+#include "sniper/startup.h"
 #include "support/readonlyfolder.h"
 #include "support/testenv.h"
 
