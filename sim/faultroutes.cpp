@@ -1,6 +1,6 @@
-// Faulty connections of the bidding service on demand ("--fault STEP:KIND"): the answer of one
-// bid step is held back for good, cut off in the middle, shortened to ten characters or
-// replaced by random bytes. Programs must come out of each with a clear outcome.
+// Faulty connections on demand: the answer of one bid step ("--fault STEP:KIND") or of the item
+// page ("--item-fault KIND") is held back for good, cut off in the middle, shortened to ten
+// characters or replaced by random bytes. Programs must come out of each with a clear outcome.
 #include <chrono>
 #include <memory>
 #include <random>
@@ -52,11 +52,15 @@ void cut(httplib::Response& res) {
 
 }  // namespace
 
+bool isFaultKind(const std::string& kind) {
+  return kind == "hang" || kind == "cut" || kind == "ten" || kind == "garbage";
+}
+
 bool parseFault(const std::string& text, Config& config) {
   const size_t colon = text.find(':');
   if (colon != 1 || (text[0] != '1' && text[0] != '2')) return false;
   const std::string kind = text.substr(2);
-  if (kind != "hang" && kind != "cut" && kind != "ten" && kind != "garbage") return false;
+  if (!isFaultKind(kind)) return false;
   config.faultStep = text[0] - '0';
   config.fault = kind;
   return true;
@@ -69,6 +73,10 @@ void applyBidFault(Simulator& sim, int step, httplib::Response& res) {
     if (sim.config().faultStep != step) return;
     fault = sim.config().fault;
   }
+  applyFault(sim, fault, res);
+}
+
+void applyFault(Simulator& sim, const std::string& fault, httplib::Response& res) {
   if (fault == "hang") {
     hang(sim);
   } else if (fault == "cut") {

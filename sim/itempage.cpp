@@ -120,46 +120,57 @@ void notFound(httplib::Response& res, const std::string& what) {
                   kContentType);
 }
 
+// The item page of one item, or "not found".
+void servePage(Simulator& sim, const std::string& id, httplib::Response& res) {
+  Item item;
+  std::string fault;
+  {
+    std::lock_guard<std::mutex> lock(sim.mutex());
+    const Item* found = id.empty() ? nullptr : sim.findItem(id);
+    if (!found) {
+      notFound(res, "Der Artikel " + id + " wurde nicht gefunden.");
+      return;
+    }
+    item = *found;
+    fault = sim.config().itemFault;
+  }
+  const std::string end = germanEndText(item.endMs);
+  const std::string title = "eBay Artikel " + item.id + " (endet " + end + ") - " + item.title;
+  const bool ended = sim.siteNowMs() >= item.endMs;
+  std::string body =
+      "<html><head>\n<meta http-equiv=\"Content-Type\" content=\"" + std::string(kContentType) +
+      "\">\n<title>" + html1252(title) + "</title>\n</head><body>\n<h1>" + html1252(item.title) +
+      "</h1>\n<table>\n<tr><td>Artikelnummer:</td><td>" + html1252(item.id) + "</td></tr>\n" +
+      "<tr><td>" + html1252(item.bidCount ? "Aktuelles Gebot:" : "Startpreis:") + "</td><td>EUR " +
+      germanMoney(item.price) + "</td></tr>\n" + "<tr><td>" + html1252("Höchstbietender:") +
+      "</td><td>" + html1252(item.highBidder.empty() ? "(noch keine Gebote)" : item.highBidder) +
+      "</td></tr>\n<tr><td>Gebote:</td><td>" + std::to_string(item.bidCount) +
+      "</td></tr>\n<tr><td>Angebotsende:</td><td>" + html1252(end) + (ended ? " (beendet)" : "") +
+      "</td></tr>\n</table>\n</body></html>\n";
+  res.set_content(body, kContentType);
+  if (!fault.empty()) applyFault(sim, fault, res);
+}
+
 }  // namespace
 
 void registerItemPage(Simulator& sim) {
   // "/ws/eBayISAPI.dll?ViewItem&item=ID": the command is a bare word, the item a parameter.
-  sim.server().Get(R"(/ws/eBayISAPI\.dll)", [&sim](const httplib::Request& req,
-                                                   httplib::Response& res) {
-    const size_t q = req.target.find('?');
-    const std::string query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
-    const std::string command = query.substr(0, query.find('&'));
-    if (!equalsIgnoringCase(command, "ViewItem")) {
-      notFound(res, "Unbekannter Befehl.");
-      return;
-    }
-    const std::string id = req.get_param_value("item");
-    Item item;
-    {
-      std::lock_guard<std::mutex> lock(sim.mutex());
-      const Item* found = id.empty() ? nullptr : sim.findItem(id);
-      if (!found) {
-        notFound(res, "Der Artikel " + id + " wurde nicht gefunden.");
-        return;
-      }
-      item = *found;
-    }
-    const std::string end = germanEndText(item.endMs);
-    const std::string title = "eBay Artikel " + item.id + " (endet " + end + ") - " + item.title;
-    const bool ended = sim.siteNowMs() >= item.endMs;
-    std::string body =
-        "<html><head>\n<meta http-equiv=\"Content-Type\" content=\"" + std::string(kContentType) +
-        "\">\n<title>" + html1252(title) + "</title>\n</head><body>\n<h1>" + html1252(item.title) +
-        "</h1>\n<table>\n<tr><td>Artikelnummer:</td><td>" + html1252(item.id) + "</td></tr>\n" +
-        "<tr><td>" + html1252(item.bidCount ? "Aktuelles Gebot:" : "Startpreis:") +
-        "</td><td>EUR " + germanMoney(item.price) + "</td></tr>\n" + "<tr><td>" +
-        html1252("Höchstbietender:") + "</td><td>" +
-        html1252(item.highBidder.empty() ? "(noch keine Gebote)" : item.highBidder) +
-        "</td></tr>\n<tr><td>Gebote:</td><td>" + std::to_string(item.bidCount) +
-        "</td></tr>\n<tr><td>Angebotsende:</td><td>" + html1252(end) + (ended ? " (beendet)" : "") +
-        "</td></tr>\n</table>\n</body></html>\n";
-    res.set_content(body, kContentType);
-  });
+  sim.server().Get(
+      R"(/ws/eBayISAPI\.dll)", [&sim](const httplib::Request& req, httplib::Response& res) {
+        const size_t q = req.target.find('?');
+        const std::string query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
+        const std::string command = query.substr(0, query.find('&'));
+        if (!equalsIgnoringCase(command, "ViewItem")) {
+          notFound(res, "Unbekannter Befehl.");
+          return;
+        }
+        servePage(sim, req.get_param_value("item"), res);
+      });
+  // The site's short links, "/itm/ID" and "/itm/words-of-the-title/ID", lead to the same page.
+  sim.server().Get(R"(/itm/(?:[^/]+/)?(\d+)/?)",
+                   [&sim](const httplib::Request& req, httplib::Response& res) {
+                     servePage(sim, req.matches[1].str(), res);
+                   });
 }
 
 }  // namespace sim

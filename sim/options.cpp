@@ -14,7 +14,7 @@ std::string usage() {
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
-         "  [--fault STEP:KIND]\n"
+         "  [--fault STEP:KIND] [--item-fault KIND]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
          "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
          "  --time-offset SECONDS  the site's clock runs this far ahead of the system clock\n"
@@ -49,7 +49,8 @@ std::string usage() {
          "                   cut      the first half of the page under its full Content-Length,\n"
          "                            then the connection closes\n"
          "                   ten      a reply of exactly 10 characters\n"
-         "                   garbage  2048 random bytes (the same ones every time)\n";
+         "                   garbage  2048 random bytes (the same ones every time)\n"
+         "  --item-fault KIND  every item page answers with a fault of one of these KINDs\n";
 }
 
 namespace {
@@ -132,6 +133,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       config.shortReplyStep = static_cast<int>(step);
     } else if (opt == "--fault") {
       if (!parseFault(v, config)) return "bad --fault (STEP:KIND): " + v;
+    } else if (opt == "--item-fault") {
+      if (!isFaultKind(v)) return "bad --item-fault (hang, cut, ten or garbage): " + v;
+      config.itemFault = v;
     } else if (opt == "--time-offset") {
       double secs;
       // Up to ten years either way, to the millisecond.

@@ -58,6 +58,7 @@ struct Config {
   // A faulty connection at one bid step (faultroutes.cpp): "hang", "cut", "ten" or "garbage".
   int faultStep = 0;  // 1 or 2; 0: no fault
   std::string fault;
+  std::string itemFault;  // the same kinds for every item page; empty: no fault
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.
@@ -114,10 +115,12 @@ void registerVendorRoutes(Simulator& sim);  // version file, file list, update f
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
 
-// The faults a bid step can answer with, and applying the configured one to the answer of a
-// step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+// The faults a bid step or the item page can answer with, and applying the configured one to the
+// answer of a step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+bool isFaultKind(const std::string& kind);
 bool parseFault(const std::string& text, Config& config);
 void applyBidFault(Simulator& sim, int step, httplib::Response& res);
+void applyFault(Simulator& sim, const std::string& kind, httplib::Response& res);
 
 // The faults a vendor file can be served with ("--vendor-fault NAME:KIND", vendorroutes.cpp).
 const std::vector<std::string>& vendorFaultKinds();

@@ -74,10 +74,11 @@ QString itemCaption(const QString& auktionTitel) {
 }
 
 QString noItemHint() {
+  // Both ways to an item: its page open in a browser, or its link copied.
   return QStringList{
-      QStringLiteral("Öffnen Sie den Artikel,"), QStringLiteral("auf den Sie bieten"),
-      QStringLiteral("möchten, in Ihrem"),       QStringLiteral("Web-Browser und"),
-      QStringLiteral("klicken Sie auf"),         QStringLiteral("'Artikel übernehmen'")}
+      QStringLiteral("Öffnen Sie den Artikel"), QStringLiteral("im Web-Browser oder"),
+      QStringLiteral("kopieren Sie den Link"),  QStringLiteral("zur Artikelseite und"),
+      QStringLiteral("klicken Sie auf"),        QStringLiteral("'Artikel übernehmen'")}
       .join(QStringLiteral("\r\n"));
 }
 

@@ -45,7 +45,8 @@ QString idleCaption();
 // The caption while an item is shown: the auction title, a blank, "Gebotsfalke".
 QString itemCaption(const QString& auktionTitel);
 
-// The hint shown when there is no item: six lines joined by CR LF.
+// The hint shown when there is no item, six lines joined by CR LF: open the item in the browser
+// or copy the link to its page, then click "Artikel übernehmen".
 QString noItemHint();
 
 }  // namespace titlerules

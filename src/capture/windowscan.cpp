@@ -7,6 +7,7 @@
 #include "app/errortrap.h"
 #include "app/regional.h"
 #include "app/settings.h"
+#include "capture/itempage.h"
 #include "capture/scanview.h"
 #include "capture/titlerules.h"
 #include "platform/clock.h"
@@ -24,13 +25,18 @@ QString savedSetting(AppContext& ctx, const char* key) {
                                  QString::fromLatin1(key));
 }
 
-// Step 1 of the scan: no item, nothing armed-looking, the countdown stopped.
-void resetState(AppContext& ctx, ScanView& view) {
+// No item, nothing armed-looking, the countdown stopped.
+void resetItem(AppContext& ctx, ScanView& view) {
   AppState& st = ctx.state;
-  st.instanceCount = 0;
   st.endet = 0;
   view.scanStarted(titlerules::idleCaption());
   st.ItemID.clear();
+}
+
+// Step 1 of the scan.
+void resetState(AppContext& ctx, ScanView& view) {
+  ctx.state.instanceCount = 0;
+  resetItem(ctx, view);
 }
 
 // The end time and the countdown of an item that is shown.
@@ -115,4 +121,23 @@ bool TaskWindow(AppContext& ctx, const TopLevelWindow& window) {
     isTaskWindow = (style & mask) == mask;
   });
   return isTaskWindow;
+}
+
+bool auctionPageShown(AppContext& ctx, quint64 ownWindowHandle) {
+  const QList<TopLevelWindow> windows = ctx.services.windowList.windows();
+  return std::any_of(windows.begin(), windows.end(), [&](const TopLevelWindow& w) {
+    return w.handle != ownWindowHandle && TaskWindow(ctx, w) &&
+           titlerules::isAuctionPage(titlerules::windowText(w.title));
+  });
+}
+
+void takeOverItem(AppContext& ctx, ScanView& view, const itempage::Outcome& item) {
+  AppState& st = ctx.state;
+  resetItem(ctx, view);
+  st.AuktionTitel = item.auktionTitel;
+  st.ItemID = item.itemId;
+  view.showBidControls();
+  view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
+  st.endet = item.endet;
+  showItem(ctx, view);
 }

@@ -8,6 +8,7 @@ class Shell;
 class Dialogs;
 class Processes;
 class ProgramInfo;
+class Clipboard;
 
 // The operating-system services the program uses. main() picks the real backends; tests hand
 // in fakes.
@@ -20,4 +21,5 @@ struct Services {
   Dialogs& dialogs;
   Processes& processes;
   ProgramInfo& programInfo;
+  Clipboard& clipboard;
 };

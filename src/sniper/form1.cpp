@@ -7,6 +7,8 @@
 
 #include "app/appstate.h"
 #include "app/twips.h"
+#include "capture/itemfetch.h"
+#include "capture/titlerules.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
 static void initResources() {
@@ -58,6 +60,8 @@ void Form1::buildControls() {
   setAutoFillBackground(true);
   setBackColor(QColor(224, 224, 224));
   setCaption(QStringLiteral("GebotsfalkePlus"));
+  // A link dropped anywhere on the window takes its item over (the amount field included).
+  setAcceptDrops(true);
 
   // Created back to front: shapes first, so that the labels lie on top of them.
   Shape3 = makeShape(this, "Shape3");
@@ -95,6 +99,7 @@ void Form1::buildControls() {
 
   Txt_maxbid = new QLineEdit(this);
   Txt_maxbid->setObjectName(QStringLiteral("Txt_maxbid"));
+  Txt_maxbid->setAcceptDrops(false);
   Txt_maxbid->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   twips::setGeometry(Txt_maxbid, 240, 2207, 735, 313);
 
@@ -120,14 +125,14 @@ void Form1::buildControls() {
   for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
     l->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-  Lbl_NoAuction = makeLabel(
-      this, "Lbl_NoAuction",
-      QStringLiteral("Öffnen Sie den Artikel, auf den Sie bieten möchten, in Ihrem Internet "
-                     "Explorer und klicken Sie auf 'Artikel übernehmen'"),
-      designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Lbl_NoAuction = makeLabel(this, "Lbl_NoAuction", QString(),
+                            designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   Lbl_NoAuction->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Lbl_NoAuction->setWordWrap(true);
   twips::setGeometry(Lbl_NoAuction, 195, 960, 1905, 1200);
+  // Until a scan finds an item, the hint names both ways to one (a browser page or a copied
+  // link): a Wayland desktop's browsers are not in the window list at all.
+  showHint(titlerules::noItemHint());
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -138,11 +143,15 @@ void Form1::buildControls() {
   m_triggerTimer->setObjectName(QStringLiteral("TriggerTimer"));
   m_triggerTimer->setSingleShot(true);
   m_triggerTimer->setTimerType(Qt::PreciseTimer);
+
+  m_itemPageFetch = new ItemPageFetch(this);
+  m_itemPageFetch->setObjectName(QStringLiteral("ItemPageFetch"));
 }
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
   connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
+  connect(m_itemPageFetch, &ItemPageFetch::finished, this, &Form1::ItemPage_Loaded);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);

@@ -12,6 +12,11 @@
 #include "capture/scanview.h"
 #include "update/updatemark.h"
 
+class ItemPageFetch;
+namespace itempage {
+struct Answer;
+}
+
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
 // controls, and the panel of link labels. It is the only part of the program that changes
 // what the window shows: the browser scan, the bid, the clock synchronisation and the version
@@ -50,6 +55,12 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void Form_MouseMove();
   void Lbl_update_Click();
 
+  // Taking the item over from a copied or dropped link or item number (itemtakeover.cpp).
+  // Texts dropped on the window: the first that names an item is loaded.
+  void Form_OLEDragDrop(const QStringList& texts);
+  // The item page has come (or not).
+  void ItemPage_Loaded(const itempage::Answer& answer);
+
   // Main stops the countdown around the synchronisation at start.
   void setTimer1Enabled(bool enabled);
 
@@ -71,6 +82,9 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void mouseMoveEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   // What the browser scan shows (ScanView).
@@ -80,6 +94,8 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void showItemTitle(const QString& caption) override;
   void showItemEnd(const QString& titleLine) override;
   void showNoItem(const QString& caption, const QString& titleLine, const QString& hint) override;
+  // The hint in place of the countdown, centred on the left panel.
+  void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
 
@@ -102,6 +118,8 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   QLabel* Lbl_NoAuction;
   QTimer* Timer1;
   QTimer* m_triggerTimer = nullptr;
+  // Loads item pages in the background ("ItemPageFetch").
+  ItemPageFetch* m_itemPageFetch = nullptr;
 
   AppContext& ctx() { return m_ctx; }
   void buildControls();
@@ -147,6 +165,15 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void arm(QString& step);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
+  // Taking the item over: "Artikel übernehmen" looks at the browser windows, then the clipboard.
+  void takeOverFromWindowOrClipboard();
+  // Start-up, after the scan: the clipboard's item when no window shows one and the saved item
+  // was not asked for ("-bay").
+  void takeOverClipboardItemAtStart(bool savedItemAsked);
+  void loadItemPage(const QString& itemId);
+  void cancelItemPage();
+  // Neither armed nor bidding nor closing: the item may change.
+  bool itemMayChange() const;
   void setItemLinkActive(bool active);
   // Fits a label's height (and with keepWidth false also its width) to its text.
   static void autoSize(QLabel* label, bool keepWidth);

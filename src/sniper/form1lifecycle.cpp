@@ -8,6 +8,8 @@
 #include "app/settings.h"
 #include "app/version.h"
 #include "bidding/inet.h"
+#include "capture/itemfetch.h"
+#include "capture/titlerules.h"
 #include "capture/windowscan.h"
 #include "platform/clock.h"
 #include "platform/programinfo.h"
@@ -61,7 +63,9 @@ void Form1::Form1init() {
       setCustomPointer(Lbl_update, true);
       Lbl_update->show();
     }
+    const bool savedItemAsked = titlerules::isSavedItemOption(st.commandLine);
     Finde_Alle_Fenster(c, *this);
+    takeOverClipboardItemAtStart(savedItemAsked);
     GetFormSettings(c, *this, kApp, kSection, true);
     Update_Label();
   });
@@ -74,6 +78,7 @@ void Form1::Form_Unload() {
     // Waits still running (a pause until the auction's end) give up, so the program can end.
     st.closing = true;
     c.inet1.Cancel();
+    m_itemPageFetch->cancel();
     SaveFormSettings(c, *this, kApp, kSection);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("Update"), st.AvailableVersion);
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("InstallDir"),

@@ -51,7 +51,7 @@ void Form1::Lbl_Optionen_Click() {
 void Form1::Lbl_GetArtikel_Click() {
   trap(ctx(), "Lbl_GetArtikel_Click", [&] {
     if (ctx().state.armed) return;
-    Finde_Alle_Fenster(ctx(), *this);
+    takeOverFromWindowOrClipboard();
     Update_Label();
   });
 }

@@ -46,12 +46,7 @@ void Form1::showItemEnd(const QString& titleLine) {
   setItemLinkActive(true);
 }
 
-void Form1::showNoItem(const QString& caption, const QString& titleLine, const QString& hint) {
-  Txt_maxbid->hide();
-  Command1->hide();
-  setCaption(caption);
-  Label1->setText(titleLine);
-
+void Form1::showHint(const QString& hint) {
   QLabel* label = Lbl_NoAuction;
   setFontSize(label, 10);
   label->setText(hint);
@@ -66,6 +61,15 @@ void Form1::showNoItem(const QString& caption, const QString& titleLine, const Q
                     static_cast<float>(twips::height(label)) / 2.0f;
   twips::setTop(label, top);
   label->show();
+}
+
+void Form1::showNoItem(const QString& caption, const QString& titleLine, const QString& hint) {
+  Txt_maxbid->hide();
+  Command1->hide();
+  setCaption(caption);
+  Label1->setText(titleLine);
+
+  showHint(hint);
 
   LabelZeit->hide();
   Update_Label();

@@ -23,6 +23,8 @@
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
 #include "platform/linux/desktop.h"
+#include "platform/linux/qtclipboard.h"
+#include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -102,6 +104,7 @@ int runProgram(int argc, char** argv) {
     QLoggingCategory::setFilterRules(
         QStringLiteral("*.debug=false\n*.info=false\n*.warning=false"));
   }
+  qtplatform::applyToEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -119,7 +122,9 @@ int runProgram(int argc, char** argv) {
   LinuxProgramInfo programInfo;
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
-  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  QtClipboard clipboard;
+  Services services{clock,   systemClock, windowList,  sound,    shell,
+                    dialogs, processes,   programInfo, clipboard};
   SettingsStore settings;
   settings.setNotifier([&dialogs](const QString& text) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));

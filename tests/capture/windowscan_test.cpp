@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "bidding/printers.h"
 #include "capture/scanview.h"
 #include "capture/windowscan.h"
 #include "support/testenv.h"
-
-// Readable failure messages.
-void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -174,9 +170,9 @@ TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemElseTheHintOrWitho
   EXPECT_EQ(none.view.steps,
             QStringList({"start " + kIdle,
                          "no item " + kIdle +
-                             " | Kein Artikel gewählt. | Öffnen Sie den Artikel,\r\nauf den Sie "
-                             "bieten\r\nmöchten, in Ihrem\r\nWeb-Browser und\r\nklicken Sie "
-                             "auf\r\n'Artikel übernehmen'"}));
+                             " | Kein Artikel gewählt. | Öffnen Sie den Artikel\r\nim Web-Browser "
+                             "oder\r\nkopieren Sie den Link\r\nzur Artikelseite und\r\nklicken "
+                             "Sie auf\r\n'Artikel übernehmen'"}));
 
   // No titled window and nothing saved: only the reset.
   Scan reset;

@@ -2,7 +2,8 @@
 """Plays a user of GebotsfalkePlus on a private X server against the bundled auction simulator.
 
   driver.py test NAME --build DIR [--workdir DIR] [--packages DIR]
-      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, timesync, update),
+      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, clipboard-link,
+      clipboard-number, timesync, update),
       or one of the packages of scripts/package in DIR (package-files: their contents and the
       checks of the Debian tools; package-win: the snipe with the copy from the .deb;
       package-installed: that copy leaves the update to the package manager; package-update:
@@ -24,13 +25,14 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, BROWSER_CASES, BROWSER_ENDS_IN, \
-    PASSWORD, run_bid, run_timesync, run_update  # noqa: E402
+    CLIPBOARD_CASES, PASSWORD, run_bid, run_timesync, run_update  # noqa: E402
 from session import SKIP, Build, Failure, Skip, form_fields, fresh_folder, say  # noqa: E402
 from packaged import run_installed_update, run_package_win  # noqa: E402
 from packages import Packages, check_files  # noqa: E402
 
 PACKAGE_TESTS = ["package-files", "package-win", "package-installed", "package-update"]
-TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + ["timesync", "update"] + PACKAGE_TESTS
+TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + sorted(CLIPBOARD_CASES) + \
+    ["timesync", "update"] + PACKAGE_TESTS
 
 
 def run_test(build, name, workdir, packages_dir):
@@ -49,6 +51,9 @@ def run_test(build, name, workdir, packages_dir):
     elif name in BROWSER_CASES:
         run_bid(build, workdir, BID_CASES["win"], ends_in=BROWSER_ENDS_IN, sectobid=4,
                 verbose=True, browser=name)
+    elif name in CLIPBOARD_CASES:
+        run_bid(build, workdir, BID_CASES["win"], ends_in=22, sectobid=4, verbose=True,
+                clipboard=CLIPBOARD_CASES[name])
     elif name == "timesync":
         run_timesync(build, workdir, verbose=True)
     elif name == "update":

@@ -105,6 +105,9 @@ class Program:
         # program to choose it itself; then user_home, when given, is its HOME.
         self.home_variable = True
         self.user_home = None
+        # A Wayland desktop with XWayland, where no Qt platform is named: the program must pick
+        # X11 itself (there is no Wayland compositor here to fall back from).
+        self.wayland_session = False
         self.config = os.path.join(workdir, "config")
         self.runtime = os.path.join(workdir, "run")
         for folder in (self.home, self.config, self.runtime):
@@ -145,6 +148,9 @@ class Program:
                    QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file)
         if not self.home_variable:
             del env["GEBOTSFALKE_HOME"]
+        if self.wayland_session:
+            del env["QT_QPA_PLATFORM"]
+            env.update(WAYLAND_DISPLAY="wayland-0", XDG_SESSION_TYPE="wayland")
         if self.user_home:
             env["HOME"] = self.user_home
         if os.path.exists(self.dump_file):

@@ -21,7 +21,7 @@ class Run:
         self.workdir = fresh_folder(workdir)
         self.verbose = verbose
         self.started = time.monotonic()
-        self.x = self.sim = self.program = self.viewer = self.browser = None
+        self.x = self.sim = self.program = self.viewer = self.browser = self.clipboard = None
         try:
             self.x = XServer(self.workdir)
             self.step("X server %s with openbox" % self.x.display)
@@ -44,6 +44,7 @@ class Run:
 
     def close(self):
         stop_process(self.viewer)
+        stop_process(self.clipboard)
         if self.browser:
             self.browser.stop()
         if self.program:
@@ -84,6 +85,19 @@ class Run:
                      15, "the item page's window")
             self.step("item page open: " + url)
         return window_title[window_title.find(") - ") + 4:][:ITEM_TITLE_LENGTH]
+
+    def copy(self, text):
+        """Puts the text into the clipboard, as Ctrl+C in a browser would (xclip keeps offering
+        it until the run ends)."""
+        stop_process(self.clipboard)
+        self.clipboard = subprocess.Popen(["xclip", "-selection", "clipboard", "-quiet"],
+                                          env=self.x.env, stdin=subprocess.PIPE,
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.clipboard.stdin.write(text.encode())
+        self.clipboard.stdin.close()
+        wait_for(lambda: self.x.run("xclip", "-selection", "clipboard", "-o").stdout == text, 10,
+                 "the clipboard to hold the text")
+        self.step("copied to the clipboard: %r" % text)
 
     def wait_item(self, title, how):
         self.program.wait_window("Form1", lambda w: w.title.startswith(title)

@@ -12,7 +12,7 @@ import time
 import zoneinfo
 
 from packages import PORTABLE
-from run import VERSION, Run, header, in_order
+from run import ITEM_TITLE_LENGTH, VERSION, Run, header, in_order
 from program import lines
 from session import check, end_epoch, form_fields, say, wait_for
 
@@ -62,6 +62,14 @@ BROWSER_CASES = {"chromium": True, "firefox": False}  # taken over at start
 # A browser may take a while to start on a busy machine: the auction runs long enough for that.
 BROWSER_ENDS_IN = 50
 
+# No browser window the program can see (a Wayland desktop): the user copies the item page's
+# short link, or only its item number, and clicks "Artikel übernehmen".
+CLIPBOARD_CASES = {
+    "clipboard-link": lambda sim: "%s/itm/Maerklin-Dampflok-BR-01-Spur-H0/%s?hash=item1#desc"
+                                  % (sim.base_url, ITEM),
+    "clipboard-number": lambda sim: "  %s\n" % ITEM,
+}
+
 
 def berlin_text(epoch):
     return datetime.datetime.fromtimestamp(epoch, BERLIN).strftime("%d.%m.%Y %H:%M:%S")
@@ -81,12 +89,13 @@ def item_args(ends_in, rival_max=None):
 
 
 def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False, browser=None,
-            seconds_typed=False, prepare=None, started=None):
-    """A whole snipe: take the item over (from the page viewer's window, or a real browser's),
-    enter the account, arm, wait for the end. The seconds before the end are typed into the
-    options dialog too, or left from an earlier run. prepare(run) runs before the program
-    starts, started(run) once it took the item over. Returns what a reader of the demo wants
-    to see."""
+            seconds_typed=False, prepare=None, started=None, clipboard=None):
+    """A whole snipe: take the item over (from the page viewer's window, or a real browser's,
+    or with clipboard(sim), the text the user copies, from the clipboard in a Wayland session
+    without any browser window), enter the account, arm, wait for the end. The seconds before
+    the end are typed into the options dialog too, or left from an earlier run. prepare(run)
+    runs before the program starts, started(run) once it took the item over. Returns what a
+    reader of the demo wants to see."""
     sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
     settings = None if seconds_typed else {"sectobid": str(sectobid)}
     with Run(build, workdir, sim_args + case.extra, settings=settings, verbose=verbose) as run:
@@ -94,7 +103,11 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False,
         end = end_epoch(page_title)
         if prepare:
             prepare(run)
-        if browser and BROWSER_CASES[browser]:
+        if clipboard:
+            run.program.wayland_session = True
+            run.start_program()
+            title = take_over_from_clipboard(run, clipboard(run.sim))
+        elif browser and BROWSER_CASES[browser]:
             title = run.open_item_page(ITEM, browser)
             run.start_program()
             run.wait_item(title, "by the start-up scan")
@@ -140,6 +153,27 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False,
         check_bid_settings(run.program, case, sectobid)
         result["log_path"] = run.program.log_path
         return result
+
+
+def take_over_from_clipboard(run, text):
+    """Copies the text, clicks "Artikel übernehmen" and waits for the item; its title. The
+    program reads nothing but the item page, and posts nothing."""
+    check(not run.x.run("xdotool", "search", "--name", r"\(endet ").stdout.strip(),
+          "a window shows an auction page: the test is meant for a desktop without one")
+    run.copy(text)
+    page_title, _ = run.sim.item_page(ITEM)
+    title = page_title[page_title.find(") - ") + 4:][:ITEM_TITLE_LENGTH]
+    run.user.click("Form1", "Lbl_GetArtikel")
+    run.wait_item(title, "from the clipboard")
+    window = run.program.window("Form1")
+    check(not window.shown("Lbl_NoAuction") and window.text("Label1").startswith("endet am "),
+          "the window after taking the item over: %r" % window.text("Label1"))
+    # The program's request and the test's own are the same: the item page, fetched.
+    requests = [(r["method"], r["path"]) for r in run.sim.requests()]
+    check(set(requests) == {("GET", "/ws/eBayISAPI.dll?ViewItem&item=" + ITEM)},
+          "requests while taking the item over: %r" % requests)
+    run.program.wait_log("Artikel übernehmen: %s von der Artikelseite übernommen" % ITEM, 5)
+    return title
 
 
 def check_bid_requests(sim, case, end, sectobid):

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/processes.h"
@@ -120,4 +121,14 @@ class FakeProgramInfo : public ProgramInfo {
   QString folder;
   QString executable;
   bool installed = false;
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  QString text() override {
+    ++reads;
+    return content;
+  }
+  QString content;
+  int reads = 0;
 };

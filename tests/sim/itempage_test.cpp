@@ -75,8 +75,12 @@ TEST(ItemPage, titleCarriesNumberGermanEndTimeAndTitleInWindows1252UnknownOnesAr
             std::string::npos)
       << page;
   EXPECT_NE(page.find("(endet 01.07.26 12:00:00 MESZ)"), std::string::npos);
+  // The site's short links lead to the same page.
+  for (const char* target : {"/itm/1234567890", "/itm/Nokia-3310-Handy/1234567890/?hash=1#top"})
+    EXPECT_EQ(s.get(target), s.page("1234567890")) << target;
   for (const char* target : {"/ws/eBayISAPI.dll?ViewItem&item=999", "/ws/eBayISAPI.dll?ViewItem",
-                             "/ws/eBayISAPI.dll?ViewItemX&item=1234567890", "/ws/eBayISAPI.dll"})
+                             "/ws/eBayISAPI.dll?ViewItemX&item=1234567890", "/ws/eBayISAPI.dll",
+                             "/itm/999", "/itm/a/b/1234567890", "/itm/Nokia"})
     EXPECT_EQ(s.get(target), "<status 404>") << target;
 }
 

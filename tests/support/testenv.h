@@ -33,7 +33,9 @@ struct TestEnv {
   FakeDialogs dialogs;
   FakeProcesses processes;
   FakeProgramInfo programInfo;
-  Services services{clock, systemClock, windowList, sound, shell, dialogs, processes, programInfo};
+  FakeClipboard clipboard;
+  Services services{clock,   systemClock, windowList,  sound,    shell,
+                    dialogs, processes,   programInfo, clipboard};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
   Inet inet1;
