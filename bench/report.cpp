@@ -21,18 +21,18 @@ QJsonObject readJson(const QString& path) {
   return QJsonDocument::fromJson(f.readAll()).object();
 }
 
-// The median time of a Google Benchmark in milliseconds, -1 when it is missing or failed.
+// The median time of a Google Benchmark in milliseconds, NaN when it is missing or failed.
 double benchmarkMs(const QJsonObject& results, const QString& name) {
   for (const QJsonValue v : results[QStringLiteral("benchmarks")].toArray()) {
     const QJsonObject b = v.toObject();
     if (b[QStringLiteral("name")].toString() != name + QStringLiteral("/repeats:5_median"))
       continue;
-    if (b[QStringLiteral("error_occurred")].toBool()) return -1;
+    if (b[QStringLiteral("error_occurred")].toBool()) return qQNaN();
     const double t = b[QStringLiteral("real_time")].toDouble();
     const QString unit = b[QStringLiteral("time_unit")].toString();
     return unit == QLatin1String("ms") ? t : unit == QLatin1String("us") ? t / 1000 : t / 1e6;
   }
-  return -1;
+  return qQNaN();
 }
 
 QString machine() {
@@ -57,14 +57,14 @@ QString machine() {
 struct Row {
   const char* key;
   const char* label;
-  double value;
-  double target;  // the value must stay below it
+  double value;   // NaN: not measured
+  double target;  // the value must stay below it; NaN: no target
   const char* unit;
   QString comparison;
 };
 
 QString number(double v, const char* unit) {
-  if (v < 0) return QStringLiteral("n/a");
+  if (qIsNaN(v)) return QStringLiteral("n/a");
   const int decimals = QByteArray(unit) == "%" ? 2 : 1;
   return QString::number(v, 'f', decimals) + QChar(' ') + QString::fromLatin1(unit);
 }
@@ -84,10 +84,17 @@ int main(int argc, char** argv) {
   const QJsonObject tr = readJson(in + QStringLiteral("/trigger.json"));
   const QJsonObject pr = readJson(in + QStringLiteral("/program.json"));
   const QJsonObject sc = readJson(in + QStringLiteral("/siteclock.json"));
+  // Figures that cannot be below zero mark a failed measurement with -1; the others are left
+  // out.
   auto get = [](const QJsonObject& o, const char* key) {
     const QJsonValue v = o[QString::fromLatin1(key)];
-    return v.isDouble() ? v.toDouble() : -1.0;
+    return v.isDouble() && v.toDouble() >= 0 ? v.toDouble() : qQNaN();
   };
+  auto getSigned = [](const QJsonObject& o, const char* key) {
+    const QJsonValue v = o[QString::fromLatin1(key)];
+    return v.isDouble() ? v.toDouble() : qQNaN();
+  };
+  const double none = qQNaN();
 
   const QString ticks =
       QStringLiteral("ticks alone (%1 countdowns): %2; 200 ms ticks allow up to 200 ms")
@@ -109,6 +116,9 @@ int main(int argc, char** argv) {
                wholeSecondSamples.join(QStringLiteral(", ")));
   const QString spinning =
       QStringLiteral("spinning wait: ") + number(get(pr, "cpu_spinning_pct"), "%");
+  const QString alone = QStringLiteral("60 s time-out alone: %1 (%2)")
+                            .arg(number(getSigned(tr, "stalled_step1_timeout_alone_s"), "s"),
+                                 tr[QStringLiteral("stalled_step1_timeout_alone_code")].toString());
   const QList<Row> rows = {
       {"trigger_median_ms", "trigger, median", get(tr, "trigger_median_ms"), 5, "ms",
        ticks.arg(number(get(tr, "ticks_only_median_ms"), "ms"))},
@@ -122,12 +132,18 @@ int main(int argc, char** argv) {
       {"site_trigger_median_ms", "trigger by the site's clock, median",
        get(sc, "site_trigger_median_ms"), 10, "ms", wholeSecondTrigger},
       {"site_trigger_worst_ms", "trigger by the site's clock, worst",
-       get(sc, "site_trigger_worst_ms"), -1, "ms", wholeSecondTrigger},
+       get(sc, "site_trigger_worst_ms"), none, "ms", wholeSecondTrigger},
+      {"stalled_step1_outcome_s", "stalled 1st connection: outcome - end",
+       getSigned(tr, "stalled_step1_outcome_s"), 0, "s", alone},
+      {"stalled_step1_timeout_alone_s", "the same, 60 s time-out alone (comparison)",
+       getSigned(tr, "stalled_step1_timeout_alone_s"), none, "s",
+       QStringLiteral("outcome ") +
+           tr[QStringLiteral("stalled_step1_timeout_alone_code")].toString()},
       {"cpu_countdown_pct", "CPU, last minute of the countdown", get(pr, "cpu_countdown_pct"), 1,
        "%", spinning},
       {"cpu_pause_pct", "CPU, pause after the bid", get(pr, "cpu_pause_pct"), 1, "%", spinning},
-      {"cpu_spinning_pct", "CPU, spinning wait (comparison)", get(pr, "cpu_spinning_pct"), -1, "%",
-       QStringLiteral("a wait that asks the clock in a loop")},
+      {"cpu_spinning_pct", "CPU, spinning wait (comparison)", get(pr, "cpu_spinning_pct"), none,
+       "%", QStringLiteral("a wait that asks the clock in a loop")},
       {"rss_start_mb", "resident memory after start", get(pr, "rss_start_mb"), 60, "MiB",
        QString()},
       {"rss_after_bid_mb", "resident memory after a bid", get(pr, "rss_after_bid_mb"), 60, "MiB",
@@ -148,9 +164,9 @@ int main(int argc, char** argv) {
   QJsonObject results;
   bool allMet = true;
   for (const Row& r : rows) {
-    results.insert(QString::fromLatin1(r.key), r.value);
-    const bool hasTarget = r.target > 0;
-    const bool met = r.value >= 0 && r.value < r.target;
+    results.insert(QString::fromLatin1(r.key), qIsNaN(r.value) ? QJsonValue() : r.value);
+    const bool hasTarget = !qIsNaN(r.target);
+    const bool met = !qIsNaN(r.value) && r.value < r.target;
     if (hasTarget && !met) allMet = false;
     const QString target =
         hasTarget ? QStringLiteral("< ") +

@@ -2,9 +2,11 @@
 // clock, the real transfer component, the real error boxes) against the simulator on loopback,
 // both in this process. Each countdown arms on a fresh auction that ends a few seconds later
 // with one second before the end as the setting; the simulator's request log tells when the
-// bid's first request arrived.
+// bid's first request arrived. Then two snipes 10 s before the end whose first step-1
+// connection never answers: one with the bid's transfers bounded by the auction's end, one with
+// the transfer component's 60 s time-out alone; measured is when the window shows the outcome.
 //
-//   bench_trigger [--countdowns N] [--ticks-only N] --out FILE
+//   bench_trigger [--countdowns N] [--ticks-only N] [--no-stalled] --out FILE
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -18,10 +20,14 @@
 #include "app/settings.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "bidding/bidlimits.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
+#include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
+#include "platform/linux/logindinhibitor.h"
+#include "platform/linux/qtclipboard.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -35,8 +41,12 @@ constexpr int kSecondsBeforeEnd = 1;
 struct Sample {
   double triggerMs = -1;  // trigger second's start to the first request's arrival
   double bidMs = -1;      // trigger second's start to the second reply, completely received
-  QString outcome;        // the code the vendor report carried
+  double shownMs = 0;     // the auction's end to the window showing the bid's outcome
+  bool shown = false;
+  QString outcome;  // the code the vendor report carried
 };
+
+constexpr int kStalledSecondsBeforeEnd = 10;
 
 // Day serial of an instant in local time, whole seconds.
 double localSerial(qint64 epochMs) {
@@ -93,12 +103,16 @@ class Harness {
     QObject::disconnect(control<QTimer>("TriggerTimer"), &QTimer::timeout, nullptr, nullptr);
   }
 
-  // One countdown on auction number `n`, from arming to the outcome shown after the end.
-  Sample countdown(int n) {
+  // From now on the bid's transfers wait for the transfer component's time-out alone.
+  void unbounded() { m_state.bidLimits = bidlimits::Rules::unbounded(); }
+
+  // One countdown on auction number `n`, from arming to the outcome shown after the end; the
+  // bid `secondsBefore` the end of an auction that ends `endsIn` seconds after arming.
+  Sample countdown(int n, int secondsBefore = kSecondsBeforeEnd, int endsIn = 4) {
     // A random phase between the ticks and the second boundaries.
     bench::waitMs(int(QRandomGenerator::global()->bounded(1000)));
-    const qint64 end = (QDateTime::currentMSecsSinceEpoch() / 1000 + 4) * 1000;
-    const qint64 triggerSecond = end - kSecondsBeforeEnd * 1000;
+    const qint64 end = (QDateTime::currentMSecsSinceEpoch() / 1000 + endsIn) * 1000;
+    const qint64 triggerSecond = end - secondsBefore * 1000;
     const std::string id = std::to_string(1000000000LL + n);
     {
       std::lock_guard<std::mutex> lock(m_sim.mutex());
@@ -106,6 +120,7 @@ class Harness {
       item->endMs = end + 500;  // the site closes a moment after the end the title shows
     }
     AppState& s = m_state;
+    s.sectobid = QString::number(secondsBefore);
     s.ItemID = QString::fromStdString(id);
     s.AuktionTitel = QStringLiteral("Lampe %1").arg(n);
     s.endet = localSerial(end);
@@ -116,10 +131,24 @@ class Harness {
     m_form->Command1_Click();  // arms
     m_completions.clear();
     const qsizetype requestsBefore = requestLog(m_log).size();
-    m_form->Update_Label();  // the countdown starts, as after taking an item over
-    bench::waitFor([&] { return !m_form->timer1Enabled(); }, 10000, 20);
-
+    // The outcome is shown when "Gebot wird abgegeben..." gives way to the next text.
     Sample sample;
+    bool bidding = false;
+    QTimer watch;
+    watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      const bool nowBidding = m_form->labelZeitCaption().startsWith(QStringLiteral("Gebot wird"));
+      if (bidding && !nowBidding && !sample.shown) {
+        sample.shown = true;
+        sample.shownMs = double(QDateTime::currentMSecsSinceEpoch() - end);
+      }
+      bidding = nowBidding;
+    });
+    watch.start(2);
+    m_form->Update_Label();  // the countdown starts, as after taking an item over
+    bench::waitFor([&] { return !m_form->timer1Enabled(); }, (endsIn + 75) * 1000, 20);
+    watch.stop();
+
     const QList<QJsonObject> requests = requestLog(m_log).mid(requestsBefore);
     for (const QJsonObject& r : requests) {
       const QString body = r[QStringLiteral("body")].toString();
@@ -151,8 +180,13 @@ class Harness {
   QtDialogs m_dialogs;
   QtProcesses m_processes;
   LinuxProgramInfo m_programInfo;
-  Services m_services{m_clock, m_systemClock, m_windowList, m_sound,
-                      m_shell, m_dialogs,     m_processes,  m_programInfo};
+  LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
+  DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
+                          QString(), LazyBus::session()};
+  QtClipboard m_clipboard;
+  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
+                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
+                      m_sleepInhibitor, m_notifier,    m_clipboard};
   SettingsStore m_settings;
   AppState m_state;
   Inet m_inet1;
@@ -179,9 +213,11 @@ int main(int argc, char** argv) {
   const int countdowns = bench::argument(args, "--countdowns", QStringLiteral("25")).toInt();
   const int ticksOnlyCountdowns =
       bench::argument(args, "--ticks-only", QStringLiteral("10")).toInt();
+  const int stalledCountdowns = args.contains(QStringLiteral("--no-stalled")) ? 0 : 2;
   const QString out = bench::argument(args, "--out");
   if (out.isEmpty()) {
-    bench::say(QStringLiteral("usage: bench_trigger [--countdowns N] [--ticks-only N] --out FILE"));
+    bench::say(QStringLiteral(
+        "usage: bench_trigger [--countdowns N] [--ticks-only N] [--no-stalled] --out FILE"));
     return 2;
   }
 
@@ -194,7 +230,7 @@ int main(int argc, char** argv) {
   config.accounts["bieter"] = "geheim";
   config.vendorVersion = "1.03.0006";
   config.requestLog = logPath.toStdString();
-  for (int n = 0; n < countdowns + ticksOnlyCountdowns; ++n) {
+  for (int n = 0; n < countdowns + ticksOnlyCountdowns + stalledCountdowns; ++n) {
     sim::Item item;
     item.id = std::to_string(1000000000LL + n);
     item.endMs = sim::nowMs() + 3600000;
@@ -231,6 +267,30 @@ int main(int argc, char** argv) {
     }
     ticksTrigger.push_back(s.triggerMs);
   }
+  // The first step-1 connection of each item never answers.
+  {
+    std::lock_guard<std::mutex> lock(simulator.mutex());
+    simulator.config().faultStep = 1;
+    simulator.config().fault = "hang-once";
+  }
+  QJsonObject stalled;
+  if (stalledCountdowns > 0) {
+    const int first = countdowns + ticksOnlyCountdowns;
+    bench::say(QStringLiteral("a stalled first connection, %1 s before the end: bounded by the "
+                              "auction, then with the 60 s time-out alone...")
+                   .arg(kStalledSecondsBeforeEnd));
+    const Sample bounded = harness.countdown(first, kStalledSecondsBeforeEnd, 13);
+    harness.unbounded();
+    const Sample alone = harness.countdown(first + 1, kStalledSecondsBeforeEnd, 13);
+    if (!bounded.shown || bounded.outcome != QLatin1String("hb"))
+      problems.append(QStringLiteral("stalled connection: outcome '%1'").arg(bounded.outcome));
+    stalled = {{QStringLiteral("stalled_step1_outcome_s"),
+                bounded.shown ? bounded.shownMs / 1000.0 : QJsonValue()},
+               {QStringLiteral("stalled_step1_code"), bounded.outcome},
+               {QStringLiteral("stalled_step1_timeout_alone_s"),
+                alone.shown ? alone.shownMs / 1000.0 : QJsonValue()},
+               {QStringLiteral("stalled_step1_timeout_alone_code"), alone.outcome}};
+  }
   simulator.stop();
   for (const QString& p : problems) bench::say(QStringLiteral("  problem: ") + p);
 
@@ -246,5 +306,6 @@ int main(int argc, char** argv) {
                      {QStringLiteral("ticks_only_worst_ms"), bench::worst(ticksTrigger)},
                      {QStringLiteral("ticks_only_samples_ms"), toArray(ticksTrigger)},
                      {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
+  for (auto it = stalled.begin(); it != stalled.end(); ++it) result.insert(it.key(), it.value());
   return bench::writeJson(out, result) && problems.isEmpty() ? 0 : 1;
 }

@@ -340,7 +340,7 @@ void handleBid(Simulator& sim, BidService& svc, const httplib::Request& req,
       answer(res, serviceTrouble());
   }
   // Outside the lock: a step that hangs must not hold up the other routes.
-  if (step != 0) applyBidFault(sim, step, res);
+  if (step != 0) applyBidFault(sim, step, field(form, "item"), req, res);
 }
 
 }  // namespace

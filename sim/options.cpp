@@ -46,11 +46,16 @@ std::string usage() {
          "                                a manifest describing it under the old signature\n"
          "  --fault STEP:KIND  bid step 1 or 2 answers with a fault of one KIND:\n"
          "                   hang     accepts the request and never answers\n"
+         "                   hang-once  the first request of the step for each item is never\n"
+         "                            answered (that connection stalls); later ones are answered\n"
          "                   cut      the first half of the page under its full Content-Length,\n"
          "                            then the connection closes\n"
          "                   ten      a reply of exactly 10 characters\n"
          "                   garbage  2048 random bytes (the same ones every time)\n"
-         "  --item-fault KIND  every item page answers with a fault of one of these KINDs\n";
+         "                   trickle  the headers at once, then the page one byte per second\n"
+         "                   reset    the connection is reset before anything is answered\n"
+         "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
+         "                   cut, ten or garbage\n";
 }
 
 namespace {

@@ -132,7 +132,8 @@ void Simulator::logRequest(const httplib::Request& req, const httplib::Response&
   if (!req.params.empty() && req.target.find('?') != std::string::npos) target = req.target;
   line << "{\"arrival_ms\":" << t_arrivalMs << ",\"method\":" << jsonString(req.method)
        << ",\"path\":" << jsonString(target) << ",\"status\":" << res.status
-       << ",\"body\":" << jsonString(req.body) << ",\"headers\":{";
+       << ",\"body\":" << jsonString(req.body) << ",\"client_port\":" << req.remote_port
+       << ",\"headers\":{";
   bool first = true;
   for (const auto& h : req.headers) {
     if (!first) line << ",";

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,7 +56,8 @@ struct Config {
   bool unknownReply = false;  // step 2 answers a page with none of the site's known texts
   int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
 
-  // A faulty connection at one bid step (faultroutes.cpp): "hang", "cut", "ten" or "garbage".
+  // A faulty connection at one bid step (faultroutes.cpp): "hang", "hang-once", "cut", "ten",
+  // "garbage", "trickle" or "reset".
   int faultStep = 0;  // 1 or 2; 0: no fault
   std::string fault;
   std::string itemFault;  // the same kinds for every item page; empty: no fault
@@ -92,6 +94,9 @@ class Simulator {
   std::atomic<bool> signinServed{false};
   // Set when the server stops: answers held back on purpose (a hanging step) give up.
   std::atomic<bool> stopping{false};
+  // Items whose first request of the faulty step has been held back ("hang-once"); call with
+  // mutex() held.
+  std::set<std::string> firstRequestsHeld;
 
  private:
   void logRequest(const httplib::Request& req, const httplib::Response& res);
@@ -115,11 +120,13 @@ void registerVendorRoutes(Simulator& sim);  // version file, file list, update f
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
 
-// The faults a bid step or the item page can answer with, and applying the configured one to the
-// answer of a step (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+// The faults the item page can answer with (a bid step also with "hang-once", "trickle" and
+// "reset"), and applying the configured one to the answer of a step or of the item page
+// (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
 bool isFaultKind(const std::string& kind);
 bool parseFault(const std::string& text, Config& config);
-void applyBidFault(Simulator& sim, int step, httplib::Response& res);
+void applyBidFault(Simulator& sim, int step, const std::string& item, const httplib::Request& req,
+                   httplib::Response& res);
 void applyFault(Simulator& sim, const std::string& kind, httplib::Response& res);
 
 // The faults a vendor file can be served with ("--vendor-fault NAME:KIND", vendorroutes.cpp).

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include "app/regional.h"
+#include "bidding/bidlimits.h"
 #include "bidding/endpoints.h"
 #include "bidding/formreader.h"
 
@@ -29,6 +30,8 @@ struct AppState {
   bool armed = false;
   float maxBid = 0;  // not persisted
   QString bidResultText;
+  // How long the bid's transfers may take against the auction's end.
+  bidlimits::Rules bidLimits;
   // A bid sequence runs: the transaction and what follows it up to the sequence's end (the
   // tones, Ctrl+F9's result box, the pause until the auction's end). No second one may start
   // (countdown trigger and Ctrl+F9 both check), and nothing arms meanwhile.

@@ -13,6 +13,11 @@ inline QString appTitle() {
   return QStringLiteral("GebotsfalkePlus");
 }
 
+// The name of the program's desktop entry (without ".desktop") and of its icon.
+inline QString desktopId() {
+  return QStringLiteral("org.example.GebotsfalkePlus");
+}
+
 // What the program tells the vendor server about the installation besides its version.
 inline QString installTag() {
   return QStringLiteral("Linux");

@@ -109,6 +109,16 @@ bool isSignInPage(const QString& reply) {
   return reply.size() > 10 && contains(reply, "Welcome to eBay!", Qt::CaseInsensitive);
 }
 
+bool isPlacedBid(const QString& code) {
+  return code == QLatin1String("hb") || code == QLatin1String("ob");
+}
+
+BidOutcome outcomeUnknown(const BidOutcome& noData) {
+  BidOutcome out = noData;
+  out.resultText = lines("Ausgang des Gebots", "ist unbekannt.", "Artikelseite prüfen.");
+  return out;
+}
+
 BidOutcome missingForm() {
   return outcome("er", problem(),
                  {QStringLiteral("Bieten Teil 2/2 - keine Formulardaten in Teil 1"),

@@ -27,6 +27,12 @@ std::optional<BidOutcome> classifyStep1(const QString& reply);
 BidOutcome classifyStep2(const QString& reply);
 // A sign-in page instead of the second step's answer (case ignored).
 bool isSignInPage(const QString& reply);
+// Whether the outcome is a bid the site took (the high bid, or outbid by another bidder's
+// higher maximum); every other one ("nd", "er", "pw", "lB", "Ae", "AE") placed no bid.
+bool isPlacedBid(const QString& code);
+// Step 2's request went out but its answer never came: the site may or may not have taken the
+// bid. The outcome of no data (code and log lines), with a text that says so.
+BidOutcome outcomeUnknown(const BidOutcome& noData);
 // No bid form in the confirmation page even after the restart.
 BidOutcome missingForm();
 // The bid form names a host that is none of the auction site's ("scheme://host:port"): name and

@@ -4,15 +4,19 @@
 
 #include "app/appstate.h"
 #include "app/cp1252.h"
+#include "app/dateserial.h"
 #include "app/errortrap.h"
 #include "app/filewrite.h"
 #include "app/logfile.h"
+#include "bidding/bidlimits.h"
 #include "bidding/bidoutcome.h"
+#include "bidding/bidview.h"
 #include "bidding/diagnosticpage.h"
 #include "bidding/formreader.h"
 #include "bidding/formtarget.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
+#include "platform/clock.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
 #include "update/versioncheck.h"
@@ -37,6 +41,57 @@ void apply(AppContext& ctx, const BidOutcome& outcome, QString& code) {
   ctx.state.bidResultText = outcome.resultText;
   for (const QString& line : outcome.logLines) WriteLog(ctx, line);
 }
+
+// The bid's transfers are bounded by the auction's end (bidlimits.h): each step's transfer is
+// given up when its connection stalls or it would outlive its bound, with one log line.
+class BoundedSteps {
+ public:
+  BoundedSteps(AppContext& ctx, Inet& inet)
+      : m_ctx(ctx),
+        m_inet(inet),
+        // Without an item there is no end to measure against.
+        m_rules(ctx.state.endet != 0 ? ctx.state.bidLimits : bidlimits::Rules::unbounded()),
+        m_endMs(dateserial::toLinearSeconds(ctx.state.endet) * 1000) {}
+
+  // Step 1; once more on a fresh connection when its first connection stalled and time
+  // enough remains. A step 1 that brings no answer leaves ResponseText empty.
+  void step1(const QString& url, const QString& body, const QString& headers) {
+    for (bool resent = false;; resent = true) {
+      runRequest(m_ctx, m_inet, url, QStringLiteral("POST"), body, headers,
+                 bidlimits::step1(m_rules, msToEnd()));
+      const bool again = bidlimits::resendStep1(m_rules, m_inet.ended(), msToEnd(), resent);
+      logEnd(1, again, false);
+      if (!again) return;
+      m_inet.openFreshConnection();
+    }
+  }
+
+  // Step 2, never sent twice. True when its request went out but its answer was given up:
+  // the site may have taken the bid.
+  bool step2(const QString& url, const QString& body, const QString& headers) {
+    runRequest(m_ctx, m_inet, url, QStringLiteral("POST"), body, headers,
+               bidlimits::step2(m_rules, msToEnd()));
+    const TransferEnd ended = m_inet.ended();
+    const bool abandoned = ended == TransferEnd::Silent || ended == TransferEnd::LifetimeOver ||
+                           ended == TransferEnd::TimedOut;
+    const bool unknown = abandoned && m_inet.requestSent();
+    logEnd(2, false, unknown);
+    return unknown;
+  }
+
+ private:
+  qint64 msToEnd() const { return m_endMs - m_ctx.services.clock.localMs(); }
+  void logEnd(int step, bool resend, bool unknown) {
+    const QString line = bidlimits::logTransferEnd(m_rules, step, m_inet.ended(),
+                                                   m_inet.failureText(), resend, unknown);
+    if (!line.isEmpty()) WriteLog(m_ctx, line);
+  }
+
+  AppContext& m_ctx;
+  Inet& m_inet;
+  const bidlimits::Rules m_rules;
+  const qint64 m_endMs;
+};
 }  // namespace
 
 void fillInAccount(AppContext& ctx) {
@@ -48,10 +103,11 @@ void fillInAccount(AppContext& ctx) {
     SetFieldValue(ctx, QStringLiteral("pass"), ctx.state.pass);
 }
 
-void do_bid(AppContext& ctx, UpdateMark& mark) {
+void do_bid(AppContext& ctx, BidView& view) {
   AppState& st = ctx.state;
   Inet& inet = ctx.inet1;
   trap(ctx, "do_bid", [&] {
+    BoundedSteps steps(ctx, inet);
     bool restarted = false;  // at most one more pass in a call
     QString code;
     QString step1Page;
@@ -63,10 +119,9 @@ void do_bid(AppContext& ctx, UpdateMark& mark) {
       inet.Cancel();
 
       // Step 1: the bid for the item and the maximum amount.
-      runRequest(ctx, inet, step1Url, QStringLiteral("POST"),
-                 bidoutcome::step1Body(st.ItemID, st.maxBid, st.region),
-                 bidoutcome::requestHeaders(st.endpoints.itemHost + kBidPath +
-                                            QStringLiteral("?ViewItem&item=") + st.ItemID));
+      steps.step1(step1Url, bidoutcome::step1Body(st.ItemID, st.maxBid, st.region),
+                  bidoutcome::requestHeaders(st.endpoints.itemHost + kBidPath +
+                                             QStringLiteral("?ViewItem&item=") + st.ItemID));
       if (const auto refused = bidoutcome::classifyStep1(st.ResponseText)) {
         apply(ctx, *refused, code);
         break;
@@ -97,14 +152,17 @@ void do_bid(AppContext& ctx, UpdateMark& mark) {
       QString body = GetPostData(ctx);
       body.chop(1);  // the "&" after the last field; a form without fields posts nothing
 
-      runRequest(ctx, inet, target.toString(QUrl::FullyEncoded), QStringLiteral("POST"), body,
-                 bidoutcome::requestHeaders(st.endpoints.offerHostDe + kBidPath));
+      const bool unknown =
+          steps.step2(target.toString(QUrl::FullyEncoded), body,
+                      bidoutcome::requestHeaders(st.endpoints.offerHostDe + kBidPath));
       if (!restarted && bidoutcome::isSignInPage(st.ResponseText)) {
         WriteLog(ctx, bidoutcome::logSignInRestart());
         restarted = true;
         continue;
       }
-      const BidOutcome result = bidoutcome::classifyStep2(st.ResponseText);
+      BidOutcome result = bidoutcome::classifyStep2(st.ResponseText);
+      if (unknown && result.code == QLatin1String("nd"))
+        result = bidoutcome::outcomeUnknown(result);
       apply(ctx, result, code);
       if (result.code == QLatin1String("er")) {
         const QString step2Page = st.ResponseText;
@@ -113,7 +171,9 @@ void do_bid(AppContext& ctx, UpdateMark& mark) {
       }
       break;
     }
+    // The window shows it before the vendor server, which may be slow, is told.
+    view.bidOutcomeKnown(code);
     // The outcome goes to the vendor server, whose answer may announce a newer version.
-    VersionCheck(ctx, mark, bidReportUserAgent(st.VersionText, st.InstallTag, code));
+    VersionCheck(ctx, view, bidReportUserAgent(st.VersionText, st.InstallTag, code));
   });
 }

@@ -2,15 +2,36 @@
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
 
 #include "app/cp1252.h"
 #include "app/vberror.h"
+#include "bidding/proxyrules.h"
 
 namespace {
 const int kStillExecutingError = 35764;
+
+// The proxy of each request, from the environment as proxyrules reads it.
+class EnvironmentProxyFactory : public QNetworkProxyFactory {
+ public:
+  QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+    QUrl url = query.url();
+    if (!url.isValid() || url.host().isEmpty()) {
+      url = QUrl();
+      url.setScheme(query.protocolTag());
+      url.setHost(query.peerHostName());
+      url.setPort(query.peerPort());
+    }
+    const auto proxy = proxyrules::proxyFor(url, proxyrules::processEnvironment());
+    if (!proxy) return {QNetworkProxy(QNetworkProxy::NoProxy)};
+    return {QNetworkProxy(proxy->kind == proxyrules::Proxy::Socks5 ? QNetworkProxy::Socks5Proxy
+                                                                   : QNetworkProxy::HttpProxy,
+                          proxy->host, proxy->port, proxy->user, proxy->password)};
+  }
+};
 
 // Splits the header text at CR LF into request headers. A line that is not "Name: value" or
 // that holds a stray CR or LF is refused, so no text can smuggle in another header.
@@ -33,9 +54,14 @@ QList<QPair<QByteArray, QByteArray>> parseHeaders(const QString& text) {
 }
 }  // namespace
 
-Inet::Inet(QObject* parent) : QObject(parent), m_nam(new QNetworkAccessManager(this)) {
-  m_timeout.setSingleShot(true);
-  connect(&m_timeout, &QTimer::timeout, this, &Inet::Cancel);
+Inet::Inet(QObject* parent) : QObject(parent), m_nam(makeManager()) {
+  for (QTimer* t : {&m_timeout, &m_silence, &m_lifetime}) {
+    t->setSingleShot(true);
+    t->setTimerType(Qt::PreciseTimer);
+  }
+  connect(&m_timeout, &QTimer::timeout, this, [this] { abandon(TransferEnd::TimedOut); });
+  connect(&m_silence, &QTimer::timeout, this, [this] { abandon(TransferEnd::Silent); });
+  connect(&m_lifetime, &QTimer::timeout, this, [this] { abandon(TransferEnd::LifetimeOver); });
 }
 
 Inet::~Inet() {
@@ -45,8 +71,21 @@ Inet::~Inet() {
   }
 }
 
+QNetworkAccessManager* Inet::makeManager() {
+  auto* nam = new QNetworkAccessManager(this);
+  nam->setProxyFactory(new EnvironmentProxyFactory);  // the manager owns it
+  return nam;
+}
+
+void Inet::openFreshConnection() {
+  if (m_executing) Cancel();
+  // The old manager closes its connections as it goes; replies of it are gone already.
+  m_nam->deleteLater();
+  m_nam = makeManager();
+}
+
 void Inet::Execute(const QString& url, const QString& operation, const QString& data,
-                   const QString& headers) {
+                   const QString& headers, const TransferLimits& limits) {
   if (m_executing)
     throw VbError(kStillExecutingError,
                   QStringLiteral("Die letzte Anforderung wird noch ausgeführt"));
@@ -67,6 +106,9 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   m_status = 0;
   m_headerSeen = false;
   m_bodyTooLong = false;
+  m_ended = TransferEnd::Running;
+  m_failureText.clear();
+  m_requestSent = false;
   m_executing = true;
 
   if (op == QLatin1String("POST")) {
@@ -76,14 +118,27 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   }
   connect(m_reply, &QNetworkReply::metaDataChanged, this, &Inet::onMetaData);
   connect(m_reply, &QNetworkReply::downloadProgress, this, &Inet::onProgress);
+  connect(m_reply, &QNetworkReply::readyRead, this, [this] {
+    if (m_reply && m_reply->bytesAvailable() > 0) onBytesArrived();
+  });
+  connect(m_reply, &QNetworkReply::requestSent, this, [this] { m_requestSent = true; });
   connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);
   m_timeout.start(m_timeoutMs);
+  if (limits.silenceMs > 0) m_silence.start(limits.silenceMs);
+  if (limits.lifetimeMs > 0) m_lifetime.start(limits.lifetimeMs);
+}
+
+void Inet::onBytesArrived() {
+  // Whatever arrives shows that the request went out and that the connection still lives.
+  m_requestSent = true;
+  if (m_silence.isActive()) m_silence.start();
 }
 
 void Inet::onMetaData() {
   if (!m_reply || m_headerSeen) return;
   const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  if (!status.isValid()) return;
+  if (!status.isValid()) return;  // the failure of a connection changes the metadata too
+  onBytesArrived();
   const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
   if (m_bodyLimit >= 0 && announced.isValid() && announced.toLongLong() > m_bodyLimit)
     return dropTooLong();
@@ -95,12 +150,13 @@ void Inet::onMetaData() {
 }
 
 void Inet::onProgress(qint64 received) {
+  if (received > 0) onBytesArrived();
   if (m_reply && m_bodyLimit >= 0 && received > m_bodyLimit) dropTooLong();
 }
 
 void Inet::dropTooLong() {
   m_bodyTooLong = true;
-  Cancel();
+  abandon(TransferEnd::TooLong);
 }
 
 void Inet::onFinished() {
@@ -108,37 +164,40 @@ void Inet::onFinished() {
   if (!reply) return;
   m_reply = nullptr;
   reply->deleteLater();
-  m_timeout.stop();
+  for (QTimer* t : {&m_timeout, &m_silence, &m_lifetime}) t->stop();
   // A reply with an HTTP status is a completed response, whatever the status; without one the
   // connection failed and nothing is reported complete.
   const bool hasStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-  if (hasStatus && reply->error() != QNetworkReply::OperationCanceledError) {
-    if (!m_headerSeen) {
-      m_reply = reply;  // let onMetaData read it
-      onMetaData();
-      m_reply = nullptr;
-      if (m_bodyTooLong) return;  // dropped, and the execution ended with it
-    }
-    m_body = reply->readAll();
-    m_readPos = 0;
-    if (m_bodyLimit >= 0 && m_body.size() > m_bodyLimit) {
-      m_bodyTooLong = true;
-      m_body.clear();
-    } else if (m_executing) {
-      emit StateChanged(kResponseCompleted);
-    }
+  if (!hasStatus || reply->error() == QNetworkReply::OperationCanceledError) {
+    m_failureText = describeFailure(reply->error());
+    return endExecution(TransferEnd::Failed);
   }
-  endExecution();
+  if (!m_headerSeen) {
+    m_reply = reply;  // let onMetaData read it
+    onMetaData();
+    m_reply = nullptr;
+    if (m_bodyTooLong) return;  // dropped, and the execution ended with it
+  }
+  m_body = reply->readAll();
+  m_readPos = 0;
+  if (m_bodyLimit >= 0 && m_body.size() > m_bodyLimit) {
+    m_bodyTooLong = true;
+    m_body.clear();
+    return endExecution(TransferEnd::TooLong);
+  }
+  if (m_executing) emit StateChanged(kResponseCompleted);
+  endExecution(TransferEnd::Completed);
 }
 
-void Inet::endExecution() {
+void Inet::endExecution(TransferEnd why) {
   if (!m_executing) return;
   m_executing = false;
+  m_ended = why;
   emit executionEnded();
 }
 
-void Inet::Cancel() {
-  m_timeout.stop();
+void Inet::abandon(TransferEnd why) {
+  for (QTimer* t : {&m_timeout, &m_silence, &m_lifetime}) t->stop();
   if (m_reply) {
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
@@ -146,7 +205,41 @@ void Inet::Cancel() {
     reply->abort();
     reply->deleteLater();
   }
-  endExecution();
+  endExecution(why);
+}
+
+void Inet::Cancel() {
+  abandon(TransferEnd::Cancelled);
+}
+
+QString Inet::describeFailure(int networkError) {
+  switch (static_cast<QNetworkReply::NetworkError>(networkError)) {
+    case QNetworkReply::ConnectionRefusedError:
+      return QStringLiteral("Verbindung abgelehnt");
+    case QNetworkReply::RemoteHostClosedError:
+      return QStringLiteral("Verbindung von der Gegenstelle getrennt");
+    case QNetworkReply::HostNotFoundError:
+      return QStringLiteral("Server nicht gefunden");
+    case QNetworkReply::TimeoutError:
+      return QStringLiteral("Zeitüberschreitung der Verbindung");
+    case QNetworkReply::SslHandshakeFailedError:
+      return QStringLiteral("sichere Verbindung nicht möglich");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+      return QStringLiteral("kein Netzwerk");
+    case QNetworkReply::ProxyConnectionRefusedError:
+      return QStringLiteral("Proxy lehnt die Verbindung ab");
+    case QNetworkReply::ProxyConnectionClosedError:
+      return QStringLiteral("Proxy hat die Verbindung getrennt");
+    case QNetworkReply::ProxyNotFoundError:
+      return QStringLiteral("Proxy nicht gefunden");
+    case QNetworkReply::ProxyTimeoutError:
+      return QStringLiteral("Proxy antwortet nicht");
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+      return QStringLiteral("Proxy verlangt eine Anmeldung");
+    default:
+      return QStringLiteral("Übertragungsfehler %1").arg(networkError);
+  }
 }
 
 QByteArray Inet::GetChunkBytes(int size) {

@@ -9,10 +9,41 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
+// Bounds of one transfer beyond the component's own time-out; 0 leaves a bound out.
+struct TransferLimits {
+  int silenceMs = 0;   // abandoned when the connection delivers no byte for this long
+  int lifetimeMs = 0;  // abandoned when it has not completed this long after its start
+};
+
+// How the last transfer ended.
+enum class TransferEnd {
+  Running,       // it has not ended yet (or none was started)
+  Completed,     // a response arrived whole (whatever its HTTP status)
+  Failed,        // the connection failed: refused, reset, no such host, not HTTP, ...
+  Cancelled,     // Cancel, or a new exchange of the caller
+  TimedOut,      // the component's own time-out
+  Silent,        // abandoned: no byte for TransferLimits::silenceMs
+  LifetimeOver,  // abandoned: TransferLimits::lifetimeMs passed
+  TooLong,       // dropped: the body is longer than setBodyLimit allows
+};
+
 // The HTTP transfer component every exchange of the program goes through. A request is
 // started with Execute and runs in the background; StateChanged reports 7 (receiving the
 // response), 8 (response header received) and 12 (response completed). When StillExecuting
 // turns false after a completed transfer, every handler of state 12 has already run to its end.
+//
+// Inner working:
+// - Connections. One QNetworkAccessManager per component keeps the connections to each host
+//   open after a response (HTTP keep-alive) and hands them to the next requests there.
+//   openFreshConnection() replaces the manager, so that the next request connects anew instead
+//   of trusting a connection that may have stalled.
+// - Proxies. Each manager asks proxyrules (http_proxy, https_proxy, no_proxy of the
+//   environment) which proxy a request goes through.
+// - Time limits. Every transfer ends at the latest after timeoutMs() (60 s unless set). A
+//   caller may bound one transfer further with TransferLimits: a silence limit, restarted by
+//   every byte of the response that arrives (header or body), and a lifetime. A transfer that
+//   reaches one is dropped like a Cancel (no completion, nothing of its body kept); ended()
+//   says which bound it was and requestSent() whether the request had gone out whole.
 class Inet : public QObject {
   Q_OBJECT
 
@@ -28,14 +59,27 @@ class Inet : public QObject {
   // The URL property: set by the caller, read back as the first argument of Execute.
   QString URL;
 
-  // Starts a request. operation: empty or "GET", or "POST"; headers: lines each ended by CR LF.
-  // Error 5 for a header line that is not "Name: value" or holds a stray CR or LF, and for an
-  // unknown operation; error 35764 while a transfer still runs.
+  // Starts a request. operation: empty or "GET", or "POST"; headers: lines each ended by CR LF;
+  // limits: bounds of this transfer only. Error 5 for a header line that is not "Name: value"
+  // or holds a stray CR or LF, and for an unknown operation; error 35764 while a transfer still
+  // runs.
   void Execute(const QString& url, const QString& operation = QString(),
-               const QString& data = QString(), const QString& headers = QString());
+               const QString& data = QString(), const QString& headers = QString(),
+               const TransferLimits& limits = {});
   bool StillExecuting() const { return m_executing; }
   // Drops a running transfer; no completion is reported for it.
   void Cancel();
+
+  // How the last transfer ended, and for a failed one why (a short German text).
+  TransferEnd ended() const { return m_ended; }
+  QString failureText() const { return m_failureText; }
+  // The last request went out whole (written to its connection), or a response began to
+  // arrive. A request that never got there cannot have been acted upon.
+  bool requestSent() const { return m_requestSent; }
+  // The next request goes out on a new connection (drops a running transfer first).
+  void openFreshConnection();
+  // The German text for a failure of the connection (a QNetworkReply::NetworkError).
+  static QString describeFailure(int networkError);
 
   // Next piece of the received body, at most `size` bytes; empty at the end.
   QString GetChunk(int size);          // text, decoded from Windows-1252
@@ -64,16 +108,25 @@ class Inet : public QObject {
   void executionEnded();
 
  private:
+  QNetworkAccessManager* makeManager();
   void onMetaData();
   void onProgress(qint64 received);
+  void onBytesArrived();
   void onFinished();
   void dropTooLong();
-  void endExecution();
+  // Drops the running transfer; `why` is what ended() reports afterwards.
+  void abandon(TransferEnd why);
+  void endExecution(TransferEnd why);
 
   QNetworkAccessManager* m_nam;
   QPointer<QNetworkReply> m_reply;
   QTimer m_timeout;
+  QTimer m_silence;
+  QTimer m_lifetime;
   int m_timeoutMs = kDefaultTimeoutMs;
+  TransferEnd m_ended = TransferEnd::Running;
+  QString m_failureText;
+  bool m_requestSent = false;
   qint64 m_bodyLimit = -1;
   bool m_bodyTooLong = false;
   bool m_executing = false;

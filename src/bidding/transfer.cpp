@@ -10,9 +10,9 @@
 #include "platform/services.h"
 
 void runRequest(AppContext& ctx, Inet& inet, const QString& url, const QString& operation,
-                const QString& data, const QString& headers) {
+                const QString& data, const QString& headers, const TransferLimits& limits) {
   ctx.state.ResponseText.clear();
-  inet.Execute(url, operation, data, headers);
+  inet.Execute(url, operation, data, headers, limits);
   inet.waitWhileExecuting();
 }
 

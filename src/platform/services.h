@@ -8,6 +8,8 @@ class Shell;
 class Dialogs;
 class Processes;
 class ProgramInfo;
+class SleepInhibitor;
+class Notifier;
 class Clipboard;
 
 // The operating-system services the program uses. main() picks the real backends; tests hand
@@ -21,5 +23,7 @@ struct Services {
   Dialogs& dialogs;
   Processes& processes;
   ProgramInfo& programInfo;
+  SleepInhibitor& sleepInhibitor;
+  Notifier& notifier;
   Clipboard& clipboard;
 };

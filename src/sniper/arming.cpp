@@ -52,6 +52,7 @@ void Form1::disarm(QString& step) {
   AppState& st = c.state;
   step = QStringLiteral("3");
   st.armed = false;
+  letSleep();
   step = QStringLiteral("4");
   Lbl_GetArtikel->setForeColor(kLinkBlue);
   step = QStringLiteral("5");
@@ -141,6 +142,7 @@ void Form1::arm(QString& step) {
   }
   step = QStringLiteral("35");
   WriteLog(c, QStringLiteral("GebotsfalkePlus scharfgestellt"));
+  keepAwake();
   step = QStringLiteral("36");
   // The countdown goes by the site's clock: measured again when that is 30 minutes ago, in the
   // background, and the countdown looks again once the clock took it over.

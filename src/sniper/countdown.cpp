@@ -97,7 +97,11 @@ void Form1::runBidSequence(qint64 remaining) {
   WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
   LabelZeit->repaint();
+  m_outcomeShown = false;
+  m_outcomeToAnnounce = false;
+  m_countdownBid = true;
   do_bid(c, *this);
+  m_countdownBid = false;
   // Closed during the bid: the program ends now, without tones and without the pause.
   if (st.warnton == 1 && !m_closeAfterBid) {
     WriteLog(c, QStringLiteral("Warnton"));
@@ -108,8 +112,11 @@ void Form1::runBidSequence(qint64 remaining) {
     sound.tone(950, 80);
     sound.tone(900, 700);
   }
-  setLabelZeitCaption(QStringLiteral("Gebot wurde\r\nabgegeben."));
-  centreLabelZeit();
+  // A bid that was not placed shows its outcome already, and keeps it.
+  if (!m_outcomeShown) {
+    setLabelZeitCaption(QStringLiteral("Gebot wurde\r\nabgegeben."));
+    centreLabelZeit();
+  }
   // This step only ever disarms (the button is a toggle): no later tick bids again.
   if (st.armed) Command1_Click();
   const qint64 left = remainingSeconds();
@@ -173,6 +180,7 @@ void Form1::showAuctionOver() {
   } else {
     // The outcome of the bid is shown once.
     setLabelZeit(st.bidResultText, 11);
+    announceOutcome(st.bidResultText);
     st.bidResultText.clear();
   }
   centreLabelZeit();
@@ -182,6 +190,7 @@ void Form1::showAuctionOver() {
   Txt_maxbid->hide();
   Command1->hide();
   st.armed = false;
+  letSleep();
   for (LinkLabel* l : {Lbl_GetArtikel, Lbl_Optionen}) {
     l->setForeColor(QColor(0, 0, 255));
     setCustomPointer(l, true);

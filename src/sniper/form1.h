@@ -9,8 +9,8 @@
 
 #include "app/context.h"
 #include "app/widgets.h"
+#include "bidding/bidview.h"
 #include "capture/scanview.h"
-#include "update/updatemark.h"
 
 class ItemPageFetch;
 namespace itempage {
@@ -20,9 +20,9 @@ struct Answer;
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
 // controls, and the panel of link labels. It is the only part of the program that changes
 // what the window shows: the browser scan, the bid, the clock synchronisation and the version
-// check report to it through ScanView and UpdateMark. Its controls are private and carry the
-// design's names as objectNames (findChild<QLabel*>("LabelZeit")).
-class Form1 : public QWidget, public ScanView, public UpdateMark {
+// check report to it through ScanView, BidView and UpdateMark. Its controls are private and
+// carry the design's names as objectNames (findChild<QLabel*>("LabelZeit")).
+class Form1 : public QWidget, public ScanView, public BidView {
   Q_OBJECT
 
  public:
@@ -98,6 +98,8 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
+  // The bid's outcome, as soon as the bid transaction knows it (BidView).
+  void bidOutcomeKnown(const QString& code) override;
 
   // Controls, named as in the design (each also its objectName). The single-shot timer
   // "TriggerTimer" evaluates the countdown right at the trigger second.
@@ -177,6 +179,13 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   void setItemLinkActive(bool active);
   // Fits a label's height (and with keepWidth false also its width) to its text.
   static void autoSize(QLabel* label, bool keepWidth);
+  // For a snipe nobody watches (bidwatch.cpp): the computer stays awake while armed, and the
+  // outcome is shown and announced where the user looks.
+  void keepAwake();
+  void letSleep();
+  void showOutcomeAtOnce();
+  void announceOutcome(const QString& text);
+  void raiseWindow();
 
   AppContext& m_ctx;
   bool m_unloaded = false;
@@ -185,6 +194,11 @@ class Form1 : public QWidget, public ScanView, public UpdateMark {
   // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;
+  // The countdown's bid sequence waits inside do_bid; then whether its outcome is on screen
+  // already (a bid that was not placed), and whether it still is to be announced.
+  bool m_countdownBid = false;
+  bool m_outcomeShown = false;
+  bool m_outcomeToAnnounce = false;
   QColor m_backColor;
   QColor m_command1BackColor;
 };

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
+#include "platform/sleepinhibitor.h"
 #include "sniper/form1.h"
 
 using settingskeys::kApp;
@@ -93,6 +94,7 @@ void Form1::Form_Unload() {
     c.settings.SaveSetting(kApp, kSection, QStringLiteral("endet"),
                            running ? regional::formatGeneralDate(st.endet, st.region) : QString());
     if (st.armed) Command1_Click();
+    ctx().services.sleepInhibitor.release();  // also when the disarm above failed
     WriteLog(c, QStringLiteral("GebotsfalkePlus beendet - Version ") + version::full());
   });
 }

@@ -22,7 +22,9 @@
 #include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
+#include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
+#include "platform/linux/logindinhibitor.h"
 #include "platform/linux/qtclipboard.h"
 #include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
@@ -122,9 +124,13 @@ int runProgram(int argc, char** argv) {
   LinuxProgramInfo programInfo;
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   QtProcesses processes(runtime.isEmpty() ? QDir::tempPath() : runtime);
+  // Both buses are connected only when first needed (arming, a bid's outcome).
+  LogindInhibitor sleepInhibitor(version::appTitle(), LazyBus::system());
+  DbusNotifier notifier(version::appTitle(), version::desktopId(),
+                        QStringLiteral(":/gebotsfalke.png"), LazyBus::session());
   QtClipboard clipboard;
-  Services services{clock,   systemClock, windowList,  sound,    shell,
-                    dialogs, processes,   programInfo, clipboard};
+  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard};
   SettingsStore settings;
   settings.setNotifier([&dialogs](const QString& text) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));

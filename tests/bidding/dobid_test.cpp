@@ -45,7 +45,7 @@ struct BidRun {
     s.maxBid = 12.5f;
   }
 
-  void bid() { do_bid(*env.ctx, env.updateMark); }
+  void bid() { do_bid(*env.ctx, env.window); }
   // Runs `action` once, after the n-th completed reply (1-based) has been collected.
   void afterReply(int n, std::function<void()> action) {
     auto count = std::make_shared<int>(0);
@@ -164,7 +164,8 @@ TEST(DoBid, everyOutcomeEndToEnd) {
       {"nobody listens", none, [](BidRun& r) {
          r.env.state.endpoints.offerHost = "http://127.0.0.1:1";
          r.env.state.ResponseText = "an earlier page of more than ten characters"; },
-       "nd", noData, {S, "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D1},
+       "nd", noData, {S, "Bieten Teil 1/2 - Verbindung fehlgeschlagen: Verbindung abgelehnt",
+                      "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D1},
        {R}, ""},
       {"short step-2 reply", [](sim::Config& c) { c.shortReplyStep = 2; }, none, "nd", noData,
        {S, D1, S2, "Bieten Teil 2/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.", D2},
@@ -205,6 +206,7 @@ TEST(DoBid, everyOutcomeEndToEnd) {
     EXPECT_EQ(run.env.logMessages(), sc.log);
     EXPECT_EQ(run.requestLines(), sc.requests);
     EXPECT_EQ(run.reportAgent(), "Auktionsuhr++ - 1.3.6 - Linux - " + sc.code);
+    EXPECT_EQ(run.env.window.outcomes, QStringList{sc.code});  // told the window once
     EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
     QString files;
     for (int part : {1, 2})
@@ -329,7 +331,7 @@ TEST(DoBid, theReportsAnswerMayAnnounceANewerVersion) {
     run.bid();
     EXPECT_EQ(run.env.state.AvailableVersion, available);
     EXPECT_EQ(run.env.setting("Update"), available);
-    EXPECT_EQ(run.env.updateMark.shown > 0, !available.isEmpty() && available != "1.02.0000");
+    EXPECT_EQ(run.env.window.updateMarkShown > 0, !available.isEmpty() && available != "1.02.0000");
     EXPECT_TRUE(run.env.dialogs.errors.isEmpty());
   }
 }

@@ -8,7 +8,7 @@ import signal
 import subprocess
 import time
 
-from session import Failure, Skip, check, has_sys_time, stop_process, wait_for, \
+from session import Failure, Skip, check, has_sys_time, no_buses, stop_process, wait_for, \
     without_clock_right
 
 SECTION = "Gebotsfalke%2B"  # the section "Gebotsfalke+" as the INI file spells it
@@ -117,6 +117,8 @@ class Program:
         # libfaketime); None: the real clock.
         self.clock_lag = None
         self.dump_file = os.path.join(workdir, "windows.json")
+        # The desktop's buses (session and system): none unless a run brings its own.
+        self.buses = no_buses(workdir)
         self.output = os.path.join(workdir, "program.out")
         self.proc = None
         with open(os.path.join(self.home, "endpoints.ini"), "w") as f:
@@ -145,7 +147,7 @@ class Program:
         env = dict(self.x.env, TZ="Europe/Berlin", GEBOTSFALKE_HOME=self.home,
                    XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                    QT_QPA_PLATFORM="xcb", QT_PLUGIN_PATH=self.build.plugins,
-                   QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file)
+                   QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file, **self.buses)
         if not self.home_variable:
             del env["GEBOTSFALKE_HOME"]
         if self.wayland_session:

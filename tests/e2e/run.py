@@ -21,7 +21,8 @@ class Run:
         self.workdir = fresh_folder(workdir)
         self.verbose = verbose
         self.started = time.monotonic()
-        self.x = self.sim = self.program = self.viewer = self.browser = self.clipboard = None
+        self.x = self.sim = self.program = self.viewer = self.browser = self.desktop = None
+        self.clipboard = None
         try:
             self.x = XServer(self.workdir)
             self.step("X server %s with openbox" % self.x.display)
@@ -50,7 +51,7 @@ class Run:
         if self.program:
             self.program.kill()
         kill_leftovers(self.workdir)
-        for part in (self.sim, self.x):
+        for part in (self.sim, self.desktop, self.x):
             if part:
                 part.stop()
 

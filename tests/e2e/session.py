@@ -229,6 +229,69 @@ def stop_process(proc, sig=signal.SIGTERM, timeout=10):
         proc.wait()
 
 
+# ---- desktop buses ------------------------------------------------------------------------------
+
+class DesktopBuses:
+    """A private session bus and a private "system" bus (two dbus-daemons), with the fake
+    logind and notification server (tests/fakedesktop) on them unless services is False. env
+    points a program at them; state() is what the fake services were asked for."""
+
+    def __init__(self, build, workdir, services=True):
+        if not shutil.which("dbus-daemon"):
+            raise Skip("dbus-daemon is not installed (scripts/install-deps installs it)")
+        self.log = open(os.path.join(workdir, "buses.log"), "w")
+        self.daemons, self.fake = [], None
+        self.state_file = os.path.join(workdir, "desktop.json")
+        try:
+            session, system = self._daemon(), self._daemon()
+            self.env = {"DBUS_SESSION_BUS_ADDRESS": session, "DBUS_SYSTEM_BUS_ADDRESS": system}
+            if services:
+                fake = os.path.join(build.root, "tests", "fakedesktop")
+                check(os.path.exists(fake), "not built: %s" % fake)
+                self.fake = subprocess.Popen(
+                    [fake, "--session", session, "--system", system, "--state", self.state_file],
+                    stdout=subprocess.PIPE, stderr=self.log, text=True)
+                check(self.fake.stdout.readline().strip() == "ready",
+                      "the fake desktop services did not start (see %s)" % self.log.name)
+        except BaseException:
+            self.stop()
+            raise
+
+    def _daemon(self):
+        proc = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                 "--print-address"], stdout=subprocess.PIPE, stderr=self.log,
+                                text=True)
+        self.daemons.append(proc)
+        address = proc.stdout.readline().strip()
+        check(address, "dbus-daemon did not start (see %s)" % self.log.name)
+        return address
+
+    def state(self):
+        """{"locks": [{what, who, why, mode, released}], "notifications": [{summary, body,
+        icon, image, ...}]}"""
+        try:
+            with open(self.state_file) as f:
+                return json.load(f)
+        except (OSError, ValueError):
+            return {"locks": [], "notifications": []}
+
+    def click(self):
+        """The user clicks the last notification."""
+        self.fake.send_signal(signal.SIGUSR1)
+
+    def stop(self):
+        for proc in [self.fake] + self.daemons:
+            stop_process(proc)
+        self.log.close()
+
+
+def no_buses(workdir):
+    """Bus addresses that lead nowhere: a program run without a desktop's services (and never
+    one of the machine's)."""
+    nowhere = "unix:path=" + os.path.join(workdir, "no-bus")
+    return {"DBUS_SESSION_BUS_ADDRESS": nowhere, "DBUS_SYSTEM_BUS_ADDRESS": nowhere}
+
+
 # ---- simulator ----------------------------------------------------------------------------------
 
 _no_proxy = urllib.request.build_opener(urllib.request.ProxyHandler({}))

@@ -24,16 +24,22 @@ qint64 FakeClock::computerMs() const {
   return m_ms + runningMs();
 }
 
-void FakeClock::runOn() {
+void FakeClock::runWithRealTime() {
+  if (m_runningSince >= 0) return;
   const qint64 now = computerMs();
   m_runningSince = monotonicMs();
   m_ms = now;
 }
 
+void FakeClock::runOn() {
+  runWithRealTime();
+  m_realWaits = true;
+}
+
 void FakeClock::waitUntilMs(qint64 targetMs) {
   ++waits;
   if (onWait) onWait(targetMs);
-  if (m_runningSince >= 0) {
+  if (m_realWaits) {
     const qint64 rest = targetMs - localMs();
     if (rest > 0) QTest::qWait(static_cast<int>(std::min<qint64>(rest, 250)));
     return;
@@ -43,7 +49,7 @@ void FakeClock::waitUntilMs(qint64 targetMs) {
 }
 
 void FakeClock::callAt(qint64 targetMs, QObject* context, std::function<void()> then) {
-  if (m_runningSince >= 0 && targetMs > localMs()) {
+  if (m_realWaits && targetMs > localMs()) {
     QTimer::singleShot(static_cast<int>(std::min<qint64>(targetMs - localMs(), 250)),
                        Qt::PreciseTimer, context,
                        [this, targetMs, context, then] { callAt(targetMs, context, then); });

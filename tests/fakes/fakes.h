@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,9 +11,11 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/notifier.h"
 #include "platform/processes.h"
 #include "platform/programinfo.h"
 #include "platform/shell.h"
+#include "platform/sleepinhibitor.h"
 #include "platform/sound.h"
 #include "platform/systemclock.h"
 #include "platform/windowlist.h"
@@ -33,6 +36,9 @@ class FakeClock : public Clock {
   // From now on the clock runs on as real time passes, and waits take real time: for a test
   // against a site whose clock is the real one.
   void runOn();
+  // From now on the clock also moves on with the real time in between, but waits still jump:
+  // for tests of network bounds measured against it.
+  void runWithRealTime();
   // Called on every wait, before the clock jumps (a test may act while the program waits).
   std::function<void(qint64 targetMs)> onWait;
   int waits = 0;
@@ -41,6 +47,7 @@ class FakeClock : public Clock {
   qint64 runningMs() const;
   std::atomic<qint64> m_ms{0};
   std::atomic<qint64> m_runningSince{-1};  // monotonic ms; -1 while the clock stands
+  std::atomic<bool> m_realWaits{false};    // runOn(): waits take real time
 };
 
 // Sets the linked fake clock, unless told to refuse as a user without the right would.
@@ -108,6 +115,25 @@ class FakeProcesses : public Processes {
   QList<int> exits;
   bool previous = false;
   StartResult answer;  // what every start returns
+};
+
+// Records the inhibitor's holds and releases ("hold WHY", "release"); always available.
+class FakeSleepInhibitor : public SleepInhibitor {
+ public:
+  void hold(const QString& why, std::function<void(const QString&)>) override {
+    calls.append(QStringLiteral("hold ") + why);
+  }
+  void release() override { calls.append(QStringLiteral("release")); }
+  QStringList calls;
+};
+
+// Records every notification (title, text).
+class FakeNotifier : public Notifier {
+ public:
+  void notify(const QString& title, const QString& text, std::function<void()>) override {
+    shown.append({title, text});
+  }
+  QList<QPair<QString, QString>> shown;
 };
 
 class FakeProgramInfo : public ProgramInfo {

@@ -25,6 +25,7 @@ namespace faults {
 inline const QString kNoData =
     "Keine Daten vom\r\neBay-Server erhalten.\r\nInternetverbindung prüfen.";
 inline const QString kProblem = "Problem\r\nbei der\r\nGebotsabgabe.";
+inline const QString kUnknown = "Ausgang des Gebots\r\nist unbekannt.\r\nArtikelseite prüfen.";
 inline const QString kHighBidder = "Sie haben\r\ndas höchste\r\nGebot abgegeben.";
 // The settings as the options dialog stores them ("pass" is scrambled), and a placement from an
 // earlier run.

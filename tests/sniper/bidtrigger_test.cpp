@@ -24,7 +24,8 @@ TEST(BidTrigger, bidsAtTheFirstEvaluationAtTheSetting) {
   }
 }
 
-// The tones (and their log line) come only with a warnton of exactly 1.
+// The tones (and their log line) come only with a warnton of exactly 1. The bid finds nobody
+// listening: it says so at once, in place of "Gebot wurde abgegeben.", and keeps it.
 TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
   for (const int warnton : {1, -1}) {
     SCOPED_TRACE(warnton);
@@ -36,6 +37,7 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
         "Restlaufzeit 10 Sekunden",
         "Bieten initialisiert",
         "Bieten Teil 1/2 - gestartet",
+        "Bieten Teil 1/2 - Verbindung fehlgeschlagen: Verbindung abgelehnt",
         "Bieten Teil 1/2 - Keine Daten vom eBayserver. Internetverbindung prüfen.",
         "Bieten Teil 1/2 - beendet",
         "Warnton",
@@ -45,11 +47,14 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
     const QStringList log = w.env.logMessages();
     EXPECT_EQ(log.mid(log.indexOf("Restlaufzeit 10 Sekunden")), expected);
     EXPECT_FALSE(w.env.state.armed);
-    EXPECT_EQ(w.form.labelZeitCaption(), "Gebot wurde\nabgegeben.");
+    const QString noData = "Keine Daten vom\neBay-Server erhalten.\nInternetverbindung prüfen.";
+    EXPECT_EQ(w.form.labelZeitCaption(), noData);
     EXPECT_EQ(w.zeitFontSize(), 11);
     EXPECT_EQ(w.env.clock.wholeSeconds(), dateserial::toLinearSeconds(w.env.state.endet));
     const QList<QPair<int, int>> tones = {{900, 80}, {950, 80}, {900, 80}, {950, 80}, {900, 700}};
     EXPECT_EQ(w.env.sound.tones, warnton == 1 ? tones : decltype(tones)());
+    w.form.Update_Label();  // after the end
+    EXPECT_EQ(w.form.labelZeitCaption(), noData);
   }
 }
 

@@ -6,15 +6,18 @@
 #include "app/appstate.h"
 #include "app/context.h"
 #include "app/settings.h"
+#include "bidding/bidview.h"
 #include "bidding/inet.h"
 #include "fakes/fakes.h"
 #include "platform/services.h"
-#include "update/updatemark.h"
 
-// The main window's update mark, as the version check shows it.
-struct RecordingUpdateMark : UpdateMark {
-  void showUpdateMark() override { ++shown; }
-  int shown = 0;
+// What the main window is told: the update mark, as the version check shows it, and the bid's
+// outcome codes, as the bid transaction reports them.
+struct RecordingWindow : BidView {
+  void showUpdateMark() override { ++updateMarkShown; }
+  void bidOutcomeKnown(const QString& code) override { outcomes << code; }
+  int updateMarkShown = 0;
+  QStringList outcomes;
 };
 
 // A fresh program environment for one test: fake services, a temporary program folder and
@@ -33,14 +36,16 @@ struct TestEnv {
   FakeDialogs dialogs;
   FakeProcesses processes;
   FakeProgramInfo programInfo;
+  FakeSleepInhibitor sleepInhibitor;
+  FakeNotifier notifier;
   FakeClipboard clipboard;
-  Services services{clock,   systemClock, windowList,  sound,    shell,
-                    dialogs, processes,   programInfo, clipboard};
+  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
   Inet inet1;
   std::unique_ptr<AppContext> ctx;
-  RecordingUpdateMark updateMark;
+  RecordingWindow window;
 
   QString programFolder() const { return programInfo.folder; }
   QString configFolder() const;

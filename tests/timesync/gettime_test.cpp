@@ -58,7 +58,7 @@ struct Site {
   }
   void run(const QString& timePage) {
     host.setPage(timePage);
-    get_time(*env.ctx, env.updateMark, nullptr);
+    get_time(*env.ctx, env.window, nullptr);
   }
 };
 struct Sync : Site, ::testing::Test {};
@@ -164,13 +164,13 @@ TEST(GetTime, takesTheSiteTimeOverToTheMillisecondOrSaysWhyNotAfterTheVersionChe
     QString updateAtBox;  // the box comes after the version check has saved its finding
     s.env.dialogs.onMessage = [&](const QString&) { updateAtBox = s.env.setting("Update"); };
     const qint64 computerBefore = s.env.clock.computerMs();
-    get_time(*s.env.ctx, s.env.updateMark, nullptr);
+    get_time(*s.env.ctx, s.env.window, nullptr);
 
     EXPECT_EQ(s.env.state.SyncMessage, c.outcome);
     EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{c.outcome} : QStringList());
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
     EXPECT_EQ(s.env.dialogs.errors, QStringList());
-    EXPECT_EQ(s.env.updateMark.shown, 1);
+    EXPECT_EQ(s.env.window.updateMarkShown, 1);
     const QStringList requests = s.host.requests();
     ASSERT_FALSE(requests.isEmpty());
     EXPECT_EQ(requests.last(), kVersionRequest);
@@ -227,7 +227,7 @@ TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
   host.setPage(page("05.12.2026 19:15:30"));
   host.delayMs = 200;
   env.inet1.Execute(host.baseUrl() + QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow"));
-  get_time(*env.ctx, env.updateMark, nullptr);
+  get_time(*env.ctx, env.window, nullptr);
   env.inet1.waitWhileExecuting();
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_EQ(host.requests().size(), 1);
