@@ -33,7 +33,10 @@
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/linux/alsasound.h"
+#include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
+#include "platform/linux/logindinhibitor.h"
+#include "platform/linux/qtclipboard.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -171,8 +174,13 @@ class Harness {
   QtDialogs m_dialogs;
   QtProcesses m_processes;
   LinuxProgramInfo m_programInfo;
-  Services m_services{m_clock, m_systemClock, m_windowList, m_sound,
-                      m_shell, m_dialogs,     m_processes,  m_programInfo};
+  LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
+  DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
+                          QString(), LazyBus::session()};
+  QtClipboard m_clipboard;
+  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
+                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
+                      m_sleepInhibitor, m_notifier,    m_clipboard};
   SettingsStore m_settings;
   AppState m_state;
   Inet m_inet1;
