@@ -26,6 +26,16 @@ QString versionKey(const QString& version) {
   return twoDigits(pieces[0], fmt) + twoDigits(pieces[1], fmt) + twoDigits(pieces[2], fmt);
 }
 
+std::optional<QString> announcedVersion(const QString& answer, const QString& installed) {
+  // A body of the wrong length, or one without three pieces, is no version: nothing is
+  // compared.
+  const QString remote =
+      (answer.size() >= 5 && answer.size() <= 10) ? versionKey(answer) : QString();
+  if (remote.isEmpty()) return std::nullopt;
+  return QString::compare(remote, versionKey(installed), Qt::CaseSensitive) > 0 ? answer
+                                                                                : QString();
+}
+
 QString clockSyncUserAgent(const QString& versionText, const QString& installTag) {
   return QStringLiteral("User-Agent: Auktionsuhr+ - ") + versionText + QStringLiteral(" - ") +
          installTag + QStringLiteral("\r\n");
@@ -42,21 +52,13 @@ void VersionCheck(AppContext& ctx, UpdateMark& mark, const QString& headerText) 
   ctx.inet1.URL = st.endpoints.vendorServer + QStringLiteral("/files/update+");
   runRequest(ctx, ctx.inet1, ctx.inet1.URL, QString(), QString(), headerText);
 
-  const QString t = st.ResponseText;
-  // A body of the wrong length, or one without three pieces, is no version: nothing is
-  // compared, and the known version is saved again.
-  const QString remote = (t.size() >= 5 && t.size() <= 10) ? versionKey(t) : QString();
-  if (!remote.isEmpty()) {
-    const QString local = versionKey(QStringLiteral("%1.%2.%3")
-                                         .arg(version::kMajor)
-                                         .arg(version::kMinor)
-                                         .arg(version::kRevision));
-    if (QString::compare(remote, local, Qt::CaseSensitive) > 0) {
-      st.AvailableVersion = t;
-      mark.showUpdateMark();
-    } else {
-      st.AvailableVersion.clear();
-    }
+  const std::optional<QString> announced = announcedVersion(
+      st.ResponseText,
+      QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+  // An answer that is no version leaves the known one, which is saved again.
+  if (announced) {
+    st.AvailableVersion = *announced;
+    if (!announced->isEmpty()) mark.showUpdateMark();
   }
   ctx.settings.SaveSetting(settingskeys::kApp, settingskeys::kSection, QStringLiteral("Update"),
                            st.AvailableVersion);

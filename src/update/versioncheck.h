@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "app/context.h"
 
@@ -16,6 +17,11 @@ void VersionCheck(AppContext& ctx, UpdateMark& mark, const QString& headerText);
 // least two digits ("1.03.0007" gives "010307"); a piece that is no number stays as it is.
 // Empty when the text has fewer than three pieces.
 QString versionKey(const QString& version);
+
+// What the vendor server's answer announces: the answer itself when it names a newer version
+// than the installed one, empty when it names none newer, none when it is no version at all
+// (fewer than 5 or more than 10 characters, or fewer than three pieces).
+std::optional<QString> announcedVersion(const QString& answer, const QString& installed);
 
 // The two User-Agent header texts (each ended by CR LF).
 QString clockSyncUserAgent(const QString& versionText, const QString& installTag);

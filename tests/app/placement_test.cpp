@@ -31,11 +31,14 @@ TEST(FormSettings, placementIsStoredInTwipsAsDecimalTextAndRestoredWithTheState)
   EXPECT_EQ(env.setting("Top"), "750");
   EXPECT_EQ(env.setting("Width"), "4200");
   EXPECT_EQ(env.setting("WindowState"), "0");
-  env.setSetting("WindowState", "1");
-  QWidget restored;
-  GetFormSettings(*env.ctx, restored, kApp, kSection, true);
-  EXPECT_EQ(restored.geometry().topLeft(), QPoint(100, 50));
-  EXPECT_TRUE(restored.windowState() & Qt::WindowMinimized);
+  for (const auto& [stored, state] :
+       {std::pair{"1", Qt::WindowMinimized}, std::pair{"2", Qt::WindowMaximized}}) {
+    env.setSetting("WindowState", stored);
+    QWidget restored;
+    GetFormSettings(*env.ctx, restored, kApp, kSection, true);
+    EXPECT_EQ(restored.geometry().topLeft(), QPoint(100, 50));
+    EXPECT_EQ(restored.windowState(), state);
+  }
 }
 
 TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {

@@ -145,10 +145,13 @@ TEST(FormReader, thousandsOfOpenTagsAreReadAsOne) {
 }
 
 TEST(URLEncode, encodesByTheWindows1252Code) {
-  const std::pair<QString, QString> cases[] = {{"a b-c&amp;d.e_f", "a+b%2Dc%26d.e_f"},
-                                               {"1+1=2", "1%2B1%3D2"},
-                                               {"&amp;amp;", "%26amp%3B"},  // one pass only
-                                               {"Grüße Ä€", "Gr%FC%DFe+%C4%80"},
-                                               {"中😀", "%3F%3F"}};  // no code in the page
+  const std::pair<QString, QString> cases[] = {
+      {"a b-c&amp;d.e_f", "a+b%2Dc%26d.e_f"},
+      {"1+1=2", "1%2B1%3D2"},
+      {"&amp;amp;", "%26amp%3B"},  // one pass only
+      {"Grüße Ä€", "Gr%FC%DFe+%C4%80"},
+      {"中😀", "%3F%3F"},  // no code in the page
+      {"‘a’ „b“ – …", "%91a%92+%84b%93+%96+%85"},
+      {QString("\r\n") + QChar(0xD83D) + QChar(0x81), "%0D%0A%3F%81"}};
   for (const auto& [value, encoded] : cases) EXPECT_EQ(URLEncode(value), encoded) << value;
 }

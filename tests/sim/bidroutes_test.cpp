@@ -1,7 +1,6 @@
 // The simulator's bidding service as a client of the site sees it.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <regex>
 
 #include "simulator.h"
@@ -75,47 +74,4 @@ TEST(SimBidding, proxyBiddingRaisesThePriceOneIncrementAboveTheNextMaximum) {
   EXPECT_EQ(s.item().price, 8.0);
   EXPECT_EQ(s.item().highBidder, "bob");
   EXPECT_EQ(s.item().bidCount, 3);
-}
-
-// Every request is in the request log, with its arrival time, before its answer arrives.
-TEST(SimBidding, aConfirmationKeyCountsOnceAndUnknownRequestsGetAnUnknownPage) {
-  Site s;
-  const std::string confirm =
-      "MfcISAPICommand=AcceptBid&item=42&maxbid=9&key=" + key(s.makeBid("9")) +
-      "&user=alice&pass=a";
-  EXPECT_TRUE(has(s.post(confirm), "You are the current high bidder"));
-  for (const std::string& body : {confirm, std::string("MfcISAPICommand=ViewItem&item=42")})
-    EXPECT_TRUE(has(s.post(body), "temporarily unavailable")) << body;
-  EXPECT_TRUE(has(s.makeBid("9", "43"), "invalid"));
-  const QList<QJsonObject> log = s.server.requests();
-  ASSERT_EQ(log.size(), 5);
-  EXPECT_EQ(log.last()["body"].toString(), "MfcISAPICommand=MakeBid&item=43&quant=1&maxbid=9");
-  EXPECT_GT(log.last()["arrival_ms"].toDouble(), 0);
-}
-
-namespace {
-std::optional<std::string> parse(std::vector<std::string> args, sim::Config& config) {
-  args.insert(args.begin(), "auction-sim");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  return sim::parseArguments(static_cast<int>(argv.size()), argv.data(), config);
-}
-}  // namespace
-
-TEST(SimOptions, bidReplyOptionsAndAmountsWhateverTheCLocale) {
-  // A test process may run under a German C locale, where "1.5" is no number for strtod.
-  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-  std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  sim::Config config;
-  const auto error = parse({"--item", "7", "--price", "1.5", "--increment", "0.25", "--no-bid-form",
-                            "--unknown-reply", "--short-reply", "2"},
-                           config);
-  std::setlocale(LC_NUMERIC, previous.c_str());
-  ASSERT_FALSE(error) << *error;
-  ASSERT_EQ(config.items.size(), 1u);
-  EXPECT_EQ(config.items[0].price, 1.5);
-  EXPECT_EQ(config.items[0].increment, 0.25);
-  EXPECT_TRUE(config.noBidForm && config.unknownReply);
-  EXPECT_EQ(config.shortReplyStep, 2);
-  for (const char* bad : {"3", "0", "x"}) EXPECT_TRUE(parse({"--short-reply", bad}, config)) << bad;
 }

@@ -76,7 +76,6 @@ TEST(SettingsStore, oneBadValueLosesNoOtherSettingThroughAStartAndAClose) {
   };
   const QString typ = "Typen unverträglich";
   const auto msg = [](const AppState& s) { return s.msgonsync; };
-  const auto sync = [](const AppState& s) { return s.synconstart; };
   const auto tone = [](const AppState& s) { return s.warnton; };
   const auto save = [](const AppState& s) { return s.saveuser; };
   const QString afterTitle =
@@ -84,9 +83,8 @@ TEST(SettingsStore, oneBadValueLosesNoOtherSettingThroughAStartAndAClose) {
       "sectobid, synconstart, user, warnton";
   // clang-format off
   const QList<Row> rows = {
+      // Every switch is read by the same rule: one of them stands for all.
       {"msgonsync no number", "msgonsync", "abc", msg, 1, {intBox(13, typ, "msgonsync", 1)}, ""},
-      {"synconstart no number", "synconstart", "ja", sync, 0, {intBox(13, typ, "synconstart", 0)}, ""},
-      {"warnton no number", "warnton", "laut", tone, 1, {intBox(13, typ, "warnton", 1)}, ""},
       {"saveuser too large", "saveuser", "99999", save, 1, {intBox(6, "Überlauf", "saveuser", 1)}, ""},
       {"lone quote in the title", "AuktionTitel", "Lampe \"Art Deco", tone, 0, {}, afterTitle},
       {"lone quote in a number", "msgonsync", "0\"", msg, 1, {intBox(13, typ, "msgonsync", 1)},

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
+#include "update/releaseplan.h"
 #include "update/updaterules.h"
 
 using namespace updaterules;
@@ -22,4 +25,51 @@ TEST(UpdateRules, onlyPlainNamesInTheProgramFolderAndTheProgramArrivesAsUpdateDa
     EXPECT_TRUE(isSafeFileName(QString::fromLatin1(good))) << good;
   EXPECT_EQ(targetFileName(QStringLiteral("GebotsfalkePlus.EXE")), QStringLiteral("update.dat"));
   EXPECT_EQ(targetFileName(QStringLiteral("gebotsfalkeplus")), QStringLiteral("gebotsfalkeplus"));
+}
+
+// The file list's names, checked before anything else is fetched: plain, each file once, none of
+// the program's own data (here the settings lie in the program folder), the installer among them.
+TEST(ReleasePlan, listedNamesArePlainUniqueNotTheProgramsDataAndIncludeTheInstaller) {
+  QTemporaryDir dir;
+  const QString settings = dir.path() + "/Rotbart eBay-Tools.ini";
+  const QString kept = " darf durch ein Update nicht ersetzt werden.";
+  const std::pair<const char*, QString> cases[] = {
+      {"a.txt\r\nb.txt\r\ndoupdate.exe", ""},
+      {"a.txt\r\nendpoints.ini\r\ndoupdate.exe", "„endpoints.ini“" + kept},
+      {"gebotsfalke.log\r\ndoupdate.exe", "„gebotsfalke.log“" + kept},
+      {"Rotbart eBay-Tools.ini\r\ndoupdate.exe", "„Rotbart eBay-Tools.ini“" + kept},
+      {"a.txt\r\n../x\r\ndoupdate.exe", "Die Dateiliste nennt einen unzulässigen Namen: „../x“."},
+      {"a.txt\r\ndoupdate.exe\r\n", "Die Dateiliste enthält eine leere Zeile."},
+      {"GEBOTSFALKEPLUS.EXE\r\ngebotsfalkeplus.exe\r\ndoupdate.exe",
+       "Die Dateiliste nennt „update.dat“ mehrfach."},
+      {"a.txt\r\nb.txt", "Die Dateiliste nennt kein Installationsprogramm (doupdate.exe)."}};
+  for (const auto& [list, detail] : cases) {
+    const auto failure =
+        releaseplan::checkListedNames(splitFileList(QString::fromUtf8(list)), dir.path(), settings);
+    EXPECT_EQ(failure ? failure->detail : QString(), detail) << list;
+    EXPECT_TRUE(!failure || failure->kind == UpdateFailure::NotVerified) << list;
+  }
+}
+
+TEST(UpdateRules, anInstallerThatDoesNotStartIsNamedByItsCause) {
+  const struct {
+    StartResult result;
+    int number;
+    const char* description;
+  } cases[] = {
+      {{StartFailure::NoRight, "Permission denied"},
+       70,
+       "Zugriff verweigert - doupdate.exe darf nicht ausgeführt werden"},
+      {{StartFailure::NotAProgram, "Exec format error"},
+       5,
+       "doupdate.exe ist kein auf diesem System ausführbares Programm"},
+      {{StartFailure::NotFound, "No such file or directory"}, 53, "Datei nicht gefunden"},
+      {{StartFailure::Other, "Too many open files"},
+       75,
+       "Fehler beim Zugriff auf Pfad/Datei - doupdate.exe startet nicht (Too many open files)"}};
+  for (const auto& c : cases) {
+    const VbError e = installerStartError(c.result);
+    EXPECT_EQ(e.number(), c.number) << c.description;
+    EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
+  }
 }

@@ -35,7 +35,9 @@ void QtShell::flashWindow(QWidget* window) {
 void QtDialogs::errorBox(const QString& text, const QString& title) {
   m_openErrorBoxes.removeAll(nullptr);
   for (const auto& box : m_openErrorBoxes) {
-    if (box->text() == text) {
+    // A closed box lingers until the event loop deletes it, which a wait of the program's own
+    // puts off: only one still on screen is raised.
+    if (box->isVisible() && box->text() == text) {
       box->raise();
       return;
     }
