@@ -7,8 +7,8 @@
 
 namespace sim {
 namespace {
-// Arrival time of the request this worker thread is handling, taken before its body is read,
-// and when the connection it came on was accepted.
+// Arrival time of the request this worker thread is handling by the site's clock, taken before
+// its body is read, and when the connection it came on was accepted (the same clock).
 thread_local double t_arrivalMs = 0;
 thread_local double t_acceptedMs = 0;
 
@@ -19,8 +19,9 @@ class AcceptingPool : public httplib::TaskQueue {
  public:
   explicit AcceptingPool(Simulator& sim) : m_sim(sim), m_pool(CPPHTTPLIB_THREAD_POOL_COUNT) {}
   void enqueue(std::function<void()> serve) override {
-    const double accepted = nowMsPrecise();  // the listening thread has just accepted it
-    const double servedFrom = accepted + double(m_sim.connectDelayMs.load());
+    // The listening thread has just accepted it.
+    const double accepted = m_sim.siteNowMsPrecise();
+    const double servedFrom = nowMsPrecise() + double(m_sim.connectDelayMs.load());
     ++m_sim.connectionsAccepted;
     m_pool.enqueue([this, accepted, servedFrom, serve = std::move(serve)] {
       t_acceptedMs = accepted;
@@ -95,7 +96,24 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+std::string httpDate(int64_t utcMs) {
+  static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const int64_t seconds = utcMs / 1000 - (utcMs % 1000 < 0);
+  const time_t t = static_cast<time_t>(seconds);
+  tm utc{};
+  gmtime_r(&t, &utc);
+  const int64_t day = seconds / 86400 - (seconds % 86400 < 0);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[((day % 7) + 7) % 7],
+                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
+                utc.tm_sec);
+  return buf;
+}
+
 Simulator::Simulator(Config config) : m_config(std::move(config)) {
+  m_siteOffsetMs = m_config.timeOffsetMs;
   if (!m_config.requestLog.empty()) m_log.open(m_config.requestLog, std::ios::app);
   // Headers and body of an answer go out in separate writes; without this the body would wait
   // for the client's delayed acknowledgement of the headers (some 40 ms on loopback), a delay
@@ -103,14 +121,16 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
   m_server.set_tcp_nodelay(true);
   connectDelayMs = m_config.connectDelayMs;
   m_server.new_task_queue = [this] { return new AcceptingPool(*this); };
-  m_server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-    t_arrivalMs = nowMsPrecise();
+  m_server.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+    t_arrivalMs = siteNowMsPrecise();
     return httplib::Server::HandlerResponse::Unhandled;
   });
   // Logged once the answer is ready and before it is sent, so that a client holding the answer
   // always finds its request in the log.
-  m_server.set_post_routing_handler(
-      [this](const httplib::Request& req, httplib::Response& res) { logRequest(req, res); });
+  m_server.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (!res.has_header("Date")) res.set_header("Date", httpDate(siteNowMs()));
+    logRequest(req, res);
+  });
   registerBidRoutes(*this);
   registerItemPage(*this);
   registerTimePage(*this);

@@ -20,10 +20,13 @@ int64_t nowMs();
 // The same to the microsecond.
 double nowMsPrecise();
 
+// An HTTP date ("Sun, 06 Dec 2026 18:15:30 GMT") of the whole second at utcMs.
+std::string httpDate(int64_t utcMs);
+
 struct Item {
   std::string id;
   std::string title = "Artikel";
-  int64_t endMs = 0;       // end of the auction, ms since the epoch
+  int64_t endMs = 0;       // end of the auction by the site's clock, ms since the epoch
   double price = 1.0;      // current price (the start price while nobody has bid)
   double increment = 0.5;  // bid increment
   std::string highBidder;  // current high bidder, empty while nobody has bid
@@ -47,7 +50,10 @@ struct Config {
   // A newly accepted connection waits this long before it is served (a stand-in for the
   // round trips of a TCP and TLS handshake over a real network).
   int64_t connectDelayMs = 0;
-  int64_t timeOffsetSec = 0;  // the official time page runs this far ahead
+  // The site's clock runs this far ahead of the system clock (negative: behind), to the
+  // millisecond: the time page, the Date header, the auctions' ends and the request log go by
+  // it.
+  int64_t timeOffsetMs = 0;
 
   // Broken answers of the bidding service on demand.
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
@@ -84,6 +90,12 @@ class Simulator {
   std::mutex& mutex() { return m_mutex; }
   Item* findItem(const std::string& id);  // call with mutex() held
 
+  // The site's clock: the system clock plus the configured offset (which a benchmark may
+  // change while the server runs).
+  int64_t siteNowMs() const { return nowMs() + m_siteOffsetMs.load(); }
+  double siteNowMsPrecise() const { return nowMsPrecise() + double(m_siteOffsetMs.load()); }
+  void setSiteOffsetMs(int64_t ms) { m_siteOffsetMs = ms; }
+
   // True once the sign-in page has been served (for --signin-once).
   std::atomic<bool> signinServed{false};
   // The delay before a newly accepted connection is served (Config::connectDelayMs; a
@@ -108,6 +120,7 @@ class Simulator {
   std::mutex m_logMutex;
   std::ofstream m_log;
   int m_port = -1;
+  std::atomic<int64_t> m_siteOffsetMs{0};
 };
 
 // Route groups, each in a file of its own.

@@ -3,12 +3,14 @@
 #include "platform/clock.h"
 #include "platform/systemclock.h"
 
-// The computer's clock as Qt reads it; waits sleep in the event loop, and the short sleep to a
-// moment is a sleep of the thread, measured to the nanosecond.
+// The computer's clock as Qt reads it; waits sleep in the event loop, on Qt's timers (which run
+// on the monotonic clock, so a changed wall clock does not stretch or cut them), and the short
+// sleep to a moment is a sleep of the thread, measured to the nanosecond.
 class QtClock : public Clock {
  public:
-  qint64 localMs() const override;
+  qint64 computerMs() const override;
   void waitUntilMs(qint64 targetMs) override;
+  void callAt(qint64 targetMs, QObject* context, std::function<void()> then) override;
   void sleepUntilMs(qint64 targetMs) override;
 };
 
@@ -16,6 +18,5 @@ class QtClock : public Clock {
 // it reports the refusal and its reason.
 class PosixSystemClock : public SystemClock {
  public:
-  ClockChange setTimeOfDay(int hour, int minute, int second) override;
-  ClockChange setDate(int year, int month, int day) override;
+  ClockChange shiftLocalTime(qint64 ms) override;
 };
