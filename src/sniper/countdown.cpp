@@ -28,9 +28,6 @@ class ScopedFlag {
 const QColor kBlack(0, 0, 0);
 // How early the trigger timer is set before the trigger second (see triggerTimerFired).
 constexpr qint64 kTriggerEarlyMs = 4;
-// How long after the bid's start the window paints again (see runBidSequence): the request
-// leaves the computer within a millisecond of being handed over.
-constexpr int kPaintAfterBidMs = 5;
 }  // namespace
 
 qint64 Form1::remainingSeconds() const {
@@ -110,12 +107,6 @@ void Form1::runBidSequence(qint64 remaining) {
   AppState& st = c.state;
   GF_STAGE_MARK("bid due");
   BidSequence sequence(*this);
-  // The window paints the new caption a few milliseconds later, when the bid's request has left
-  // the computer: painting (and the display server taking the picture) before the request, or
-  // beside it on a busy processor, would hold the bid up by as long. do_bid waits for its
-  // transfer in the event loop, where the paint then happens.
-  setUpdatesEnabled(false);
-  QTimer::singleShot(kPaintAfterBidMs, this, [this] { setUpdatesEnabled(true); });
   setLabelZeit(QStringLiteral("Gebot wird\r\nabgegeben..."), 11);
   centreLabelZeit();
   LabelZeit->show();
@@ -123,7 +114,10 @@ void Form1::runBidSequence(qint64 remaining) {
   WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
   GF_STAGE_MARK("log lines");
-  GF_STAGE_MARK("repaint");  // none here: it follows the request (above)
+  // Painted at do_bid's first wait for its transfer, when the request has gone out: a paint
+  // now would hold the bid up until the display server has taken the picture.
+  LabelZeit->update();
+  GF_STAGE_MARK("repaint");
   m_outcomeShown = false;
   m_outcomeToAnnounce = false;
   m_countdownBid = true;
