@@ -136,8 +136,9 @@ TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
     } dateRefusing(env.systemClock);
     SystemClock& systemClock =
         dateRefused ? static_cast<SystemClock&>(dateRefusing) : env.systemClock;
-    Services services{env.clock, systemClock, env.windowList, env.sound,
-                      env.shell, env.dialogs, env.processes,  env.programInfo};
+    Services services{env.clock,          systemClock,  env.windowList, env.sound,
+                      env.shell,          env.dialogs,  env.processes,  env.programInfo,
+                      env.sleepInhibitor, env.notifier, env.clipboard};
     AppContext ctx{env.state, services, *env.settings, env.inet1};
     env.writeEndpointsIni(server.endpoints());
     const QTimeZone berlin("Europe/Berlin");
