@@ -62,6 +62,10 @@ class Run:
     def start_program(self):
         self.program.start()
         self.step("GebotsfalkePlus started (pid %d)" % self.program.proc.pid)
+        # The password lies in its memory: the program allows no core file of it.
+        with open("/proc/%d/limits" % self.program.proc.pid) as f:
+            core = [line.split()[4:6] for line in f if line.startswith("Max core file size")]
+        check(core == [["0", "0"]], "the program's core file limit: %r" % core)
 
     def open_item_page(self, item, browser=None):
         """Shows the item page in the page viewer, away from the program's window, or in a
