@@ -18,16 +18,8 @@
 namespace {
 const char* const kItem = "1234567890";
 
-sim::Config site(const std::string& itemId = kItem) {
-  sim::Config config;
-  sim::Item item;
-  item.id = itemId;
-  item.title = "Lampe";
-  item.endMs = sim::nowMs() + 600000;
-  item.price = 5.0;
-  item.increment = 0.5;
-  config.items = {item};
-  config.accounts["bieter"] = "Geheim ä";
+sim::Config site() {
+  sim::Config config = lampSite(kItem, "bieter", "Geheim ä");
   config.vendorVersion = "1.03.0006";
   return config;
 }

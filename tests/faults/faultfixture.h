@@ -35,14 +35,7 @@ inline const QList<std::pair<QString, QString>> kStored = {
     {"Top", "900"},     {"WindowState", "0"}};
 
 inline sim::Config site(int faultStep = 0, const char* fault = "") {
-  sim::Config config;
-  sim::Item item;
-  item.id = "1234567890";
-  item.title = "Lampe";
-  item.endMs = sim::nowMs() + 600000;
-  item.price = 5.0;
-  config.items.push_back(item);
-  config.accounts["bieter"] = "geheim";
+  sim::Config config = lampSite("1234567890", "bieter", "geheim");
   config.vendorVersion = "1.03.0006";
   config.faultStep = faultStep;
   config.fault = fault;
