@@ -156,12 +156,23 @@ class Run:
         self.step("auction over, the window shows: " + shown)
         return window
 
-    def check_no_error_box(self):
-        """The program reports run-time errors in boxes titled "Fehler": none may be open."""
+    def end_program(self):
+        """SIGTERM, as at logout, with no error box open (the program reports run-time errors
+        in boxes titled "Fehler"); the program must end with exit code 0."""
         boxes = [w for w in self.program.windows() if w.title == "Fehler"]
-        texts = [" / ".join(c["text"] for c in b.unnamed + list(b.controls.values())
-                            if c["text"]) for b in boxes]
-        check(not boxes, "error box shown: %s" % "; ".join(texts))
+        check(not boxes, "error box shown: %s" % "; ".join(b.label_text() for b in boxes))
+        check(self.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
+
+    def open_update_window(self, offered):
+        """Clicks the update mark; the update window, which names both versions."""
+        self.program.wait_window("Form1", lambda w: w.shown("Lbl_update"), 10, "the update mark")
+        self.user.click("Form1", "Lbl_update")
+        window = self.program.wait_window("FrmUpdate", timeout=10, what="the update window")
+        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: %s"
+              % (VERSION, offered) and window.title == "Online Update",
+              "update window %r: %r" % (window.title, window.text("Label1")))
+        self.step("update window open: " + window.text("Label1").replace("\n", " / "))
+        return window
 
     def screenshot(self, name, window_name="Form1"):
         window = self.program.window(window_name)

@@ -135,8 +135,7 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False,
               and facts.get("Aktuelles Gebot") == case.price,
               "the site's verdict: %r" % facts)
 
-        run.check_no_error_box()
-        check(run.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
+        run.end_program()
         result["log"] = run.program.log()
         check_bid_log(result["log"], case, end, sectobid)
         check_bid_settings(run.program, sectobid)
@@ -273,8 +272,7 @@ def run_timesync(build, workdir, offset=5400, verbose=False):
         check(run.program.window("Form1").shown("Lbl_update"),
               "the update mark is not shown after the vendor offered 1.03.0007")
 
-        run.check_no_error_box()
-        check(run.program.terminate() == 0, "exit code after SIGTERM")
+        run.end_program()
         s = run.program.settings()
         # The auction still runs: it is kept for the next start, as is the offered version.
         check(s.get("ItemID") == ITEM and s.get("AuktionTitel") == title
@@ -323,13 +321,7 @@ def run_update(build, workdir, verbose=False, portable=None):
         with open(program, "rb") as f:
             previous = f.read()
         run.start_program()
-        run.user.click("Form1", "Lbl_update")
-        window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
-        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: 1.03.0007"
-              % VERSION and window.title == "Online Update",
-              "update window %r: %r" % (window.title, window.text("Label1")))
-        run.check_no_error_box()
-        run.step("update window open: " + window.text("Label1").replace("\n", " / "))
+        run.open_update_window("1.03.0007")
         run.user.click("FrmUpdate", "Btn_Update")
         marker = os.path.join(app, "neue-version-gestartet.txt")  # beside the new version
         wait_for(lambda: os.path.exists(marker), 60, "the new version to be started")
