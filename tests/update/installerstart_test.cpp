@@ -7,18 +7,7 @@
 #include <QThread>
 
 #include "platform/linux/desktop.h"
-
-namespace {
-void writeFile(const QString& path, const QByteArray& bytes, QFileDevice::Permissions mode) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  f.write(bytes);
-  f.close();
-  ASSERT_TRUE(f.setPermissions(mode));
-}
-const QFileDevice::Permissions kPlain = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-const QFileDevice::Permissions kRunnable = kPlain | QFileDevice::ExeOwner;
-}  // namespace
+#include "support/files.h"
 
 // The installer as the update starts it, through the real system: what went wrong is told
 // apart, because the update's box names it.
@@ -26,7 +15,7 @@ TEST(InstallerStart, theSystemSaysWhyAProgramDidNotStart) {
   QTemporaryDir dir;
   const QString d = dir.path();
   QtProcesses processes(d + "/run");
-  writeFile(d + "/no-right", "#!/bin/sh\n", kPlain);
+  writeFile(d + "/no-right", "#!/bin/sh\n");
   writeFile(d + "/text", "installer", kRunnable);
   writeFile(d + "/elf",
             QByteArray("\x7f"
