@@ -156,11 +156,14 @@ class Run:
         self.step("auction over, the window shows: " + shown)
         return window
 
-    def end_program(self):
-        """SIGTERM, as at logout, with no error box open (the program reports run-time errors
-        in boxes titled "Fehler"); the program must end with exit code 0."""
+    def check_no_error_box(self):
+        """The program reports run-time errors in boxes titled "Fehler": none may be open."""
         boxes = [w for w in self.program.windows() if w.title == "Fehler"]
         check(not boxes, "error box shown: %s" % "; ".join(b.label_text() for b in boxes))
+
+    def end_program(self):
+        """SIGTERM, as at logout, with no error box open; the exit code must be 0."""
+        self.check_no_error_box()
         check(self.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
 
     def open_update_window(self, offered):
@@ -171,6 +174,7 @@ class Run:
         check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: %s"
               % (VERSION, offered) and window.title == "Online Update",
               "update window %r: %r" % (window.title, window.text("Label1")))
+        self.check_no_error_box()
         self.step("update window open: " + window.text("Label1").replace("\n", " / "))
         return window
 
