@@ -17,21 +17,13 @@ namespace {
 // The settings as the options dialog and an earlier close leave them: a running auction, an
 // account, the switches turned off, an announced version. Sorted as QSettings writes them.
 QList<std::pair<QString, QString>> stored() {
-  return {{"AuktionTitel", "Lampe"},
-          {"InstallDir", "/opt/gebotsfalke"},
-          {"ItemID", "1234567890"},
-          {"Left", "1500"},
-          {"Top", "900"},
-          {"Update", "1.03.0007"},
-          {"WindowState", "0"},
-          {"endet", "05.12.2026 20:00:00"},
-          {"msgonsync", "0"},
-          {"pass", cryptme("geheim", scramble::passwordKey())},
-          {"saveuser", "1"},
-          {"sectobid", "7"},
-          {"synconstart", "0"},
-          {"user", "bieter"},
-          {"warnton", "0"}};
+  // clang-format off
+  return {{"AuktionTitel", "Lampe"}, {"InstallDir", "/opt/gebotsfalke"}, {"ItemID", "1234567890"},
+          {"Left", "1500"}, {"Top", "900"}, {"Update", "1.03.0007"}, {"WindowState", "0"},
+          {"endet", "05.12.2026 20:00:00"}, {"msgonsync", "0"},
+          {"pass", cryptme("geheim", scramble::passwordKey())}, {"saveuser", "1"},
+          {"sectobid", "7"}, {"synconstart", "0"}, {"user", "bieter"}, {"warnton", "0"}};
+  // clang-format on
 }
 
 QString intBox(int number, const QString& description, const QString& key, int fallback) {
