@@ -23,6 +23,7 @@
 #include "app/cp1252.h"
 #include "app/scramble.h"
 #include "app/settings.h"
+#include "benchclock.h"
 #include "benchcommon.h"
 #include "platform/linux/systemclockbackend.h"
 #include "simulator.h"
@@ -81,6 +82,7 @@ double start(QProcess& program, const QString& path, const Installation& inst, M
              uint32_t* window) {
   program.setProcessEnvironment(inst.environment());
   program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  program.setChildProcessModifier(bench::dropClockRight);
   watch.drain();
   const qint64 t0 = QDateTime::currentMSecsSinceEpoch();
   program.start(path, {});

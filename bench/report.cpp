@@ -2,7 +2,8 @@
 // comparisons measured in the same run) and writes them to results.json.
 //
 //   bench_report --in FOLDER --results FILE
-// FOLDER holds formreader.json (Google Benchmark), trigger.json and program.json.
+// FOLDER holds formreader.json (Google Benchmark), trigger.json, siteclock.json and
+// program.json.
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QSysInfo>
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
   const QJsonObject fr = readJson(in + QStringLiteral("/formreader.json"));
   const QJsonObject tr = readJson(in + QStringLiteral("/trigger.json"));
   const QJsonObject pr = readJson(in + QStringLiteral("/program.json"));
+  const QJsonObject sc = readJson(in + QStringLiteral("/siteclock.json"));
   // Figures that cannot be below zero mark a failed measurement with -1; the others are left
   // out.
   auto get = [](const QJsonObject& o, const char* key) {
@@ -97,6 +99,21 @@ int main(int argc, char** argv) {
   const QString ticks =
       QStringLiteral("ticks alone (%1 countdowns): %2; 200 ms ticks allow up to 200 ms")
           .arg(get(tr, "ticks_only_countdowns"));
+  // Signed milliseconds: the whole-second reading may put the bid before its second.
+  auto signedMs = [](double v) { return QString::number(v, 'f', 0) + QStringLiteral(" ms"); };
+  const QString wholeSecondOffset =
+      QStringLiteral("whole-second reading: %1 median, %2 worst; %3 requests, %4 s a measurement")
+          .arg(number(get(sc, "offset_whole_second_median_ms"), "ms"),
+               number(get(sc, "offset_whole_second_worst_ms"), "ms"))
+          .arg(get(sc, "offset_requests_median"))
+          .arg(get(sc, "offset_seconds_median"), 0, 'f', 1);
+  QStringList wholeSecondSamples;
+  for (const QJsonValue v : sc[QStringLiteral("site_trigger_whole_second_samples_ms")].toArray())
+    wholeSecondSamples.append(signedMs(v.toDouble()));
+  const QString wholeSecondTrigger =
+      QStringLiteral("by the whole-second reading: %1 median (%2)")
+          .arg(signedMs(sc[QStringLiteral("site_trigger_whole_second_median_ms")].toDouble()),
+               wholeSecondSamples.join(QStringLiteral(", ")));
   const QString spinning =
       QStringLiteral("spinning wait: ") + number(get(pr, "cpu_spinning_pct"), "%");
   const QString alone = QStringLiteral("60 s time-out alone: %1 (%2)")
@@ -108,6 +125,14 @@ int main(int argc, char** argv) {
       {"trigger_worst_ms", "trigger, worst", get(tr, "trigger_worst_ms"), 10, "ms",
        ticks.arg(number(get(tr, "ticks_only_worst_ms"), "ms"))},
       {"bid_median_ms", "bid transaction, median", get(tr, "bid_median_ms"), 30, "ms", QString()},
+      {"offset_error_median_ms", "site clock offset error, median",
+       get(sc, "offset_error_median_ms"), 50, "ms", wholeSecondOffset},
+      {"offset_error_worst_ms", "site clock offset error, worst", get(sc, "offset_error_worst_ms"),
+       50, "ms", wholeSecondOffset},
+      {"site_trigger_median_ms", "trigger by the site's clock, median",
+       get(sc, "site_trigger_median_ms"), 10, "ms", wholeSecondTrigger},
+      {"site_trigger_worst_ms", "trigger by the site's clock, worst",
+       get(sc, "site_trigger_worst_ms"), none, "ms", wholeSecondTrigger},
       {"stalled_step1_outcome_s", "stalled 1st connection: outcome - end",
        getSigned(tr, "stalled_step1_outcome_s"), 0, "s", alone},
       {"stalled_step1_timeout_alone_s", "the same, 60 s time-out alone (comparison)",
@@ -151,7 +176,7 @@ int main(int argc, char** argv) {
                 qPrintable(target), hasTarget ? (met ? "yes" : "NO") : "",
                 qPrintable(r.comparison));
   }
-  for (const QJsonObject* o : {&tr, &pr})
+  for (const QJsonObject* o : {&tr, &sc, &pr})
     for (const QJsonValue p : (*o)[QStringLiteral("problems")].toArray())
       std::printf("problem: %s\n", qPrintable(p.toString()));
   std::printf("\n%s\n", allMet ? "All targets met." : "NOT all targets met.");

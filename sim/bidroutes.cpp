@@ -231,7 +231,7 @@ struct BidService {
 std::string makeBid(Simulator& sim, BidService& svc, const Form& form) {
   Item* item = sim.findItem(field(form, "item"));
   if (!item) return invalidItem();
-  if (nowMs() >= item->endMs) return ended(*item);
+  if (sim.siteNowMs() >= item->endMs) return ended(*item);
   int64_t cents = 0;
   if (!parseAmount(field(form, "maxbid"), cents) || cents < minimumBid(*item)) return tooLow(*item);
   const std::string review = "<h1>Review and confirm your bid</h1>\r\n<p>" + itemTitle(*item) +
@@ -294,7 +294,7 @@ std::string acceptBid(Simulator& sim, BidService& svc, const Form& form, httplib
 
   Item* item = sim.findItem(bid.item);
   if (!item) return invalidItem();
-  if (nowMs() >= item->endMs) return ended(*item);
+  if (sim.siteNowMs() >= item->endMs) return ended(*item);
 
   const int64_t increment = toCents(item->increment);
   const std::string title = "<title>" + itemTitle(*item) + "</title>";

@@ -136,7 +136,7 @@ void servePage(Simulator& sim, const std::string& id, httplib::Response& res) {
   }
   const std::string end = germanEndText(item.endMs);
   const std::string title = "eBay Artikel " + item.id + " (endet " + end + ") - " + item.title;
-  const bool ended = nowMs() >= item.endMs;
+  const bool ended = sim.siteNowMs() >= item.endMs;
   std::string body =
       "<html><head>\n<meta http-equiv=\"Content-Type\" content=\"" + std::string(kContentType) +
       "\">\n<title>" + html1252(title) + "</title>\n</head><body>\n<h1>" + html1252(item.title) +

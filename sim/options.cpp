@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,10 @@ std::string usage() {
          "  [--fault STEP:KIND] [--item-fault KIND]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
          "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
+         "  --time-offset SECONDS  the site's clock runs this far ahead of the system clock\n"
+         "                   (negative: behind), to the millisecond (90.4): the time page,\n"
+         "                   the Date header, the auctions' ends and the request log's\n"
+         "                   arrival_ms go by it\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
          "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
          "  --bid-form-action URL  the PlaceBid form posts to URL (say, another host)\n"
@@ -137,7 +142,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       if (!isFaultKind(v)) return "bad --item-fault (hang, cut, ten or garbage): " + v;
       config.itemFault = v;
     } else if (opt == "--time-offset") {
-      if (!toInt(v, config.timeOffsetSec)) return "bad --time-offset: " + v;
+      double secs;
+      // Up to ten years either way, to the millisecond.
+      if (!toDouble(v, secs) || !(secs > -3.2e8 && secs < 3.2e8)) return "bad --time-offset: " + v;
+      config.timeOffsetMs = static_cast<int64_t>(std::llround(secs * 1000.0));
     } else if (opt == "--bid-form-action") {
       config.bidFormAction = v;
     } else if (opt == "--vendor-version") {
@@ -156,6 +164,8 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       return "unknown option " + opt;
     }
   }
+  // The auctions end by the site's clock: their ends were given from now on it.
+  for (Item& i : config.items) i.endMs += config.timeOffsetMs;
   return std::nullopt;
 }
 

@@ -6,7 +6,8 @@
 
 namespace sim {
 namespace {
-// Arrival time of the request this worker thread is handling, taken before its body is read.
+// Arrival time of the request this worker thread is handling by the site's clock, taken before
+// its body is read.
 thread_local int64_t t_arrivalMs = 0;
 }  // namespace
 
@@ -52,20 +53,39 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+std::string httpDate(int64_t utcMs) {
+  static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const int64_t seconds = utcMs / 1000 - (utcMs % 1000 < 0);
+  const time_t t = static_cast<time_t>(seconds);
+  tm utc{};
+  gmtime_r(&t, &utc);
+  const int64_t day = seconds / 86400 - (seconds % 86400 < 0);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[((day % 7) + 7) % 7],
+                utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
+                utc.tm_sec);
+  return buf;
+}
+
 Simulator::Simulator(Config config) : m_config(std::move(config)) {
+  m_siteOffsetMs = m_config.timeOffsetMs;
   if (!m_config.requestLog.empty()) m_log.open(m_config.requestLog, std::ios::app);
   // Headers and body of an answer go out in separate writes; without this the body would wait
   // for the client's delayed acknowledgement of the headers (some 40 ms on loopback), a delay
   // the real site does not have.
   m_server.set_tcp_nodelay(true);
-  m_server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-    t_arrivalMs = nowMs();
+  m_server.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+    t_arrivalMs = siteNowMs();
     return httplib::Server::HandlerResponse::Unhandled;
   });
   // Logged once the answer is ready and before it is sent, so that a client holding the answer
   // always finds its request in the log.
-  m_server.set_post_routing_handler(
-      [this](const httplib::Request& req, httplib::Response& res) { logRequest(req, res); });
+  m_server.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    if (!res.has_header("Date")) res.set_header("Date", httpDate(siteNowMs()));
+    logRequest(req, res);
+  });
   registerBidRoutes(*this);
   registerItemPage(*this);
   registerTimePage(*this);

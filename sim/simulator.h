@@ -18,10 +18,13 @@ namespace sim {
 // Milliseconds since the Unix epoch on the system clock.
 int64_t nowMs();
 
+// An HTTP date ("Sun, 06 Dec 2026 18:15:30 GMT") of the whole second at utcMs.
+std::string httpDate(int64_t utcMs);
+
 struct Item {
   std::string id;
   std::string title = "Artikel";
-  int64_t endMs = 0;       // end of the auction, ms since the epoch
+  int64_t endMs = 0;       // end of the auction by the site's clock, ms since the epoch
   double price = 1.0;      // current price (the start price while nobody has bid)
   double increment = 0.5;  // bid increment
   std::string highBidder;  // current high bidder, empty while nobody has bid
@@ -41,8 +44,11 @@ struct Config {
   std::string vendorSecretKey;
   // Broken or forged vendor files on demand: file name -> fault (see vendorFaultKinds()).
   std::map<std::string, std::string> vendorFaults;
-  std::string requestLog;     // one JSON line per request
-  int64_t timeOffsetSec = 0;  // the official time page runs this far ahead
+  std::string requestLog;  // one JSON line per request
+  // The site's clock runs this far ahead of the system clock (negative: behind), to the
+  // millisecond: the time page, the Date header, the auctions' ends and the request log go by
+  // it.
+  int64_t timeOffsetMs = 0;
 
   // Broken answers of the bidding service on demand.
   bool noBidForm = false;     // the confirmation page of step 1 carries no "PlaceBid" form
@@ -79,6 +85,11 @@ class Simulator {
   std::mutex& mutex() { return m_mutex; }
   Item* findItem(const std::string& id);  // call with mutex() held
 
+  // The site's clock: the system clock plus the configured offset (which a benchmark may
+  // change while the server runs).
+  int64_t siteNowMs() const { return nowMs() + m_siteOffsetMs.load(); }
+  void setSiteOffsetMs(int64_t ms) { m_siteOffsetMs = ms; }
+
   // True once the sign-in page has been served (for --signin-once).
   std::atomic<bool> signinServed{false};
   // Set when the server stops: answers held back on purpose (a hanging step) give up.
@@ -97,6 +108,7 @@ class Simulator {
   std::mutex m_logMutex;
   std::ofstream m_log;
   int m_port = -1;
+  std::atomic<int64_t> m_siteOffsetMs{0};
 };
 
 // Route groups, each in a file of its own.

@@ -23,25 +23,24 @@ std::string timePageHtml(int64_t utcMs) {
 }
 
 void registerTimePage(Simulator& sim) {
-  sim.server().Get(R"(/aw-cgi/eBayISAPI\.dll)", [&sim](const httplib::Request& req,
-                                                       httplib::Response& res) {
-    // The ISAPI command is the query's first piece: "?TimeShow".
-    const std::string::size_type q = req.target.find('?');
-    std::string command = q == std::string::npos ? "" : req.target.substr(q + 1);
-    command = command.substr(0, command.find('&'));
-    for (char& c : command) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (command != "timeshow") {
-      res.status = 404;
-      res.set_content("not found", "text/plain");
-      return;
-    }
-    int64_t offsetSec;
-    {
-      std::lock_guard<std::mutex> lock(sim.mutex());
-      offsetSec = sim.config().timeOffsetSec;
-    }
-    res.set_content(timePageHtml(nowMs() + offsetSec * 1000), "text/html; charset=windows-1252");
-  });
+  sim.server().Get(R"(/aw-cgi/eBayISAPI\.dll)",
+                   [&sim](const httplib::Request& req, httplib::Response& res) {
+                     // The ISAPI command is the query's first piece: "?TimeShow".
+                     const std::string::size_type q = req.target.find('?');
+                     std::string command = q == std::string::npos ? "" : req.target.substr(q + 1);
+                     command = command.substr(0, command.find('&'));
+                     for (char& c : command)
+                       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                     if (command != "timeshow") {
+                       res.status = 404;
+                       res.set_content("not found", "text/plain");
+                       return;
+                     }
+                     // The page and its Date header show the same second of the site's clock.
+                     const int64_t site = sim.siteNowMs();
+                     res.set_header("Date", httpDate(site));
+                     res.set_content(timePageHtml(site), "text/html; charset=windows-1252");
+                   });
 }
 
 }  // namespace sim

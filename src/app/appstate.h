@@ -42,6 +42,10 @@ struct AppState {
   bool SyncTimeMarkPending = false;
   double SyncTimeMark = 0;  // time of day only (date part zero)
   QString SyncMessage;
+  // When the auction site's clock was last measured (the program's clock, ms since 30.12.1899;
+  // 0: not in this run), and whether a measurement runs now.
+  qint64 siteTimeMeasuredMs = 0;
+  bool siteTimeMeasuring = false;
 
   // Identification sent to the vendor server.
   QString VersionText;

@@ -2,18 +2,55 @@
 
 #include <QtGlobal>
 
-// Local wall-clock time. The program's date-times are day serials (days since 30.12.1899,
-// fraction = time of day); the clock hands out the same instant as whole milliseconds so that
-// whole-second arithmetic never depends on floating-point truncation.
+#include <functional>
+
+#include "platform/systemclock.h"
+
+class QObject;
+
+// Local wall-clock time as the program goes by it. The program's date-times are day serials
+// (days since 30.12.1899, fraction = time of day); the clock hands out the same instant as
+// whole milliseconds so that whole-second arithmetic never depends on floating-point
+// truncation.
+//
+// This is the one place that knows the auction site's time: once the site's clock has been
+// measured, adoptSiteLead() sets the computer's clock where that is allowed, or else keeps the
+// site's lead for the rest of the run, and every reading and wait below follows it. No caller
+// adds an offset of its own.
 class Clock {
  public:
   virtual ~Clock() = default;
 
-  // Local date and time in milliseconds since 30.12.1899 00:00.
-  virtual qint64 localMs() const = 0;
+  // Local date and time in milliseconds since 30.12.1899 00:00: the computer's clock plus the
+  // kept lead of the auction site's clock.
+  qint64 localMs() const { return computerMs() + m_siteLeadMs; }
 
-  // Waits until localMs() has reached the target while window events keep being processed.
+  // The computer's own clock in the same unit, without the kept lead. Measuring the site's
+  // clock compares against this, so that a lead kept meanwhile does not disturb it.
+  virtual qint64 computerMs() const = 0;
+
+  // Waits until localMs() has reached the target while window events keep being processed. It
+  // may return early (after a slice); callers that must not end early test again.
   virtual void waitUntilMs(qint64 targetMs) = 0;
+
+  // Calls `then` from the event loop once localMs() has reached the target, without waiting
+  // here; nothing is called when `context` is destroyed first. A clock set back meanwhile does
+  // not hold it up: it is called once the time that was left has passed.
+  virtual void callAt(qint64 targetMs, QObject* context, std::function<void()> then) = 0;
+
+  // How far the auction site's clock runs ahead of the computer's (negative: behind) as this
+  // clock keeps it; 0 when the computer's clock was set, or nothing was measured.
+  qint64 siteLeadMs() const { return m_siteLeadMs; }
+
+  // Takes the auction site's clock over, `leadMs` ahead of the computer's own clock. Where the
+  // computer's clock may be set, it is moved by that much (to the millisecond) and no lead is
+  // kept; otherwise the lead is kept for the rest of the run. Returns whether the computer's
+  // clock was set, and why not.
+  ClockChange adoptSiteLead(qint64 leadMs, SystemClock& systemClock) {
+    const ClockChange change = systemClock.shiftLocalTime(leadMs);
+    m_siteLeadMs = change.ok ? 0 : leadMs;
+    return change;
+  }
 
   // Convenience views of localMs(). The program reads the date and time in whole seconds:
   // the fraction is cut, never rounded, so no time stamp carries a second that has not begun
@@ -25,4 +62,7 @@ class Clock {
     qint64 q = a / b;
     return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
   }
+
+ private:
+  qint64 m_siteLeadMs = 0;
 };

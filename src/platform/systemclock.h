@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Outcome of an attempt to change the computer's clock.
 struct ClockChange {
@@ -8,12 +9,11 @@ struct ClockChange {
   QString reason;  // why it failed, empty on success
 };
 
-// Sets the computer's clock (local time). Needs the right to change the system time.
+// Sets the computer's clock. Needs the right to change the system time.
 class SystemClock {
  public:
   virtual ~SystemClock() = default;
-  // Sets the local time of day; the date stays.
-  virtual ClockChange setTimeOfDay(int hour, int minute, int second) = 0;
-  // Sets the local date; the time of day stays.
-  virtual ClockChange setDate(int year, int month, int day) = 0;
+  // Moves the computer's local date and time by `ms` milliseconds (negative: back), to the
+  // millisecond: the local time after it is the local time before it plus `ms`.
+  virtual ClockChange shiftLocalTime(qint64 ms) = 0;
 };

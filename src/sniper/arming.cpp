@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "sniper/form1.h"
+#include "timesync/sitetime.h"
 
 namespace {
 const QColor kDisarmedGrey(224, 224, 224);
@@ -143,6 +144,11 @@ void Form1::arm(QString& step) {
   WriteLog(c, QStringLiteral("GebotsfalkePlus scharfgestellt"));
   keepAwake();
   step = QStringLiteral("36");
+  // The countdown goes by the site's clock: measured again when that is 30 minutes ago, in the
+  // background, and the countdown looks again once the clock took it over.
+  measureSiteTimeIfDue(c, this, [this] {
+    if (timer1Enabled()) evaluateAtTrigger();
+  });
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift) {

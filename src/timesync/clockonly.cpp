@@ -8,6 +8,8 @@ ClockOnlyOutcome clockOnlyOutcome(const AppState& st) {
   if (st.SyncMessage == kClockSetMessage) return {errorReported ? 1 : 0, QString()};
   // A synchronisation that ended in an error box has no outcome text of its own.
   if (st.SyncMessage.isEmpty() && errorReported) return {1, QString()};
-  return {1, st.SyncMessage.isEmpty() ? QStringLiteral("Die Systemuhr wurde nicht gestellt.")
-                                      : st.SyncMessage};
+  if (st.SyncMessage.isEmpty()) return {1, QStringLiteral("Die Systemuhr wurde nicht gestellt.")};
+  // Only the outcome's first line: that the program would go by the site's time does not
+  // concern a run that ends here.
+  return {1, st.SyncMessage.section(QStringLiteral("\r\n"), 0, 0)};
 }

@@ -1,6 +1,9 @@
 #include "timesync/gettime.h"
 
+#include <QEventLoop>
+
 #include "app/appstate.h"
+#include "app/dateserial.h"
 #include "app/errortrap.h"
 #include "app/logfile.h"
 #include "app/version.h"
@@ -9,31 +12,36 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
-#include "platform/systemclock.h"
+#include "timesync/siteoffset.h"
+#include "timesync/siteprobe.h"
 #include "timesync/timepage.h"
 #include "update/versioncheck.h"
 
 namespace {
-const QString kTimePagePath = QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow");
-const QString kTimePageHeader =
-    QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n");
-
-const QString kNoTime = QStringLiteral("Keine Zeitinformationen erhalten.");
-const QString kRefused = QStringLiteral("Die Systemuhr konnte nicht gestellt werden.");
+// The time page as it came, and when its request went out and its answer began to arrive (the
+// computer's clock; arrivedMs -1 when nothing came).
+struct FirstPage {
+  QString page;
+  qint64 sentMs = 0;
+  qint64 arrivedMs = -1;
+};
 
 // Fetches the time page and returns the body of exactly this request, empty when it failed.
 // The wait lets the countdown run, and a bid started from it cancels Inet1 and runs its own
 // exchange before this wait returns: its reply then stands in ResponseText. That reply shows
 // the auction's end "... MEZ" and must never set the clock, so only a completion reported
 // before this request's own end counts.
-QString fetchTimePage(AppContext& ctx) {
+FirstPage fetchTimePage(AppContext& ctx) {
   AppState& st = ctx.state;
   Inet& inet = ctx.inet1;
-  QString page;
+  FirstPage first;
   bool running = true;
   // Connected after Inet1's own handler, which has collected ResponseText by then.
-  const auto completed = QObject::connect(&inet, &Inet::StateChanged, &inet, [&](int state) {
-    if (running && state == Inet::kResponseCompleted) page = st.ResponseText;
+  const auto states = QObject::connect(&inet, &Inet::StateChanged, &inet, [&](int state) {
+    if (!running) return;
+    if (state == Inet::kReceivingResponse && first.arrivedMs < 0)
+      first.arrivedMs = ctx.services.clock.computerMs();
+    if (state == Inet::kResponseCompleted) first.page = st.ResponseText;
   });
   const auto ended =
       QObject::connect(&inet, &Inet::executionEnded, &inet, [&] { running = false; });
@@ -43,35 +51,43 @@ QString fetchTimePage(AppContext& ctx) {
       QObject::disconnect(a);
       QObject::disconnect(b);
     }
-  } guard{completed, ended};
+  } guard{states, ended};
   st.SyncTimeMarkPending = true;
-  inet.URL = st.endpoints.timeHost + kTimePagePath;
-  runRequest(ctx, inet, inet.URL, QString(), QString(), kTimePageHeader);
-  return page;
+  inet.URL = st.endpoints.timeHost + timepage::kPath;
+  first.sentMs = ctx.services.clock.computerMs();
+  runRequest(ctx, inet, inet.URL, QString(), QString(), timepage::kRequestHeaders);
+  return first;
 }
 
-// Reads the site's time from the page and sets the clock; the outcome text.
-QString setClockFromPage(AppContext& ctx, const QString& page) {
-  const qsizetype zone = timepage::zoneWordPosition(page);
-  if (zone == 0) return kNoTime;
-  double stamp = 0;
-  try {
-    stamp = timepage::readStamp(timepage::stampWindow(page, zone), ctx.state.region,
-                                ctx.services.clock.now());
-  } catch (const VbError& e) {
-    return e.description();
-  }
+// Later readings of the page narrow the first one down to the millisecond; the window keeps
+// working meanwhile.
+siteoffset::Estimate refine(AppContext& ctx, const siteoffset::Estimate& first) {
+  AppState& st = ctx.state;
+  SiteTimeProbe probe(ctx.services.clock, st.region, st.endpoints.timeHost + timepage::kPath);
+  probe.keepGoing = [&st] { return !st.closing; };
+  QEventLoop loop;
+  QObject::connect(&probe, &SiteTimeProbe::finished, &loop, &QEventLoop::quit);
+  probe.refine(first);
+  if (probe.running()) loop.exec();
+  return probe.estimate();
+}
 
-  // The page was written when its answer began to arrive; it has been travelling since.
-  const double now = ctx.services.clock.now();
-  const int delay = timepage::transferDelay(ctx.state.SyncTimeMark, now);
-  const timepage::ClockTarget target = timepage::clockTarget(stamp, delay, now);
-  SystemClock& systemClock = ctx.services.systemClock;
-  const ClockChange timeSet = systemClock.setTimeOfDay(target.hour, target.minute, target.second);
-  WriteLog(ctx, timepage::logLine(now, target.newTime, !timeSet.ok));
-  bool ok = timeSet.ok;
-  if (target.setDate) ok = systemClock.setDate(target.year, target.month, target.day).ok && ok;
-  return ok ? kClockSetMessage : kRefused;
+// Reads the site's time from the page and takes it over; the outcome text.
+QString syncClock(AppContext& ctx, const FirstPage& first) {
+  AppState& st = ctx.state;
+  Clock& clock = ctx.services.clock;
+  const timepage::PageTime time = timepage::readPageTime(first.page, st.region, clock.now());
+  if (!time.ok) return time.failure;
+  // Read as always: the page was written when its answer began to arrive, and has been
+  // travelling for the whole seconds since.
+  const qint64 wholeSecondLead = siteoffset::wholeSecondLead(
+      time.shownMs, dateserial::secondsOfDay(st.SyncTimeMark), clock.localMs(), clock.computerMs());
+  const siteoffset::Estimate estimate = refine(
+      ctx,
+      siteoffset::firstReading({first.sentMs, first.arrivedMs, time.shownMs}, wholeSecondLead));
+  // Closed meanwhile: the end line is written, nothing is taken over after it.
+  if (st.closing) return timepage::kNoTime;
+  return adoptSiteTime(ctx, estimate.leadMs);
 }
 }  // namespace
 
@@ -81,8 +97,17 @@ void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner) {
     // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
     // add: the running one reports its own outcome.
     if (ctx.inet1.StillExecuting()) return;
-    const QString page = fetchTimePage(ctx);
-    st.SyncMessage = setClockFromPage(ctx, page);
+    // No measurement at arming while this one runs. One that runs already clears the mark
+    // itself when it ends.
+    struct Measuring {
+      bool& flag;
+      bool ours;
+      ~Measuring() {
+        if (ours) flag = false;
+      }
+    } measuring{st.siteTimeMeasuring, !st.siteTimeMeasuring};
+    st.siteTimeMeasuring = true;
+    st.SyncMessage = syncClock(ctx, fetchTimePage(ctx));
     VersionCheck(ctx, mark, clockSyncUserAgent(st.VersionText, st.InstallTag));
     // Only after the version check, whatever the page gave.
     if (st.msgonsync != 0)

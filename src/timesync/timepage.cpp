@@ -27,32 +27,22 @@ double readStamp(const QString& window, const RegionalFormat& fmt, double today)
   return stamp;
 }
 
-int transferDelay(double markTimeOfDay, double now) {
-  int delay = dateserial::secondsOfDay(now) - dateserial::secondsOfDay(markTimeOfDay);
-  if (delay < 0) delay += 86400;
-  return delay;
+PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today) {
+  const qsizetype zone = zoneWordPosition(page);
+  if (zone == 0) return {false, 0, kNoTime};
+  try {
+    const double stamp = readStamp(stampWindow(page, zone), fmt, today);
+    return {true, dateserial::toLinearSeconds(stamp) * 1000, QString()};
+  } catch (const VbError& e) {
+    return {false, 0, e.description()};
+  }
 }
 
-ClockTarget clockTarget(double stamp, int delaySeconds, double now) {
-  ClockTarget t;
-  t.newTime = dateserial::fromLinearSeconds(dateserial::toLinearSeconds(stamp) + delaySeconds);
-  const dateserial::Parts p = dateserial::toParts(t.newTime);
-  t.hour = p.hour;
-  t.minute = p.minute;
-  t.second = p.second;
-  t.year = p.year;
-  t.month = p.month;
-  t.day = p.day;
-  const qint64 days = dateserial::dayOf(t.newTime) - dateserial::dayOf(now);
-  t.setDate = days < 3;
-  return t;
-}
-
-QString logLine(double oldTime, double newTime, bool refused) {
+QString logLine(double oldTime, double newTime, bool refused, const QString& lead) {
   QString line = QStringLiteral("Timesync: ") + regional::formatTime(oldTime) +
                  QStringLiteral(" -> ") + regional::formatTime(newTime);
   if (refused) line += QStringLiteral(" (nicht gestellt)");
-  return line;
+  return line + QChar(' ') + lead;
 }
 
 }  // namespace timepage

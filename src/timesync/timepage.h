@@ -7,6 +7,13 @@
 // Reading the auction site's official time page and working out what the clock is set to.
 namespace timepage {
 
+// The page and how it is asked for: plain GET with Internet Explorer's User-Agent.
+inline const QString kPath = QStringLiteral("/aw-cgi/eBayISAPI.dll?TimeShow");
+inline const QString kRequestHeaders =
+    QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n");
+
+inline const QString kNoTime = QStringLiteral("Keine Zeitinformationen erhalten.");
+
 // The German zone words after the site's time stamp; "MESZ" is only looked for when there is
 // no "MEZ" anywhere (it does not contain "MEZ").
 inline const QString kWinterZone = QStringLiteral("MEZ");
@@ -29,25 +36,18 @@ QString stampWindow(const QString& page, qsizetype zonePosition);
 // without a time, cannot set the clock either.
 double readStamp(const QString& window, const RegionalFormat& fmt, double today);
 
-// Whole seconds from the receive mark (a time of day) to the current local time. The transfer
-// never takes a day, so a midnight between the two counts forwards, not almost a day back.
-int transferDelay(double markTimeOfDay, double now);
-
-// What the clock is set to.
-struct ClockTarget {
-  double newTime = 0;  // stamp + delay: the site's time now
-  int hour = 0, minute = 0, second = 0;
-  bool setDate = false;  // the site's date lies less than 3 days after the local date
-  int year = 0, month = 0, day = 0;
+// The time of a page: the whole second it shows (ms since 30.12.1899), or why it has none, the
+// text a synchronisation ends with: kNoTime without a zone word, else the description of the
+// stamp's conversion error.
+struct PageTime {
+  bool ok = false;
+  qint64 shownMs = 0;
+  QString failure;
 };
-
-// The site's time now is the stamp plus the delay; its date is set unless it lies 3 or more
-// days after the local date (behind is always set). The date is the one of the corrected time,
-// so a correction across midnight does not leave the clock a day behind.
-ClockTarget clockTarget(double stamp, int delaySeconds, double now);
+PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today);
 
 // "Timesync: " + old time + " -> " + new time "HH:mm:ss", with " (nicht gestellt)" when the
-// clock refused the change.
-QString logLine(double oldTime, double newTime, bool refused);
+// clock refused the change, then the site's lead over the computer's clock ("+90,4 Sekunden").
+QString logLine(double oldTime, double newTime, bool refused, const QString& lead);
 
 }  // namespace timepage

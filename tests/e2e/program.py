@@ -2,6 +2,7 @@
 show (read through the window-dump plugin), and a user who works it with mouse and keyboard."""
 
 import json
+import glob
 import os
 import signal
 import subprocess
@@ -80,6 +81,21 @@ def ini_value(raw):
     return "".join(out)
 
 
+def lagging_clock(command, lag, env):
+    """The command with its wall clock `lag` seconds behind, through Debian's libfaketime.
+    Only the wall clock: Qt's timers run on CLOCK_MONOTONIC, which FAKETIME_DONT_FAKE_MONOTONIC
+    leaves real (otherwise libfaketime would put the faked wall clock in its place). The
+    library is preloaded directly rather than through the faketime command, which would stay
+    in between as the parent and take the signals meant for the program."""
+    found = glob.glob("/usr/lib/*/faketime/libfaketimeMT.so.1")
+    if not found:
+        raise Skip("libfaketime is not installed (scripts/install-deps installs faketime)")
+    env.update(LD_PRELOAD=found[0], FAKETIME="%+.3f" % -lag, FAKETIME_DONT_FAKE_MONOTONIC="1")
+    # libfaketime reads the fraction with the program's own number format: keep it the dot.
+    env["LC_NUMERIC"] = "C"
+    return command
+
+
 class Program:
     """GebotsfalkePlus with GEBOTSFALKE_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR in workdir,
     German time (TZ=Europe/Berlin), endpoints.ini pointing at the simulator and trusting its
@@ -102,6 +118,9 @@ class Program:
         for folder in (self.home, self.config, self.runtime):
             os.makedirs(folder, exist_ok=True)
         os.chmod(self.runtime, 0o700)
+        # Seconds the computer's clock runs behind the real one, for the program only (through
+        # libfaketime); None: the real clock.
+        self.clock_lag = None
         self.dump_file = os.path.join(workdir, "windows.json")
         # The desktop's buses (session and system): none unless a run brings its own.
         self.buses = no_buses(workdir)
@@ -143,8 +162,11 @@ class Program:
             env["HOME"] = self.user_home
         if os.path.exists(self.dump_file):
             os.remove(self.dump_file)
+        command = [self.executable]
+        if self.clock_lag is not None:
+            command = lagging_clock(command, self.clock_lag, env)
         out = open(self.output, "a")
-        self.proc = subprocess.Popen(without_clock_right([self.executable]), env=env,
+        self.proc = subprocess.Popen(without_clock_right(command), env=env,
                                      stdout=out, stderr=out, cwd=self.home)
         out.close()
         wait_for(lambda: os.path.exists(self.dump_file) or self.proc.poll() is not None, 30,

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 #include "platform/clipboard.h"
@@ -19,33 +20,43 @@
 #include "platform/systemclock.h"
 #include "platform/windowlist.h"
 
-// A clock the test sets. Waits jump straight to their target (and let pending events run once).
-// After runWithRealTime() it also moves on with the real time in between, for tests of
-// network bounds measured against it.
+// A clock the test sets. Waits jump straight to their target (and let pending events run once),
+// unless the clock was told to run on with real time. A site played by another thread may
+// read it meanwhile.
 class FakeClock : public Clock {
  public:
-  qint64 localMs() const override { return m_ms + (m_running.isValid() ? m_running.elapsed() : 0); }
+  qint64 computerMs() const override;
   void waitUntilMs(qint64 targetMs) override;
-  void setMs(qint64 ms) { m_ms = ms - (m_running.isValid() ? m_running.elapsed() : 0); }
-  void runWithRealTime() { m_running.start(); }
-  // Sets the clock to a date and time of day.
+  // Runs `then` from the event loop with the clock at the target (or later).
+  void callAt(qint64 targetMs, QObject* context, std::function<void()> then) override;
+  void setMs(qint64 ms) { m_ms = ms - runningMs(); }
+  // Sets the computer's clock to a date and time of day.
   void set(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0);
   void advanceMs(qint64 ms) { m_ms += ms; }
+  // From now on the clock runs on as real time passes, and waits take real time: for a test
+  // against a site whose clock is the real one.
+  void runOn();
+  // From now on the clock also moves on with the real time in between, but waits still jump:
+  // for tests of network bounds measured against it.
+  void runWithRealTime();
   // Called on every wait, before the clock jumps (a test may act while the program waits).
   std::function<void(qint64 targetMs)> onWait;
   int waits = 0;
 
  private:
-  qint64 m_ms = 0;
-  QElapsedTimer m_running;
+  qint64 runningMs() const;
+  std::atomic<qint64> m_ms{0};
+  std::atomic<qint64> m_runningSince{-1};  // monotonic ms; -1 while the clock stands
+  std::atomic<bool> m_realWaits{false};    // runOn(): waits take real time
 };
 
+// Sets the linked fake clock, unless told to refuse as a user without the right would.
 class FakeSystemClock : public SystemClock {
  public:
-  ClockChange setTimeOfDay(int hour, int minute, int second) override;
-  ClockChange setDate(int year, int month, int day) override;
-  bool refuse = false;  // answer like a user without the right to set the clock
-  QStringList calls;    // "time HH:MM:SS", "date YYYY-MM-DD"
+  ClockChange shiftLocalTime(qint64 ms) override;
+  FakeClock* clock = nullptr;  // the clock the shifts move
+  bool refuse = false;         // answer like a user without the right to set the clock
+  QList<qint64> shifts;        // every shift asked for, also the refused ones
 };
 
 class FakeWindowList : public WindowList {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include "app/dateserial.h"
@@ -112,58 +113,66 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
-// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead. A clock
-// that takes the time but refuses the date has not been set.
-TEST(TimeRun, setsTheClockToTheSiteTimeWritesLogAndUpdateAndShowsNoWindow) {
+// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
+// computer's clock running a day behind that. A clock that refuses the change has not been set.
+TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShowsNoWindow) {
   sim::Config config;
   config.vendorVersion = "1.03.0007";
-  config.timeOffsetSec = 5 * 3600;
+  config.timeOffsetMs = 5 * 3600000 + 250;
   SimServer server(config);
-  for (const bool dateRefused : {false, true}) {
-    SCOPED_TRACE(dateRefused);
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused);
     TestEnv env;
-    struct DateRefusingClock : SystemClock {
-      FakeSystemClock& calls;
-      explicit DateRefusingClock(FakeSystemClock& c) : calls(c) {}
-      ClockChange setTimeOfDay(int h, int m, int s) override { return calls.setTimeOfDay(h, m, s); }
-      ClockChange setDate(int y, int m, int d) override {
-        calls.setDate(y, m, d);
-        return {false, QStringLiteral("Operation not permitted")};
-      }
-    } dateRefusing(env.systemClock);
-    SystemClock& systemClock =
-        dateRefused ? static_cast<SystemClock&>(dateRefusing) : env.systemClock;
-    Services services{env.clock,          systemClock,  env.windowList, env.sound,
-                      env.shell,          env.dialogs,  env.processes,  env.programInfo,
-                      env.sleepInhibitor, env.notifier, env.clipboard};
-    AppContext ctx{env.state, services, *env.settings, env.inet1};
+    env.systemClock.refuse = refused;
     env.writeEndpointsIni(server.endpoints());
     const QTimeZone berlin("Europe/Berlin");
-    const QDateTime before =
-        QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec - 1);
-    const QDate behind = before.date().addDays(-1);  // a day behind the site: the date is set too
+    // The site's time now, as the program counts local time (Berlin, ms since 30.12.1899).
+    auto siteNow = [&] {
+      const QDateTime t =
+          QDateTime::currentDateTime().toTimeZone(berlin).addMSecs(config.timeOffsetMs);
+      return dateserial::dayNumber(t.date().year(), t.date().month(), t.date().day()) * 86400000 +
+             t.time().msecsSinceStartOfDay();
+    };
+    const QDate behind =
+        QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch() + config.timeOffsetMs)
+            .toTimeZone(berlin)
+            .date()
+            .addDays(-1);
     env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
-    Form1 form(ctx);
-    EXPECT_FALSE(Main(ctx, form, {QStringLiteral("-time")}));
-    const QDateTime after =
-        QDateTime::currentDateTime().toTimeZone(berlin).addSecs(config.timeOffsetSec);
-    const QStringList& calls = env.systemClock.calls;
-    ASSERT_EQ(calls.size(), 2) << calls.join(';').toStdString();
-    const QDateTime set(QDate::fromString(calls[1].mid(5), QStringLiteral("yyyy-MM-dd")),
-                        QTime::fromString(calls[0].mid(5), QStringLiteral("HH:mm:ss")), berlin);
-    EXPECT_GE(set, before);
-    EXPECT_LE(set, after);
-    EXPECT_EQ(env.logMessages(), QStringList({QStringLiteral("Timesync: 03:04:05 -> ") +
-                                              set.toString(QStringLiteral("HH:mm:ss"))}));
+    env.clock.runOn();
+    // The site's lead: the day the computer is behind, give or take the times of day.
+    const qint64 lead = siteNow() - env.clock.computerMs();
+    Form1 form(*env.ctx);
+    EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
+    EXPECT_LE(qAbs(env.clock.localMs() - siteNow()), 50);
+    // Set: the computer's clock moved and no lead is kept; refused: the program keeps the lead.
+    EXPECT_EQ(env.clock.siteLeadMs(), refused ? env.systemClock.shifts.value(0) : 0);
+    EXPECT_EQ(env.systemClock.shifts.size(), 1);
+    const QStringList log = env.logMessages();
+    ASSERT_EQ(log.size(), 1);
+    const QRegularExpressionMatch line =
+        QRegularExpression(QStringLiteral("^Timesync: 03:04:[01]\\d -> (\\d\\d:\\d\\d:\\d\\d)"
+                                          "(?: \\(nicht gestellt\\))? \\+(\\d+,\\d) Sekunden$"))
+            .match(log[0]);
+    ASSERT_TRUE(line.hasMatch()) << log[0].toStdString();
+    EXPECT_EQ(log[0].contains("(nicht gestellt)"), refused);
+    // Set at the end of the measurement: the site's time then, the short way round midnight.
+    const qint64 set =
+        QTime::fromString(line.captured(1), QStringLiteral("HH:mm:ss")).msecsSinceStartOfDay();
+    const qint64 apart = ((siteNow() - set) % 86400000 + 86400000 + 43200000) % 86400000 - 43200000;
+    EXPECT_LE(qAbs(apart), 20000) << line.captured(1).toStdString();
+    // The whole lead, the date's part included, with one decimal.
+    EXPECT_NEAR(line.captured(2).replace(QChar(','), QChar('.')).toDouble(), double(lead) / 1000.0,
+                0.2);
     EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(env.dialogs.messages.isEmpty());
-    // A clock that was set: a silent run with exit code 0; a refused date makes it exit code 1.
+    // A clock that was set: a silent run with exit code 0. Refused: exit code 1 and the
+    // refusal's first line only, not the line about bidding by the site's time.
     const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
-    EXPECT_EQ(outcome.exitCode, dateRefused ? 1 : 0);
-    EXPECT_EQ(outcome.message.isEmpty(), !dateRefused);
-    EXPECT_EQ(outcome.message.startsWith("Die Systemuhr konnte nicht gestellt werden."),
-              dateRefused);
+    EXPECT_EQ(outcome.exitCode, refused ? 1 : 0);
+    EXPECT_EQ(outcome.message,
+              refused ? QStringLiteral("Die Systemuhr konnte nicht gestellt werden.") : QString());
   }
 }
 

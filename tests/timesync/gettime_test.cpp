@@ -7,18 +7,15 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
-
-#include <chrono>
-#include <map>
-#include <mutex>
-#include <thread>
 
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "timesync/gettime.h"
+#include "timesync/sitehost.h"
 
 namespace {
 // Exit code of a child that could not give up its rights.
@@ -39,54 +36,8 @@ bool dropRights(bool readOnly) {
   return !readOnly || prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0;
 }
 
-const std::string kTimePath = "/aw-cgi/eBayISAPI.dll";
-
-// A site the test scripts (path -> page, the vendor's version file included); every body
-// follows its header after delayMs. Logs "target User-Agent" of each request.
-class PageHost {
- public:
-  PageHost() {
-    m_server.Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_requests << QString::fromStdString(req.target + " " + req.get_header_value("User-Agent"));
-      const std::string body = m_pages[req.path];
-      res.set_content_provider(body.size(), "text/html",
-                               [body, delay = delayMs](size_t, size_t, httplib::DataSink& sink) {
-                                 std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-                                 return sink.write(body.data(), body.size());
-                               });
-    });
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    while (!m_server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~PageHost() {
-    m_server.stop();
-    m_thread.join();
-  }
-  QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-  void setPage(const QString& page, const std::string& path = kTimePath) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pages[path] = page.toStdString();
-  }
-  QStringList requests() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
-  }
-  int delayMs = 0;
-
- private:
-  httplib::Server m_server;
-  std::thread m_thread;
-  std::mutex m_mutex;
-  std::map<std::string, std::string> m_pages;
-  QStringList m_requests;
-  int m_port = -1;
-};
-
 QString page(const char* stamp, const char* zone = "MEZ") {
-  return QStringLiteral("<html><body><p>Offizielle Zeit</p><b>   %1 %2</b></body></html>")
-      .arg(QLatin1String(stamp), QLatin1String(zone));
+  return timePage(QLatin1String(stamp), zone);
 }
 
 const QString kTimeRequest = QStringLiteral(
@@ -113,61 +64,141 @@ struct Site {
 struct Sync : Site, ::testing::Test {};
 }  // namespace
 
-TEST(GetTime, setsTheClockFromThePageOrSaysWhyNotAndShowsThatAfterTheVersionCheck) {
-  // The outcome: the clock calls, the log, and the message (shown unless msgonsync is 0).
+TEST(GetTime, takesTheSiteTimeOverToTheMillisecondOrSaysWhyNotAfterTheVersionCheck) {
+  const qint64 kDayMs = 86400000;
+  const QString refused =
+      kClockRefusedMessage + QStringLiteral(
+                                 "\r\nGebotsfalkePlus bietet nach der Uhrzeit des Auktionshauses, "
+                                 "die von der Uhr dieses Computers um +90,4 Sekunden abweicht.");
+  // The site: its clock (a lead over the computer's), a fixed page, or nobody at the address.
+  enum Serves { kClock, kFixed, kNobody };
   const struct {
     const char* what;
-    QString page;  // null: the time host does not answer
-    const char* outcome;
-    short msgonsync = 1;
-    int takesMs = 0;  // from the answer's first byte to its end
-    bool refuse = false;
+    Serves serves;
+    qint64 siteLead;   // kClock: the site's clock runs this far ahead of the computer's
+    const char* zone;  // kClock: its zone word
+    QString page;      // kFixed
+    int answers;       // how often the time page answers (-1: always)
+    int takesMs;       // from the answer's first byte to its end
+    bool refuse;
+    short msgonsync;
+    QString outcome;
+    qint64 adopted;      // the lead the clock took over
+    int tolerance;       // in ms
+    const char* logged;  // the end of the Timesync line (a pattern); null: no line
   } cases[] = {
-      {"2 days ahead, lower-case zone word: time and date", page("07.12.2026 19:15:30", "mesz"),
-       "time 19:15:30, date 2026-12-07 | Timesync: 19:00:00 -> 19:15:30 | Die Systemuhr wurde "
-       "aktualisiert."},
-      {"3 days ahead: the time only; no box when switched off", page("08.12.2026 19:15:31"),
-       "time 19:15:31 | Timesync: 19:00:00 -> 19:15:31 | Die Systemuhr wurde aktualisiert.", 0},
-      {"the seconds the answer took are added; any other switch value shows the box",
-       page("05.12.2026 19:15:30"),
-       "time 19:15:33, date 2026-12-05 | Timesync: 19:00:03 -> 19:15:33 | Die Systemuhr wurde "
-       "aktualisiert.",
-       -1, 3000},
-      {"refused by the clock", page("05.12.2026 19:15:30"),
-       "time 19:15:30, date 2026-12-05 | Timesync: 19:00:00 -> 19:15:30 (nicht gestellt) | Die "
-       "Systemuhr konnte nicht gestellt werden.",
-       1, 0, true},
-      {"zone word at 21", QStringLiteral("05.12.2026 19:15:30 MEZ"), " |  | Typen unverträglich"},
-      {"no zone word", QStringLiteral("keine Zeit"), " |  | Keine Zeitinformationen erhalten."},
-      {"no answer", QString(), " |  | Keine Zeitinformationen erhalten."},
+      {"2 days ahead, lower-case zone word: clock and date set to the millisecond",
+       kClock,
+       2 * kDayMs + 930400,
+       "mesz",
+       {},
+       -1,
+       0,
+       false,
+       1,
+       kClockSetMessage,
+       2 * kDayMs + 930400,
+       5,
+       " -> 19:15:3\\d \\+173730,4 Sekunden"},
+      {"3 days ahead: the time only; no box when switched off",
+       kClock,
+       3 * kDayMs + 931000,
+       "MEZ",
+       {},
+       -1,
+       0,
+       false,
+       0,
+       kClockSetMessage,
+       931000,
+       5,
+       " -> 19:15:3\\d \\+931,0 Sekunden"},
+      {"no right to set the clock: the program keeps the lead; any other switch shows the box",
+       kClock,
+       90400,
+       "MEZ",
+       {},
+       -1,
+       0,
+       true,
+       -1,
+       refused,
+       90400,
+       5,
+       " -> 19:01:3\\d \\(nicht gestellt\\) \\+90,4 Sekunden"},
+      {"only the first page answers: read in whole seconds as always, with the seconds it took",
+       kFixed, 0, "MEZ", page("05.12.2026 19:15:30"), 1, 3000, false, 1, kClockSetMessage, 930000,
+       0, " -> 19:15:3\\d \\+930,0 Sekunden"},
+      {"zone word at 21", kFixed, 0, "MEZ", QStringLiteral("05.12.2026 19:15:30 MEZ"), -1, 0, false,
+       1, "Typen unverträglich", 0, 0, nullptr},
+      {"no zone word", kFixed, 0, "MEZ", QStringLiteral("keine Zeit"), -1, 0, false, 1,
+       "Keine Zeitinformationen erhalten.", 0, 0, nullptr},
+      {"no answer",
+       kNobody,
+       0,
+       "MEZ",
+       {},
+       -1,
+       0,
+       false,
+       1,
+       "Keine Zeitinformationen erhalten.",
+       0,
+       0,
+       nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Site s;
     s.env.state.msgonsync = c.msgonsync;
     s.env.systemClock.refuse = c.refuse;
+    s.host.timePageAnswers = c.answers;
+    if (c.serves == kClock) s.host.runClock(s.env.clock, c.siteLead, c.zone);
+    if (c.serves == kFixed) s.host.setPage(c.page);
+    if (c.serves == kNobody) s.env.state.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
     // An earlier page still in ResponseText never counts.
     s.env.state.ResponseText = page("01.12.2026 11:11:11");
-    if (c.page.isNull()) s.env.state.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
     QObject::connect(&s.env.inet1, &Inet::StateChanged, &s.env.inet1, [&](int state) {
       if (state == Inet::kReceivingResponse) s.env.clock.advanceMs(c.takesMs);
     });
     QString updateAtBox;  // the box comes after the version check has saved its finding
     s.env.dialogs.onMessage = [&](const QString&) { updateAtBox = s.env.setting("Update"); };
-    s.run(c.page);
-    const QString& message = s.env.state.SyncMessage;
-    EXPECT_EQ(
-        QStringList({s.env.systemClock.calls.join(", "), s.env.logMessages().join(", "), message})
-            .join(" | ")
-            .toStdString(),
-        c.outcome);
-    EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{message} : QStringList());
-    EXPECT_EQ(s.env.dialogs.titles, QStringList(s.env.dialogs.messages.size(), "GebotsfalkePlus"));
+    const qint64 computerBefore = s.env.clock.computerMs();
+    get_time(*s.env.ctx, s.env.window, nullptr);
+
+    EXPECT_EQ(s.env.state.SyncMessage, c.outcome);
+    EXPECT_EQ(s.env.dialogs.messages, c.msgonsync ? QStringList{c.outcome} : QStringList());
     EXPECT_EQ(updateAtBox, c.msgonsync ? QStringLiteral("1.03.0007") : QString());
+    EXPECT_EQ(s.env.dialogs.errors, QStringList());
     EXPECT_EQ(s.env.window.updateMarkShown, 1);
-    EXPECT_EQ(s.host.requests(), c.page.isNull() ? QStringList{kVersionRequest}
-                                                 : QStringList({kTimeRequest, kVersionRequest}));
-    EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
+    const QStringList requests = s.host.requests();
+    ASSERT_FALSE(requests.isEmpty());
+    EXPECT_EQ(requests.last(), kVersionRequest);
+    // The page and every later reading of it, asked for alike; about eight readings.
+    EXPECT_EQ(requests.mid(0, requests.size() - 1), QStringList(requests.size() - 1, kTimeRequest));
+    EXPECT_LE(requests.size(), c.logged ? 12 : 2);
+
+    const QStringList log = s.env.logMessages();
+    if (!c.logged) {
+      EXPECT_TRUE(log.isEmpty());
+      EXPECT_TRUE(s.env.systemClock.shifts.isEmpty());
+      continue;
+    }
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Timesync: 19:0\\d:\\d\\d") +
+                                   QString::fromUtf8(c.logged) + QChar('$'))
+                    .match(log[0])
+                    .hasMatch())
+        << log[0].toStdString();
+    ASSERT_EQ(s.env.systemClock.shifts.size(), 1);
+    const qint64 lead = s.env.systemClock.shifts[0];
+    // Never ahead of the site's clock, and behind it by a few milliseconds at most.
+    EXPECT_LE(lead, c.adopted);
+    EXPECT_LE(c.adopted - lead, c.tolerance) << lead;
+    // Set: the computer's clock moved, no lead is kept. Refused: the other way round.
+    EXPECT_EQ(s.env.clock.siteLeadMs(), c.refuse ? lead : 0);
+    const qint64 moved = s.env.clock.computerMs() - computerBefore;  // waits and shifts
+    EXPECT_EQ(moved >= lead, !c.refuse) << moved;
   }
 }
 
@@ -188,7 +219,7 @@ TEST_F(Sync, bidRunningInsideTheWaitNeverSetsTheClockFromItsReply) {
   host.delayMs = 300;
   run(page("05.12.2026 19:15:30"));
   ASSERT_TRUE(bid);
-  EXPECT_TRUE(env.systemClock.calls.isEmpty());
+  EXPECT_TRUE(env.systemClock.shifts.isEmpty());
   EXPECT_EQ(env.state.SyncMessage, QStringLiteral("Keine Zeitinformationen erhalten."));
 }
 

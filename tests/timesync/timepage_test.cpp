@@ -63,25 +63,3 @@ TEST(TimePage, stampIsReadInFrontOfTheFirstWinterWordElseTheSummerWord) {
   };
   for (const auto& c : cases) EXPECT_EQ(readPage(c.page), c.read) << c.page.toStdString();
 }
-
-TEST(TimePage, delayCountsWholeSecondsAndRunsForwardOverMidnight) {
-  EXPECT_EQ(timepage::transferDelay(at(1899, 12, 30, 19, 0, 0), at(2026, 12, 5, 19, 0, 4)), 4);
-  EXPECT_EQ(timepage::transferDelay(at(1899, 12, 30, 23, 59, 58), at(2026, 12, 6, 0, 0, 3)), 5);
-}
-
-TEST(TimePage, dateIsSetUnlessTheCorrectedTimeIsThreeOrMoreDaysAhead) {
-  const double now = at(2026, 12, 5, 19, 0, 0);
-  EXPECT_TRUE(timepage::clockTarget(at(2026, 12, 7, 23, 59, 59), 0, now).setDate);  // 2 ahead
-  EXPECT_FALSE(timepage::clockTarget(at(2026, 12, 8, 0, 0, 0), 0, now).setDate);    // 3 ahead
-  EXPECT_FALSE(timepage::clockTarget(at(2026, 12, 7, 23, 59, 59), 1, now).setDate);
-  const timepage::ClockTarget behind = timepage::clockTarget(at(2026, 11, 30, 8, 0, 0), 0, now);
-  EXPECT_TRUE(behind.setDate);
-  EXPECT_EQ(QList<int>({behind.year, behind.month, behind.day, behind.hour}),
-            QList<int>({2026, 11, 30, 8}));
-  // A correction across midnight sets the next day.
-  const timepage::ClockTarget t =
-      timepage::clockTarget(at(2026, 12, 5, 23, 59, 58), 4, at(2026, 12, 5, 23, 59, 57));
-  EXPECT_EQ(QList<int>({t.year, t.month, t.day, t.hour, t.minute, t.second}),
-            QList<int>({2026, 12, 6, 0, 0, 2}));
-  EXPECT_TRUE(t.setDate);
-}

@@ -2,15 +2,29 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
 #include "app/dateserial.h"
 
-qint64 QtClock::localMs() const {
+namespace {
+// Slices of a wait: a clock changed meanwhile (synchronisation, midnight) is noticed soon.
+constexpr qint64 kSliceMs = 250;
+// How early a precise timer may fire.
+constexpr qint64 kEarlyMs = 5;
+
+qint64 localMsOf(const tm& local, long nanoseconds) {
+  return dateserial::dayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) * 86400000 +
+         (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000LL + nanoseconds / 1000000;
+}
+}  // namespace
+
+qint64 QtClock::computerMs() const {
   const QDateTime now = QDateTime::currentDateTime();
   const QDate d = now.date();
   return dateserial::dayNumber(d.year(), d.month(), d.day()) * 86400000 +
@@ -18,7 +32,6 @@ qint64 QtClock::localMs() const {
 }
 
 void QtClock::waitUntilMs(qint64 targetMs) {
-  // Sleep in short slices so that a changed clock (synchronisation, midnight) is noticed soon.
   const qint64 rest = targetMs - localMs();
   if (rest <= 0) return;
   QEventLoop loop;
@@ -26,42 +39,51 @@ void QtClock::waitUntilMs(qint64 targetMs) {
   timer.setSingleShot(true);
   timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-  timer.start(static_cast<int>(std::min<qint64>(rest, 250)));
+  timer.start(static_cast<int>(std::min(rest, kSliceMs)));
   loop.exec();
 }
 
-namespace {
-// Replaces fields of the current local time and sets the clock to the result.
-template <class Change>
-ClockChange setLocal(Change change) {
+void QtClock::callAt(qint64 targetMs, QObject* context, std::function<void()> then) {
+  const qint64 rest = std::max<qint64>(targetMs - localMs(), 0);
+  // The wait runs on the monotonic clock. A timer that fires a hair early sets itself again for
+  // what is left; a clock set back meanwhile would leave far more, and is not waited for.
+  QTimer::singleShot(
+      static_cast<int>(std::min<qint64>(rest, INT_MAX)), Qt::PreciseTimer, context,
+      [this, targetMs, rest, guard = QPointer<QObject>(context), then = std::move(then)]() mutable {
+        const qint64 left = targetMs - localMs();
+        if (left > 0 && left < rest && left <= kEarlyMs && guard)
+          callAt(targetMs, guard, std::move(then));
+        else
+          then();
+      });
+}
+
+ClockChange PosixSystemClock::shiftLocalTime(qint64 ms) {
   timespec now{};
   if (clock_gettime(CLOCK_REALTIME, &now) != 0)
     return {false, QString::fromLocal8Bit(strerror(errno))};
   tm local{};
   localtime_r(&now.tv_sec, &local);
-  change(local);
-  local.tm_isdst = -1;
-  const time_t target = mktime(&local);
-  if (target == static_cast<time_t>(-1)) return {false, QStringLiteral("Ungültige Zeitangabe")};
-  timespec ts{target, 0};
+  // The shift is one of local date and time, as the site's clock shows them: the target's
+  // fields are made from local time and turned back into an instant with the zone's rules.
+  const qint64 targetMs = localMsOf(local, now.tv_nsec) + ms;
+  const qint64 day = Clock::floorDiv(targetMs, 86400000);
+  const qint64 msOfDay = targetMs - day * 86400000;
+  int year = 0, month = 0, mday = 0;
+  dateserial::dateOfDayNumber(day, year, month, mday);
+  tm target{};
+  target.tm_year = year - 1900;
+  target.tm_mon = month - 1;
+  target.tm_mday = mday;
+  target.tm_hour = static_cast<int>(msOfDay / 3600000);
+  target.tm_min = static_cast<int>(msOfDay / 60000 % 60);
+  target.tm_sec = static_cast<int>(msOfDay / 1000 % 60);
+  target.tm_isdst = -1;
+  const time_t seconds = mktime(&target);
+  if (seconds == static_cast<time_t>(-1)) return {false, QStringLiteral("Ungültige Zeitangabe")};
+  // The part below the millisecond stays as it was.
+  timespec ts{seconds, static_cast<long>(msOfDay % 1000) * 1000000 + now.tv_nsec % 1000000};
   if (clock_settime(CLOCK_REALTIME, &ts) != 0)
     return {false, QString::fromLocal8Bit(strerror(errno))};
   return {true, QString()};
-}
-}  // namespace
-
-ClockChange PosixSystemClock::setTimeOfDay(int hour, int minute, int second) {
-  return setLocal([&](tm& t) {
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-  });
-}
-
-ClockChange PosixSystemClock::setDate(int year, int month, int day) {
-  return setLocal([&](tm& t) {
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-  });
 }

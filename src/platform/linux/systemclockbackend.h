@@ -3,17 +3,18 @@
 #include "platform/clock.h"
 #include "platform/systemclock.h"
 
-// The computer's clock as Qt reads it; waits sleep in the event loop.
+// The computer's clock as Qt reads it; waits sleep in the event loop, on Qt's timers (which run
+// on the monotonic clock, so a changed wall clock does not stretch or cut them).
 class QtClock : public Clock {
  public:
-  qint64 localMs() const override;
+  qint64 computerMs() const override;
   void waitUntilMs(qint64 targetMs) override;
+  void callAt(qint64 targetMs, QObject* context, std::function<void()> then) override;
 };
 
 // Sets the clock with clock_settime(CLOCK_REALTIME); without the right to do so (CAP_SYS_TIME)
 // it reports the refusal and its reason.
 class PosixSystemClock : public SystemClock {
  public:
-  ClockChange setTimeOfDay(int hour, int minute, int second) override;
-  ClockChange setDate(int year, int month, int day) override;
+  ClockChange shiftLocalTime(qint64 ms) override;
 };

@@ -1,0 +1,299 @@
+// The auction site's clock as the program measures it, and the trigger it gives, against the
+// simulator on loopback whose clock runs a fractional lead ahead of this computer's. The real
+// clock, transfer components and main window, all in this process; the computer's clock may
+// not be set (as for a normal user), so the program keeps the site's lead.
+//
+//  - offset: the program's own measurement (the one arming starts) against the simulator's
+//    lead of 90.4 s plus a random fraction, `--measurements` times; the error of the lead it
+//    found, and of the first page read alone in whole seconds (the comparison).
+//  - site trigger: "Uhr synchronisieren" with the site 90.4 s ahead, then countdowns armed one
+//    second before the end on auctions ending by the site's clock; from the site's trigger
+//    second to the first bid request's arrival (the simulator's request log, site time). The
+//    comparison: the same countdowns with the lead of the whole-second reading.
+//
+//   bench_siteclock [--measurements N] [--countdowns N] --out FILE
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include "app/appstate.h"
+#include "app/dateserial.h"
+#include "app/scramble.h"
+#include "app/settings.h"
+#include "benchclock.h"
+#include "benchcommon.h"
+#include "bidding/inet.h"
+#include "bidding/transfer.h"
+#include "platform/linux/alsasound.h"
+#include "platform/linux/dbusnotifier.h"
+#include "platform/linux/desktop.h"
+#include "platform/linux/logindinhibitor.h"
+#include "platform/linux/qtclipboard.h"
+#include "platform/linux/systemclockbackend.h"
+#include "platform/linux/x11windowlist.h"
+#include "platform/services.h"
+#include "simulator.h"
+#include "sniper/form1.h"
+#include "timesync/gettime.h"
+#include "timesync/siteprobe.h"
+#include "timesync/timepage.h"
+
+namespace {
+
+constexpr qint64 kLeadMs = 90400;
+constexpr int kSecondsBeforeEnd = 1;
+
+// Local (German) date-time serial of an instant, whole seconds, as the site's titles show it.
+double localSerial(qint64 epochMs) {
+  const QDateTime t = QDateTime::fromMSecsSinceEpoch(epochMs);
+  return dateserial::fromParts({t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
+                                t.time().minute(), t.time().second()});
+}
+
+QJsonArray toArray(const std::vector<double>& v) {
+  QJsonArray a;
+  for (double x : v) a.append(x);
+  return a;
+}
+
+std::vector<double> magnitudes(std::vector<double> v) {
+  for (double& x : v) x = std::abs(x);
+  return v;
+}
+
+class Harness {
+ public:
+  Harness(const QString& home, sim::Simulator& simulator, const QString& requestLog)
+      : m_processes(home),
+        m_settings(home + QStringLiteral("/config")),
+        m_ctx{m_state, m_services, m_settings, m_inet1},
+        m_sim(simulator),
+        m_log(requestLog) {
+    AppState& s = m_state;
+    s.passwordKey = scramble::passwordKey();
+    s.VersionText = QStringLiteral("1.3.6");
+    s.InstallTag = QStringLiteral("bench");
+    s.user = QStringLiteral("bieter");
+    s.pass = QStringLiteral("geheim");
+    s.sectobid = QString::number(kSecondsBeforeEnd);
+    s.warnton = 0;
+    s.msgonsync = 0;
+    s.saveuser = 1;
+    s.clockLabelOffset = 200;
+    const QString base = QString::fromStdString(simulator.baseUrl());
+    s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
+        s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    connectInet1(m_ctx);
+    m_form = std::make_unique<Form1>(m_ctx);
+    m_form->show();
+  }
+
+  QtClock& clock() { return m_clock; }
+
+  // The measurement arming starts: the lead it found and the whole-second reading's, the
+  // requests it took and how long.
+  struct Measurement {
+    bool ok = false;
+    qint64 leadMs = 0, wholeSecondLeadMs = 0;
+    int requests = 0;
+    double seconds = 0;
+  };
+  Measurement measure() {
+    SiteTimeProbe probe(m_clock, m_state.region, m_state.endpoints.timeHost + timepage::kPath);
+    QEventLoop loop;
+    QObject::connect(&probe, &SiteTimeProbe::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer took;
+    took.start();
+    probe.measure();
+    if (probe.running()) loop.exec();
+    Measurement m;
+    m.ok = probe.measured();
+    m.leadMs = probe.estimate().leadMs;
+    m.wholeSecondLeadMs = probe.estimate().wholeSecondLeadMs;
+    m.requests = probe.estimate().probes + 1;
+    m.seconds = double(took.elapsed()) / 1000.0;
+    return m;
+  }
+
+  // "Uhr synchronisieren" as the user clicks it (no box: msgonsync is 0).
+  void synchronise() { get_time(m_ctx, *m_form, m_form.get()); }
+
+  // One countdown on auction `n`, ending a few seconds from now by the site's clock: from the
+  // site's trigger second to the first bid request's arrival, -1e9 when none came.
+  double countdown(int n) {
+    bench::waitMs(int(QRandomGenerator::global()->bounded(1000)));
+    const qint64 end = (m_sim.siteNowMs() / 1000 + 4) * 1000;
+    const qint64 triggerSecond = end - kSecondsBeforeEnd * 1000;
+    const std::string id = std::to_string(1000000000LL + n);
+    {
+      std::lock_guard<std::mutex> lock(m_sim.mutex());
+      m_sim.findItem(id)->endMs = end + 500;  // the site closes a moment after the title's end
+    }
+    AppState& s = m_state;
+    s.ItemID = QString::fromStdString(id);
+    s.AuktionTitel = QStringLiteral("Lampe %1").arg(n);
+    s.endet = localSerial(end);
+    auto* amount = m_form->findChild<QLineEdit*>(QStringLiteral("Txt_maxbid"));
+    auto* button = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
+    amount->show();
+    button->show();
+    amount->setText(QStringLiteral("5"));
+    button->click();  // arms
+    const qsizetype before = requests().size();
+    m_form->Update_Label();  // the countdown starts, as after taking an item over
+    bench::waitFor([&] { return !m_form->timer1Enabled(); }, 10000, 20);
+    for (const QJsonObject& r : requests().mid(before))
+      if (r[QStringLiteral("body")].toString().contains(QStringLiteral("MakeBid&item=") + s.ItemID))
+        return r[QStringLiteral("arrival_ms")].toDouble() - double(triggerSecond);
+    return -1e9;
+  }
+
+ private:
+  QList<QJsonObject> requests() const {
+    QList<QJsonObject> out;
+    QFile f(m_log);
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    for (const QByteArray& line : f.readAll().split('\n'))
+      if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
+    return out;
+  }
+
+  QtClock m_clock;
+  bench::UnsettableClock m_systemClock;
+  X11WindowList m_windowList;
+  AlsaSound m_sound;
+  QtShell m_shell;
+  QtDialogs m_dialogs;
+  QtProcesses m_processes;
+  LinuxProgramInfo m_programInfo;
+  LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
+  DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
+                          QString(), LazyBus::session()};
+  QtClipboard m_clipboard;
+  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
+                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
+                      m_sleepInhibitor, m_notifier,    m_clipboard};
+  SettingsStore m_settings;
+  AppState m_state;
+  Inet m_inet1;
+  AppContext m_ctx;
+  sim::Simulator& m_sim;
+  QString m_log;
+  std::unique_ptr<Form1> m_form;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The site writes German time; the program reads local time.
+  setenv("TZ", "Europe/Berlin", 1);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  const QStringList args = QApplication::arguments();
+  const int measurements = bench::argument(args, "--measurements", QStringLiteral("10")).toInt();
+  const int countdowns = bench::argument(args, "--countdowns", QStringLiteral("10")).toInt();
+  const int comparisons = 5;
+  const QString out = bench::argument(args, "--out");
+  if (out.isEmpty()) {
+    bench::say(
+        QStringLiteral("usage: bench_siteclock [--measurements N] [--countdowns N] "
+                       "--out FILE"));
+    return 2;
+  }
+
+  QTemporaryDir home;
+  QDir().mkpath(home.path() + QStringLiteral("/program"));
+  qputenv("GEBOTSFALKE_HOME", QFile::encodeName(home.path() + QStringLiteral("/program")));
+  const QString logPath = home.path() + QStringLiteral("/requests.jsonl");
+  sim::Config config;
+  config.accounts["bieter"] = "geheim";
+  config.vendorVersion = "1.03.0006";
+  config.requestLog = logPath.toStdString();
+  config.timeOffsetMs = kLeadMs;
+  for (int n = 0; n < countdowns + comparisons; ++n) {
+    sim::Item item;
+    item.id = std::to_string(1000000000LL + n);
+    item.endMs = sim::nowMs() + kLeadMs + 3600000;
+    config.items.push_back(item);
+  }
+  sim::Simulator simulator(config);
+  if (simulator.start() < 0) {
+    bench::say(QStringLiteral("bench_siteclock: the simulator cannot listen"));
+    return 1;
+  }
+  Harness harness(home.path(), simulator, logPath);
+  QStringList problems;
+
+  bench::say(QStringLiteral("site clock: %1 measurements...").arg(measurements));
+  std::vector<double> error, wholeSecondError, requests, seconds;
+  for (int i = 0; i < measurements; ++i) {
+    const qint64 lead = kLeadMs + qint64(QRandomGenerator::global()->bounded(1000)) - 500;
+    simulator.setSiteOffsetMs(lead);
+    bench::waitMs(int(QRandomGenerator::global()->bounded(1000)));  // a random phase
+    const Harness::Measurement m = harness.measure();
+    if (!m.ok) {
+      problems.append(QStringLiteral("measurement %1 found nothing").arg(i));
+      continue;
+    }
+    error.push_back(double(m.leadMs - lead));
+    wholeSecondError.push_back(double(m.wholeSecondLeadMs - lead));
+    requests.push_back(m.requests);
+    seconds.push_back(m.seconds);
+  }
+
+  bench::say(QStringLiteral("site trigger: a sync, then %1 countdowns...").arg(countdowns));
+  simulator.setSiteOffsetMs(kLeadMs);
+  harness.synchronise();
+  std::vector<double> trigger;
+  for (int n = 0; n < countdowns; ++n) {
+    const double late = harness.countdown(n);
+    if (late < -1e8)
+      problems.append(QStringLiteral("countdown %1: no bid").arg(n));
+    else
+      trigger.push_back(late);
+  }
+  bench::say(
+      QStringLiteral("the same with the whole-second reading: %1 countdowns...").arg(comparisons));
+  const Harness::Measurement m = harness.measure();
+  bench::UnsettableClock unsettable;
+  harness.clock().adoptSiteLead(m.wholeSecondLeadMs, unsettable);
+  std::vector<double> wholeSecondTrigger;
+  for (int n = countdowns; n < countdowns + comparisons; ++n) {
+    const double late = harness.countdown(n);
+    if (late < -1e8)
+      problems.append(QStringLiteral("countdown %1: no bid").arg(n));
+    else
+      wholeSecondTrigger.push_back(late);
+  }
+  simulator.stop();
+  for (const QString& p : problems) bench::say(QStringLiteral("  problem: ") + p);
+
+  const QJsonObject result{
+      {QStringLiteral("offset_measurements"), int(error.size())},
+      {QStringLiteral("offset_error_median_ms"), bench::median(magnitudes(error))},
+      {QStringLiteral("offset_error_worst_ms"), bench::worst(magnitudes(error))},
+      {QStringLiteral("offset_error_samples_ms"), toArray(error)},
+      {QStringLiteral("offset_whole_second_median_ms"),
+       bench::median(magnitudes(wholeSecondError))},
+      {QStringLiteral("offset_whole_second_worst_ms"), bench::worst(magnitudes(wholeSecondError))},
+      {QStringLiteral("offset_whole_second_samples_ms"), toArray(wholeSecondError)},
+      {QStringLiteral("offset_requests_median"), bench::median(requests)},
+      {QStringLiteral("offset_seconds_median"), bench::median(seconds)},
+      {QStringLiteral("site_trigger_countdowns"), int(trigger.size())},
+      {QStringLiteral("site_trigger_median_ms"), bench::median(trigger)},
+      {QStringLiteral("site_trigger_worst_ms"), bench::worst(trigger)},
+      {QStringLiteral("site_trigger_samples_ms"), toArray(trigger)},
+      {QStringLiteral("site_trigger_whole_second_median_ms"), bench::median(wholeSecondTrigger)},
+      {QStringLiteral("site_trigger_whole_second_samples_ms"), toArray(wholeSecondTrigger)},
+      {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
+  return bench::writeJson(out, result) && problems.isEmpty() ? 0 : 1;
+}

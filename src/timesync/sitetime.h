@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+#include "app/context.h"
+
+class QObject;
+
+// SyncMessage after a synchronisation that set the clock, and after one that could not.
+inline const QString kClockSetMessage = QStringLiteral("Die Systemuhr wurde aktualisiert.");
+inline const QString kClockRefusedMessage =
+    QStringLiteral("Die Systemuhr konnte nicht gestellt werden.");
+
+// Takes the auction site's clock over, `leadMs` ahead of the computer's: the computer's clock is
+// set where that is allowed, otherwise the program keeps the lead and goes by the site's time
+// from now on (platform/clock.h). Writes the "Timesync" line and returns the outcome text: the
+// refusal is followed by a line saying by how much the computer's clock differs.
+QString adoptSiteTime(AppContext& ctx, qint64 leadMs);
+
+// Arming measures the site's clock once more when it was not measured in the last 30 minutes of
+// this run: in the background, without a box or version check, the Timesync line (or why it
+// failed) in the log. `adopted` runs after the clock took the site's time over.
+void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, std::function<void()> adopted);
