@@ -54,10 +54,12 @@ BROWSER_CASES = {"chromium": True, "firefox": False}  # taken over at start
 BROWSER_ENDS_IN = 50
 
 # No browser window the program can see (a Wayland desktop): the user copies the item page's
-# short link and clicks "Artikel übernehmen" (what else names an item: the table of ItemLink).
+# short link, or only the item number, and clicks "Artikel übernehmen" (what else names an
+# item: the table of ItemLink).
 CLIPBOARD_CASES = {
     "clipboard-link": lambda sim: "%s/itm/Maerklin-Dampflok-BR-01-Spur-H0/%s?hash=item1#desc"
                                   % (sim.base_url, ITEM),
+    "clipboard-number": lambda sim: "  %s\n" % ITEM,
 }
 
 
