@@ -12,6 +12,26 @@ void readPage(TestEnv& env, const QString& page, const QString& formName = "Plac
   readFormData(*env.ctx, formName);
 }
 
+const QString kRepeated =
+    "<form name=\"PlaceBid\" action=\"/b\">"
+    "<input type=\"hidden\" name=\"key\" value=\"first\">"
+    "<input type=\"hidden\" value=\"x1\">"
+    "<input type=\"text\" name=\"KEY\" value=\"second\">"
+    "<input type=\"hidden\" name=\"\" value=\"empty\">"
+    "<input type=\"hidden\" name=\"b\" value=\"2\">"
+    "<input type=\"hidden\" name=\"c\" value=\"3\">"
+    "</form>";
+const QString kAttributes =
+    "<form name=\"PlaceBid\" action=\"/b\">"
+    // "Name" first matches inside "username"
+    "<input type=\"hidden\" username=\"u1\" name=\"n1\" value=\"v1\">"
+    // no value of its own: the next tag's is not taken
+    "<input type=\"hidden\" name=\"novalue\"><input type=\"radio\" value=\"later\">"
+    // unquoted
+    "<input type=\"hidden\" name=\"bare\" value=abc>"
+    "<input type=\"text\" name=\"spaced\" value = \"x\">"
+    "</form>";
+
 QStringList names(const FormReader& reader) {
   QStringList out;
   for (const FormField& f : reader.fields()) out.append(f.name + "=" + f.value);
@@ -47,101 +67,67 @@ TEST(FormReader, takesOnlyHiddenTextAndPasswordInputsOfTheNamedFormWhateverTheir
 }
 
 // Each read replaces what an earlier one found; one that fails shows the error box and leaves
-// the form empty.
-TEST(FormReader, anOpeningTagInCapitalsFallsBackToAnEarlierFormOrFails) {
+// the form empty. Repeated and nameless fields are left out (the first keeps its value);
+// attributes are found as plain text within their own tag; an action of 900 characters is
+// none; thousands of tags left open up to one ">" at the very end make one tag that is no field.
+TEST(FormReader, eachReadGivesTheNamedFormsActionAndFieldsOrFails) {
   const QString earlier =
       "<form name=\"search\" action=\"/find\"><input type=\"text\" name=\"q\" value=\"x\">"
       "</form>";
   const QString capital =
       "<FORM name=\"PlaceBid\" action=\"/bid\"><input type=\"hidden\" name=\"k\" value=\"1\">"
       "</FORM>";
+
+  const QString a899 = "http://h/" + QString(890, 'a');
+  QString open = "<form name=\"PlaceBid\" action=\"/b\">";
+  for (int i = 0; i < 20000; ++i) open += "<input type=hidden name=n value=v ";
   const struct {
     QString page, action;
     QStringList fields;
-    bool fails;
+    bool fails = false;
   } cases[] = {
-      {"<p>" + earlier + capital, "/find", {"q=x"}, false},
+      {"<p>" + earlier + capital, "/find", {"q=x"}},
       {"<p>" + capital, "", {}, true},
       {"<form name=\"PlaceBid\" action=\"/bid\"><input type=\"hidden\" name=\"k\">", "", {}, true},
-      {earlier, "", {}, false}};  // not there at all: quietly empty
+      {earlier, "", {}},  // not there at all: quietly empty
+      {kRepeated, "/b", {"key=first", "b=2", "c=3"}},
+      {kAttributes, "/b", {"u1=v1", "novalue=", "bare=", "spaced= "}},
+      {"<form name=\"PlaceBid\" action=\"" + a899 + "\"></form>", a899, {}},
+      {"<form name=\"PlaceBid\" action=\"" + a899 + "b\"></form>", "", {}},
+      {"<form name=\"PlaceBid\" action=\"\"></form>", "", {}},
+      {open + "></form>", "/b", {}},
+  };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.page.left(120).toStdString());
     TestEnv env;
     readPage(env, earlier + capital);
     ASSERT_FALSE(env.state.formReader.fields().isEmpty());
     readPage(env, c.page);
-    EXPECT_EQ(GetFormAction(*env.ctx), c.action) << c.page;
-    EXPECT_EQ(names(env.state.formReader), c.fields) << c.page;
-    EXPECT_EQ(env.dialogs.errors.size(), c.fails ? 1 : 0) << c.page;
+    EXPECT_EQ(GetFormAction(*env.ctx), c.action);
+    EXPECT_EQ(names(env.state.formReader), c.fields);
+    EXPECT_EQ(env.dialogs.errors.size(), c.fails ? 1 : 0);
     if (c.fails) {
-      EXPECT_TRUE(env.dialogs.errors[0].startsWith("Fehlernummer:  5\r\n")) << c.page;
-      EXPECT_EQ(env.state.lastFailingProcedure, "readFormData") << c.page;
+      EXPECT_TRUE(env.dialogs.errors[0].startsWith("Fehlernummer:  5\r\n"));
+      EXPECT_EQ(env.state.lastFailingProcedure, "readFormData");
     }
   }
 }
 
-TEST(FormReader, anActionOf899CharactersIsTakenAndOneOf900IsNot) {
+// A value set by name (any case) is posted; a name the form lacks is never added. Attribute
+// positions are 1-based in the form text; a position past the last tag finds nothing.
+TEST(FormReader, setValuesArePostedAndAttributesReadAtTheirTag) {
   TestEnv env;
-  const QString a899 = "http://h/" + QString(890, 'a');
-  ASSERT_EQ(a899.size(), 899);
-  readPage(env, "<form name=\"PlaceBid\" action=\"" + a899 + "\"></form>");
-  EXPECT_EQ(GetFormAction(*env.ctx), a899);
-  readPage(env, "<form name=\"PlaceBid\" action=\"" + a899 + "b\"></form>");
-  EXPECT_TRUE(GetFormAction(*env.ctx).isEmpty());
-  readPage(env, "<form name=\"PlaceBid\" action=\"\"></form>");
-  EXPECT_TRUE(GetFormAction(*env.ctx).isEmpty());
-}
-
-TEST(FormReader, repeatedAndNamelessFieldsAreLeftOutAndTheFirstKeepsItsValue) {
-  TestEnv env;
-  readPage(env,
-           "<form name=\"PlaceBid\" action=\"/b\">"
-           "<input type=\"hidden\" name=\"key\" value=\"first\">"
-           "<input type=\"hidden\" value=\"x1\">"
-           "<input type=\"text\" name=\"KEY\" value=\"second\">"
-           "<input type=\"hidden\" name=\"\" value=\"empty\">"
-           "<input type=\"hidden\" name=\"b\" value=\"2\">"
-           "<input type=\"hidden\" name=\"c\" value=\"3\">"
-           "</form>");
-  EXPECT_TRUE(env.dialogs.errors.isEmpty());
-  EXPECT_EQ(names(env.state.formReader), (QStringList{"key=first", "b=2", "c=3"}));
-
+  readPage(env, kRepeated);
   SetFieldValue(*env.ctx, "B", "neu wert");
-  SetFieldValue(*env.ctx, "missing", "x");  // never added
+  SetFieldValue(*env.ctx, "missing", "x");
   EXPECT_EQ(GetFieldValue(*env.ctx, "missing"), "");
   EXPECT_EQ(GetPostData(*env.ctx), "key=first&b=neu+wert&c=3&");
-}
-
-TEST(FormReader, attributesAreFoundAsPlainTextWithinTheirOwnTag) {
-  TestEnv env;
-  readPage(env,
-           "<form name=\"PlaceBid\" action=\"/b\">"
-           // "Name" first matches inside "username"
-           "<input type=\"hidden\" username=\"u1\" name=\"n1\" value=\"v1\">"
-           // no value of its own: the next tag's is not taken
-           "<input type=\"hidden\" name=\"novalue\"><input type=\"radio\" value=\"later\">"
-           // unquoted
-           "<input type=\"hidden\" name=\"bare\" value=abc>"
-           "<input type=\"text\" name=\"spaced\" value = \"x\">"
-           "</form>");
-  EXPECT_EQ(names(env.state.formReader), (QStringList{"u1=v1", "novalue=", "bare=", "spaced= "}));
-  // Positions are 1-based in the form text; a position past the last tag finds nothing.
+  readPage(env, kAttributes);
   const QString& text = env.state.formReader.formText();
   const qsizetype tag = text.indexOf("<input") + 1;
   EXPECT_EQ(GetAttributeValue(*env.ctx, "type", tag), "hidden");
   EXPECT_EQ(GetAttributeValue(*env.ctx, "Value", tag), "v1");
   EXPECT_EQ(GetAttributeValue(*env.ctx, "type", text.size()), "");
-}
-
-// Thousands of tags left open up to one ">" at the very end, without quotes, make one tag that
-// is no field; the page is still read in one pass.
-TEST(FormReader, thousandsOfOpenTagsAreReadAsOne) {
-  TestEnv env;
-  QString open = "<form name=\"PlaceBid\" action=\"/b\">";
-  for (int i = 0; i < 20000; ++i) open += "<input type=hidden name=n value=v ";
-  readPage(env, open + "></form>");
-  EXPECT_EQ(GetFormAction(*env.ctx), "/b");
-  EXPECT_TRUE(env.state.formReader.fields().isEmpty());
-  EXPECT_TRUE(env.dialogs.errors.isEmpty());
 }
 
 TEST(URLEncode, encodesByTheWindows1252Code) {

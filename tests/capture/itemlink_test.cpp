@@ -86,26 +86,20 @@ TEST(ItemPageAnswer, theAnswerGivesTheItemOrSaysWhyNot) {
     QString auktionTitel;
     double endet = 0;
   } cases[] = {
-      {"a page of the site",
-       {"1234567890", true, 200, "", itempage::title(page)},
-       Refusal::None,
+      // clang-format off
+      {"a page of the site", {"1234567890", true, 200, "", itempage::title(page)}, Refusal::None,
        QStringLiteral("Grüße & Küsse für 5 € € &bogus;"),
        dateserial::fromParts({2026, 12, 5, 20, 0, 0})},
       {"a title with another item number: the asked one stays",
-       {"98765432101", true, 200, "", itempage::title(soon)},
-       Refusal::None,
-       "X",
+       {"98765432101", true, 200, "", itempage::title(soon)}, Refusal::None, "X",
        dateserial::fromParts({2026, 12, 5, 19, 0, 1})},
       {"no answer", {"1234567890", false, 0, "keine Antwort", ""}, Refusal::NotLoaded},
-      {"an error status",
-       {"1234567890", true, 404, "", "eBay - Seite nicht gefunden"},
+      {"an error status", {"1234567890", true, 404, "", "eBay - Seite nicht gefunden"},
        Refusal::NotLoaded},
       {"a redirect that was not followed", {"1234567890", true, 302, "", ""}, Refusal::NotLoaded},
-      {"garbage",
-       {"1234567890", true, 200, "", itempage::title("\x01\x02<titl")},
+      {"garbage", {"1234567890", true, 200, "", itempage::title("\x01\x02<titl")},
        Refusal::NoAuction},
-      {"a page without auction",
-       {"1234567890", true, 200, "", "eBay - Mein eBay"},
+      {"a page without auction", {"1234567890", true, 200, "", "eBay - Mein eBay"},
        Refusal::NoAuction},
       {"an end time that is none",
        {"1234567890", true, 200, "", "eBay Artikel 1234567890 (endet bald) - Lok"},
@@ -113,6 +107,7 @@ TEST(ItemPageAnswer, theAnswerGivesTheItemOrSaysWhyNot) {
       {"ended this very second",
        {"1234567890", true, 200, "", "eBay Artikel 1234567890 (endet 05.12.26 19:00:00 MEZ) - X"},
        Refusal::Ended},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -80,9 +80,10 @@ def run_desktop(build, workdir, verbose=False):
                                 "the window armed again")
         lock = lock_taken(run, 2)
         check(lock["why"].startswith("Gebot für %s um " % SECOND_ITEM), "the lock: %r" % lock)
-        run.check_no_error_box()
-        check(run.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
+        run.end_program()
         released(run, 1, 5, "the lock to be let go when the program ended")
+        notes = run.desktop.state()["notifications"]
+        check(len(notes) == 1, "the outcome was announced more than once: %r" % notes)
         messages = run.program.messages()
         check(not [m for m in messages if m.startswith("Ruhezustand")],
               "the log says the lock could not be taken: %r" % messages)

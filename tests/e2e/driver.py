@@ -2,8 +2,8 @@
 """Plays a user of GebotsfalkePlus on a private X server against the bundled auction simulator.
 
   driver.py test NAME --build DIR [--workdir DIR] [--packages DIR]
-      one end-to-end test (win, outbid, wrongpass, signin, chromium, firefox, clipboard-link,
-      clipboard-number, timesync, update, desktop),
+      one end-to-end test (win, chromium, firefox, clipboard-link, clipboard-number, timesync,
+      update, desktop),
       or one of the packages of scripts/package in DIR (package-files: their contents and the
       checks of the Debian tools; package-win: the snipe with the copy from the .deb;
       package-installed: that copy leaves the update to the package manager; package-update:

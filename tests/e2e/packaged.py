@@ -50,12 +50,6 @@ def run_package_win(build, workdir, packages, verbose=False):
             prepare=prepare, started=lambda run: check_wm_class(run, root[0]))
 
 
-def message_box_text(box):
-    texts = [c["text"] for c in box.unnamed + list(box.controls.values())
-             if c["class"] == "QLabel" and c["text"]]
-    return "\n".join(t.replace("\r\n", "\n") for t in texts)
-
-
 def run_installed_update(build, workdir, packages, verbose=False):
     """The copy from the .deb started as installed (no GEBOTSFALKE_HOME): its program folder is
     ~/.local/share/GebotsfalkePlus, even where the superuser could write beside the executable.
@@ -69,14 +63,10 @@ def run_installed_update(build, workdir, packages, verbose=False):
         run.program.home_variable = False
         run.program.user_home = user
         run.start_program()
-        run.program.wait_window("Form1", lambda w: w.shown("Lbl_update"), 10, "the update mark")
-        run.user.click("Form1", "Lbl_update")
-        window = run.program.wait_window("FrmUpdate", timeout=10, what="the update window")
-        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: %s"
-              % (VERSION, OFFERED), "update window: %r" % window.text("Label1"))
+        run.open_update_window(OFFERED)
         run.user.click("FrmUpdate", "Btn_Update")
         box = run.program.wait_window("QMessageBox", timeout=10, what="the update's answer")
-        said = message_box_text(box)
+        said = box.label_text()
         check(said == INSTALLED_COPY, "the update says %r" % said)
         run.step("\"Online Update jetzt starten\" says: " + said.replace("\n", " / "))
         run.user.activate(box)
@@ -84,8 +74,7 @@ def run_installed_update(build, workdir, packages, verbose=False):
         wait_for(lambda: not run.program.window("QMessageBox"), 10, "the message box to close")
         check(run.program.window("FrmUpdate").shown("Btn_Update"),
               "the update window no longer offers its button")
-        run.check_no_error_box()
-        check(run.program.terminate() == 0, "exit code after SIGTERM")
+        run.end_program()
 
         check(not [r for r in run.sim.requests() if r["path"].startswith("/files/")],
               "the installed copy asked the vendor server for files: %r" % run.sim.requests())

@@ -11,11 +11,11 @@ import struct
 import subprocess
 import tarfile
 
+from run import VERSION
 from session import check, say
 
 APP_ID = "org.example.GebotsfalkePlus"
 PORTABLE = "GebotsfalkePlus"  # the archive's program folder
-VERSION = "1.3.6"
 
 # Everything the .deb holds under /usr, with its mode; nothing else may be in it.
 DEB_FILES = {

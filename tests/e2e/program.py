@@ -42,6 +42,11 @@ class Window:
     def shown(self, name):
         return name in self.controls and self.controls[name]["visible"]
 
+    def label_text(self):
+        """What the window's labels say, named or not (a message box's text), one per line."""
+        return "\n".join(lines(c["text"]) for c in self.unnamed + list(self.controls.values())
+                         if c["class"] == "QLabel" and c["text"])
+
     def button(self, text):
         """A visible button (named or not) with this caption."""
         for c in list(self.controls.values()) + self.unnamed:

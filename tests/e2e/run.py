@@ -62,6 +62,10 @@ class Run:
     def start_program(self):
         self.program.start()
         self.step("GebotsfalkePlus started (pid %d)" % self.program.proc.pid)
+        # The password lies in its memory: the program allows no core file of it.
+        with open("/proc/%d/limits" % self.program.proc.pid) as f:
+            core = [line.split()[4:6] for line in f if line.startswith("Max core file size")]
+        check(core == [["0", "0"]], "the program's core file limit: %r" % core)
 
     def open_item_page(self, item, browser=None):
         """Shows the item page in the page viewer, away from the program's window, or in a
@@ -155,9 +159,24 @@ class Run:
     def check_no_error_box(self):
         """The program reports run-time errors in boxes titled "Fehler": none may be open."""
         boxes = [w for w in self.program.windows() if w.title == "Fehler"]
-        texts = [" / ".join(c["text"] for c in b.unnamed + list(b.controls.values())
-                            if c["text"]) for b in boxes]
-        check(not boxes, "error box shown: %s" % "; ".join(texts))
+        check(not boxes, "error box shown: %s" % "; ".join(b.label_text() for b in boxes))
+
+    def end_program(self):
+        """SIGTERM, as at logout, with no error box open; the exit code must be 0."""
+        self.check_no_error_box()
+        check(self.program.terminate() == 0, "the program's exit code after SIGTERM is not 0")
+
+    def open_update_window(self, offered):
+        """Clicks the update mark; the update window, which names both versions."""
+        self.program.wait_window("Form1", lambda w: w.shown("Lbl_update"), 10, "the update mark")
+        self.user.click("Form1", "Lbl_update")
+        window = self.program.wait_window("FrmUpdate", timeout=10, what="the update window")
+        check(window.text("Label1") == "Installierte Version: %s\nVerfügbare Version: %s"
+              % (VERSION, offered) and window.title == "Online Update",
+              "update window %r: %r" % (window.title, window.text("Label1")))
+        self.check_no_error_box()
+        self.step("update window open: " + window.text("Label1").replace("\n", " / "))
+        return window
 
     def screenshot(self, name, window_name="Form1"):
         window = self.program.window(window_name)

@@ -17,6 +17,7 @@
 #include "bidding/inet.h"
 #include "sniper/form1.h"
 #include "support/controls.h"
+#include "support/files.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 
@@ -35,14 +36,7 @@ inline const QList<std::pair<QString, QString>> kStored = {
     {"Top", "900"},     {"WindowState", "0"}};
 
 inline sim::Config site(int faultStep = 0, const char* fault = "") {
-  sim::Config config;
-  sim::Item item;
-  item.id = "1234567890";
-  item.title = "Lampe";
-  item.endMs = sim::nowMs() + 600000;
-  item.price = 5.0;
-  config.items.push_back(item);
-  config.accounts["bieter"] = "geheim";
+  sim::Config config = lampSite("1234567890", "bieter", "geheim");
   config.vendorVersion = "1.03.0006";
   config.faultStep = faultStep;
   config.fault = fault;
@@ -118,15 +112,9 @@ class FaultRun {
     return server.sim().config().items.front().highBidder == "bieter";
   }
 
-  // A setting as the settings file on disk holds it ("<absent>" when it holds none). The file
-  // is read through a copy: within one process the settings store keeps what it was asked to
-  // write even when the write failed, so reading the original would show that instead.
+  // A setting as the settings file on disk holds it.
   QString onDisk(const QString& key) const {
-    QTemporaryDir copy;
-    const QString file = env.settings->filePath(settingskeys::kApp);
-    QFile::copy(file, copy.path() + "/" + QFileInfo(file).fileName());
-    return SettingsStore(copy.path())
-        .GetSetting(settingskeys::kApp, settingskeys::kSection, key, "<absent>");
+    return settingOnDisk(env.settings->filePath(settingskeys::kApp), key);
   }
   // Every setting stored before the run can still be read. The options (account, seconds,
   // switches) are never written by a bid or by closing, so they read exactly as before; the

@@ -32,18 +32,6 @@ class NoiseServer {
 };
 }  // namespace
 
-TEST(SimFaults, theFaultSwitchNamesAStepAndAKind) {
-  sim::Config config;
-  for (const char* good : {"1:hang-once", "2:trickle", "1:reset"})
-    EXPECT_TRUE(sim::parseFault(good, config)) << good;
-  EXPECT_TRUE(sim::parseFault("2:garbage", config));
-  EXPECT_EQ(config.faultStep, 2);
-  EXPECT_EQ(config.fault, "garbage");
-  for (const char* bad : {"3:hang", "0:cut", "1:", "1:boom", "hang", "12:ten", ":ten"})
-    EXPECT_FALSE(sim::parseFault(bad, config)) << bad;
-  EXPECT_EQ(config.fault, "garbage");
-}
-
 // A site that never answers: the transfer's own time-out ends the wait with no data; when the
 // confirmation went out before, whether the bid arrived is unknown. Half the
 // step-1 page has a form without its end, which the form reader reports; the bid starts once

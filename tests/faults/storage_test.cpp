@@ -12,6 +12,7 @@
 #include <QMap>
 
 #include "faultfixture.h"
+#include "support/files.h"
 #include "support/readonlyfolder.h"
 
 using namespace faults;
@@ -81,11 +82,6 @@ class FullDisk {
   bool m_mounted = false;
 };
 
-QByteArray fileBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 // A read-only program folder fails every log line with its own error box (Restlaufzeit, Bieten
@@ -105,7 +101,7 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
     const int logLines = run.env.logLines().size();
     const QString file = run.env.settings->filePath(settingskeys::kApp);
     const QString log = run.env.programFolder() + "/gebotsfalke.log";
-    const QByteArray before = fileBytes(file);
+    const QByteArray before = readAll(file);
     int ticks = 0;
     {
       std::unique_ptr<FullDisk> disk;
@@ -159,7 +155,7 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
       EXPECT_EQ(run.onDisk("Update"), "");
       EXPECT_NE(run.onDisk("Left"), "1500");
     } else {
-      EXPECT_EQ(fileBytes(file), before);
+      EXPECT_EQ(readAll(file), before);
     }
     if (fault == kFullDisk) EXPECT_TRUE(run.env.logLines().isEmpty());
   }

@@ -10,29 +10,17 @@
 #include <functional>
 
 #include "installlog.h"
+#include "support/files.h"
 #include "swap.h"
 
 namespace {
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes, bool executable) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  f.write(bytes);
-  f.close();
-  if (executable) f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-}
-
 // A program folder holding the "old" version and the downloaded "new" one (not executable, as
 // downloaded files are). Either version, when started, records its name, the number of its
 // arguments, its working folder and the hand-over variable ("-" when unset) in "started".
 struct ProgramFolder {
   ProgramFolder() : folder(QDir(dir.path()).canonicalPath()), files(folder) {
-    writeFile(files.program, fakeProgram("old"), true);
-    writeFile(files.update, fakeProgram("new"), false);
+    writeFile(files.program, fakeProgram("old"), kRunnable);
+    writeFile(files.update, fakeProgram("new"));
   }
   QByteArray fakeProgram(const char* name) const {
     const QByteArray f = QFile::encodeName(folder);
@@ -75,11 +63,9 @@ TEST(Installer, aFailedUpdateLeavesThePreviousVersionInPlaceAndStartsIt) {
        {}},
       {"the new version does not run",
        [](ProgramFolder& pf) {
-         writeFile(pf.files.update,
-                   QByteArray("\x7f"
-                              "ELF broken",
-                              11),
-                   false);
+         writeFile(pf.files.update, QByteArray("\x7f"
+                                               "ELF broken",
+                                               11));
        },
        QStringLiteral(
            "Installer: neue Version startet nicht - bisherige Version wiederhergestellt.")},
@@ -154,7 +140,7 @@ TEST(Installer, replacesTheExecutableTheProgramNamesWhereverItLies) {
   const QString program = bin + "/gebotsfalkeplus";
   const QString link = QDir(other.path()).canonicalPath() + "/gfp";
   ASSERT_TRUE(QDir().mkpath(bin));
-  writeFile(program, pf.fakeProgram("old"), true);
+  writeFile(program, pf.fakeProgram("old"), kRunnable);
   ASSERT_TRUE(QFile::link(program, link));
   ASSERT_TRUE(QFile::copy(GF_DOUPDATE_EXECUTABLE, pf.folder + "/doupdate.exe"));
 

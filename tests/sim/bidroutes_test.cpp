@@ -8,15 +8,8 @@
 
 namespace {
 sim::Config site() {
-  sim::Item item;
-  item.id = "42";
-  item.title = "Lampe";
-  item.endMs = sim::nowMs() + 600000;
-  item.price = 5.0;
-  item.increment = 0.5;
-  sim::Config config;
-  config.items = {item};
-  config.accounts = {{"alice", "a"}, {"bob", "b"}, {"carol", "c"}};
+  sim::Config config = lampSite("42", "alice", "a");
+  config.accounts.insert({{"bob", "b"}, {"carol", "c"}});
   return config;
 }
 

@@ -106,7 +106,8 @@ void dropOn(QWidget* target, QMimeData* data, bool* accepted = nullptr) {
 
 // "Artikel übernehmen" with something in the clipboard: a browser window with an auction page
 // wins, a link or number loads its page, anything else does what the click always did. Only a
-// page of a running auction replaces the current item; otherwise one message says why.
+// page of a running auction replaces the current item; otherwise one message says why (every
+// refusal and its text: the table of itempage::judge; what names an item: ItemLink's).
 TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
   const struct {
     const char* what;
@@ -118,7 +119,6 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
     int requests = 1;
   } cases[] = {
       {"a link", kLokLink, "Terminal", "", kLokShown, ""},
-      {"a bare number", " 1234567890\n", "Terminal", "", kLokShown, ""},
       {"a longer number than the title's: the link's stays", "123456789012", "Terminal", "",
        "123456789012 | Zwölfstellig | endet am 05.12.2026 20:00:00", ""},
       {"a browser window wins", kLokLink,
@@ -128,10 +128,6 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
        " | Vorher | Kein Artikel gewählt. (not shown as an item)", "", 0},
       {"an ended auction", "2222222222", "Terminal", "", kEarlier,
        "Die Auktion ist bereits beendet."},
-      {"an item the site does not know", "9999999999", "Terminal", "", kEarlier,
-       "Die Artikelseite konnte nicht geladen werden."},
-      {"garbage for a page", kLokLink, "Terminal", "garbage", kEarlier,
-       "Die Artikelseite zeigt keine Auktion."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

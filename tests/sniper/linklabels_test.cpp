@@ -47,17 +47,3 @@ TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
 
 // The version check shows the update mark; a click on it opens the update window offering the
 // newer version, without progress.
-TEST_F(SniperTest, theUpdateMarkOpensTheUpdateWindowWithBothVersions) {
-  ui.Lbl_update->hide();
-  env.state.AvailableVersion = "1.03.0007";
-  static_cast<UpdateMark&>(form).showUpdateMark();
-  ASSERT_TRUE(ui.Lbl_update->isVisible());
-  QString offered;
-  env.dialogs.onExec = [&](QDialog& d) {
-    offered = control<QLabel>(d, "Label1")->text();
-    EXPECT_TRUE(control<QLabel>(d, "LblProgress")->isHidden());
-    EXPECT_TRUE(control<QLabel>(d, "Label2")->isHidden());
-  };
-  QTest::mouseClick(ui.Lbl_update, Qt::LeftButton);
-  EXPECT_EQ(offered, "Installierte Version: 1.3.6\r\nVerfügbare Version: 1.03.0007");
-}

@@ -9,41 +9,21 @@
 #include "app/scramble.h"
 #include "sniper/form1.h"
 #include "sniper/startup.h"
+#include "support/files.h"
 #include "support/readonlyfolder.h"
 #include "support/testenv.h"
 
 namespace {
-QByteArray fileBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The settings as the options dialog and an earlier close leave them: a running auction, an
 // account, the switches turned off, an announced version. Sorted as QSettings writes them.
 QList<std::pair<QString, QString>> stored() {
-  return {{"AuktionTitel", "Lampe"},
-          {"InstallDir", "/opt/gebotsfalke"},
-          {"ItemID", "1234567890"},
-          {"Left", "1500"},
-          {"Top", "900"},
-          {"Update", "1.03.0007"},
-          {"WindowState", "0"},
-          {"endet", "05.12.2026 20:00:00"},
-          {"msgonsync", "0"},
-          {"pass", cryptme("geheim", scramble::passwordKey())},
-          {"saveuser", "1"},
-          {"sectobid", "7"},
-          {"synconstart", "0"},
-          {"user", "bieter"},
-          {"warnton", "0"}};
-}
-
-// A setting as the file on disk holds it, read by a store of its own on a copy.
-QString onDisk(const QString& file, const QString& key) {
-  QTemporaryDir copy;
-  QFile::copy(file, copy.path() + "/Rotbart eBay-Tools.ini");
-  return SettingsStore(copy.path())
-      .GetSetting(settingskeys::kApp, settingskeys::kSection, key, "<absent>");
+  // clang-format off
+  return {{"AuktionTitel", "Lampe"}, {"InstallDir", "/opt/gebotsfalke"}, {"ItemID", "1234567890"},
+          {"Left", "1500"}, {"Top", "900"}, {"Update", "1.03.0007"}, {"WindowState", "0"},
+          {"endet", "05.12.2026 20:00:00"}, {"msgonsync", "0"},
+          {"pass", cryptme("geheim", scramble::passwordKey())}, {"saveuser", "1"},
+          {"sectobid", "7"}, {"synconstart", "0"}, {"user", "bieter"}, {"warnton", "0"}};
+  // clang-format on
 }
 
 QString intBox(int number, const QString& description, const QString& key, int fallback) {
@@ -152,7 +132,7 @@ TEST(SettingsStore, oneBadValueLosesNoOtherSettingThroughAStartAndAClose) {
                  ".defekt' gesichert und Zeile für Zeile neu eingelesen. Bitte prüfen Sie "
                  "die Optionen.")
                     .toStdString());
-      EXPECT_EQ(fileBytes(file + ".defekt"), text);
+      EXPECT_EQ(readAll(file + ".defekt"), text);
       EXPECT_EQ(QFile::permissions(file + ".defekt") & 0x7077,
                 QFile::ReadOwner | QFile::WriteOwner);
     }
@@ -161,15 +141,15 @@ TEST(SettingsStore, oneBadValueLosesNoOtherSettingThroughAStartAndAClose) {
     form.close();
     folder.reset();
     if (row.readOnly) {  // nothing was written over it
-      EXPECT_EQ(fileBytes(file), text);
+      EXPECT_EQ(readAll(file), text);
       EXPECT_TRUE(QDir(env.configFolder()).entryList({"*.defekt*"}).isEmpty());
       continue;
     }
     for (const auto& [key, value] : settings) {
       if (key == "Left" || key == "Top" || key == "InstallDir") {  // saved anew at the close
-        EXPECT_NE(onDisk(file, key), "<absent>") << key.toStdString();
+        EXPECT_NE(settingOnDisk(file, key), "<absent>") << key.toStdString();
       } else {
-        EXPECT_EQ(onDisk(file, key), value) << key.toStdString();
+        EXPECT_EQ(settingOnDisk(file, key), value) << key.toStdString();
       }
     }
     // The next start finds a sound file: nothing more to tell.

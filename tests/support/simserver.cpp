@@ -5,6 +5,19 @@
 
 #include "releasesigning.h"
 
+sim::Config lampSite(const std::string& id, const std::string& user, const std::string& password) {
+  sim::Item item;
+  item.id = id;
+  item.title = "Lampe";
+  item.endMs = sim::nowMs() + 600000;
+  item.price = 5.0;
+  item.increment = 0.5;
+  sim::Config config;
+  config.items = {item};
+  config.accounts[user] = password;
+  return config;
+}
+
 SimServer::SimServer(sim::Config config) {
   if (config.vendorSecretKey.empty()) config.vendorSecretKey = vendorsign::makeKeyPair().secretKey;
   m_vendorKey = QByteArray::fromStdString(vendorsign::publicKeyOf(config.vendorSecretKey));

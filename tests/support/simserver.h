@@ -9,6 +9,10 @@
 #include "bidding/endpoints.h"
 #include "simulator.h"
 
+// A site with one running auction: "Lampe", 5,00 EUR, 0,50 increments, ten minutes to go; the
+// account `user` with `password`.
+sim::Config lampSite(const std::string& id, const std::string& user, const std::string& password);
+
 // The auction-site simulator running inside the test process on a free port of 127.0.0.1,
 // with its request log in a temporary file. It signs updates with a key of its own, made
 // afresh unless the configuration brings one; endpoints() trusts it.

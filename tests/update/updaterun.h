@@ -9,23 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "support/files.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "update/frmupdate.h"
 
 // The update window against the simulator's vendor routes, shared by the update tests.
 namespace updatetest {
-
-inline QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) ADD_FAILURE() << path.toStdString();
-  f.write(bytes);
-}
 
 // Every byte value, repeated up to the length.
 inline QByteArray binary(int length) {
