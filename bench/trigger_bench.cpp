@@ -1,12 +1,22 @@
 // Trigger precision and bid transaction time: real countdowns of the main window (the real
 // clock, the real transfer component, the real error boxes) against the simulator on loopback,
 // both in this process. Each countdown arms on a fresh auction that ends a few seconds later
-// with one second before the end as the setting; the simulator's request log tells when the
-// bid's first request arrived. Then two snipes 10 s before the end whose first step-1
-// connection never answers: one with the bid's transfers bounded by the auction's end, one with
-// the transfer component's 60 s time-out alone; measured is when the window shows the outcome.
+// with one second before the end as the setting, with no connection of the transfer component
+// left open; the simulator's request log tells when the bid's first request arrived and when
+// its connection was accepted.
 //
-//   bench_trigger [--countdowns N] [--ticks-only N] [--no-stalled] --out FILE
+// The benchmark build marks the stages of the bid's way (app/stagemarks.h); this program
+// receives the marks and breaks each trigger down: the timer's lateness after the second
+// boundary, the window's label, the log lines, the repaint, building the request, the
+// connection's set-up and the transfer.
+//
+// Then countdowns against a simulator that serves a new connection only after 100 ms (a
+// stand-in for the handshakes of a real network), with the connection opened before the
+// trigger and without; and two snipes 10 s before the end whose first step-1 connection never
+// answers: one with the bid's transfers bounded by the auction's end, one with the transfer
+// component's 60 s time-out alone; measured is when the window shows the outcome.
+//
+//   bench_trigger [--countdowns N] [--ticks-only N] [--delayed N] [--no-stalled] --out FILE
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -14,10 +24,14 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <map>
+
 #include "app/appstate.h"
 #include "app/dateserial.h"
 #include "app/scramble.h"
 #include "app/settings.h"
+#include "app/stagemarks.h"
 #include "benchclock.h"
 #include "benchcommon.h"
 #include "bidding/bidlimits.h"
@@ -34,9 +48,33 @@
 #include "simulator.h"
 #include "sniper/form1.h"
 
+// Milliseconds since the epoch to the microsecond, on the clock the simulator's log uses.
+double preciseNowMs() {
+  using namespace std::chrono;
+  return double(duration_cast<microseconds>(system_clock::now().time_since_epoch()).count()) /
+         1000.0;
+}
+
+// The marks of the bid's way, as the program passes them (only while a countdown records).
+namespace {
+bool g_recording = false;
+std::vector<std::pair<QByteArray, double>> g_marks;
+}  // namespace
+
+void stagemarks::reached(const char* stage) {
+  if (g_recording) g_marks.emplace_back(QByteArray(stage), preciseNowMs());
+}
+
 namespace {
 
 constexpr int kSecondsBeforeEnd = 1;
+constexpr int kConnectDelayMs = 100;
+
+// The stages of a trigger, in their order on the bid's way; together they make up the whole
+// time from the trigger second's start to the arrival of the bid's first request.
+const char* const kStages[] = {
+    "timer lateness",    "label",   "log lines", "repaint", "building the request",
+    "connection set-up", "transfer"};
 
 struct Sample {
   double triggerMs = -1;  // trigger second's start to the first request's arrival
@@ -44,7 +82,34 @@ struct Sample {
   double shownMs = 0;     // the auction's end to the window showing the bid's outcome
   bool shown = false;
   QString outcome;  // the code the vendor report carried
+  // The first request's connection was accepted at least a second before the trigger second.
+  bool warmConnection = false;
+  std::map<QString, double> stages;  // kStages -> ms; empty when a mark is missing
 };
+
+// Splits a trigger into its stages from the marks after the trigger second's start, the first
+// request's arrival and when its connection was accepted (all in ms since the epoch).
+std::map<QString, double> breakDown(const std::vector<std::pair<QByteArray, double>>& marks,
+                                    double triggerSecond, double arrival, double accepted,
+                                    double connectDelayMs) {
+  std::map<QByteArray, double> at;  // the first of each mark from the bid on
+  for (const auto& [stage, t] : marks)
+    if ((at.count("bid due") || stage == "bid due") && !at.count(stage)) at[stage] = t;
+  for (const char* m :
+       {"bid due", "label", "log lines", "repaint", "pass log line", "request handed over"})
+    if (!at.count(m)) return {};
+  const double handed = at["request handed over"];
+  // A connection accepted before the request was handed over cost the bid nothing; one
+  // accepted afterwards cost the time until it was served.
+  const double setup = std::max(0.0, accepted + connectDelayMs - handed);
+  return {{kStages[0], at["bid due"] - triggerSecond},
+          {kStages[1], at["label"] - at["bid due"]},
+          {kStages[2], at["log lines"] - at["label"] + at["pass log line"] - at["repaint"]},
+          {kStages[3], at["repaint"] - at["log lines"]},
+          {kStages[4], handed - at["pass log line"]},
+          {kStages[5], setup},
+          {kStages[6], arrival - handed - setup}};
+}
 
 constexpr int kStalledSecondsBeforeEnd = 10;
 
@@ -63,6 +128,21 @@ QList<QJsonObject> requestLog(const QString& path) {
     if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
   return out;
 }
+
+// Calls `painting` before every paint of a widget.
+class PaintWatch : public QObject {
+ public:
+  PaintWatch(QWidget* widget, std::function<void()> painting) : m_painting(std::move(painting)) {
+    widget->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) m_painting();
+    return false;
+  }
+
+ private:
+  std::function<void()> m_painting;
+};
 
 class Harness {
  public:
@@ -106,6 +186,10 @@ class Harness {
   // From now on the bid's transfers wait for the transfer component's time-out alone.
   void unbounded() { m_state.bidLimits = bidlimits::Rules::unbounded(); }
 
+  // Whether the connection to the bid's host is opened before the trigger (as the program
+  // does), or only by the bid.
+  void warmUp(bool on) { m_state.bidLimits.warmUpMs = on ? bidlimits::Rules().warmUpMs : 0; }
+
   // One countdown on auction number `n`, from arming to the outcome shown after the end; the
   // bid `secondsBefore` the end of an auction that ends `endsIn` seconds after arming.
   Sample countdown(int n, int secondsBefore = kSecondsBeforeEnd, int endsIn = 4) {
@@ -128,15 +212,18 @@ class Harness {
     control<QWidget>("Txt_maxbid")->show();
     control<QWidget>("Command1")->show();
     control<QLineEdit>("Txt_maxbid")->setText(QStringLiteral("5"));
+    // No connection of an earlier countdown is left: each bid starts as after a quiet while.
+    m_inet1.openFreshConnection();
     m_form->Command1_Click();  // arms
     m_completions.clear();
+    g_marks.clear();
+    g_recording = true;
     const qsizetype requestsBefore = requestLog(m_log).size();
     // The outcome is shown when "Gebot wird abgegeben..." gives way to the next text.
     Sample sample;
     bool bidding = false;
-    QTimer watch;
-    watch.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    // Looked at whenever the label paints (no timer of the harness's own wakes the program).
+    PaintWatch watch(control<QWidget>("LabelZeit"), [&] {
       const bool nowBidding = m_form->labelZeitCaption().startsWith(QStringLiteral("Gebot wird"));
       if (bidding && !nowBidding && !sample.shown) {
         sample.shown = true;
@@ -144,16 +231,24 @@ class Harness {
       }
       bidding = nowBidding;
     });
-    watch.start(2);
     m_form->Update_Label();  // the countdown starts, as after taking an item over
     bench::waitFor([&] { return !m_form->timer1Enabled(); }, (endsIn + 75) * 1000, 20);
-    watch.stop();
+    g_recording = false;
+    std::vector<std::pair<QByteArray, double>> marks;
+    for (const auto& m : g_marks)
+      if (m.second >= double(triggerSecond) - 1000) marks.push_back(m);
 
     const QList<QJsonObject> requests = requestLog(m_log).mid(requestsBefore);
     for (const QJsonObject& r : requests) {
       const QString body = r[QStringLiteral("body")].toString();
-      if (sample.triggerMs < 0 && body.contains(QStringLiteral("MakeBid&item=") + s.ItemID))
-        sample.triggerMs = r[QStringLiteral("arrival_ms")].toDouble() - double(triggerSecond);
+      if (sample.triggerMs < 0 && body.contains(QStringLiteral("MakeBid&item=") + s.ItemID)) {
+        const double arrival = r[QStringLiteral("arrival_ms")].toDouble();
+        const double accepted = r[QStringLiteral("connection_accepted_ms")].toDouble();
+        sample.triggerMs = arrival - double(triggerSecond);
+        sample.warmConnection = accepted <= double(triggerSecond) - 1000;
+        sample.stages = breakDown(marks, double(triggerSecond), arrival, accepted,
+                                  double(m_sim.connectDelayMs.load()));
+      }
       if (r[QStringLiteral("path")].toString() == QLatin1String("/files/update+"))
         sample.outcome = r[QStringLiteral("headers")]
                              .toObject()[QStringLiteral("User-Agent")]
@@ -213,11 +308,13 @@ int main(int argc, char** argv) {
   const int countdowns = bench::argument(args, "--countdowns", QStringLiteral("25")).toInt();
   const int ticksOnlyCountdowns =
       bench::argument(args, "--ticks-only", QStringLiteral("10")).toInt();
+  const int delayedCountdowns = bench::argument(args, "--delayed", QStringLiteral("5")).toInt();
   const int stalledCountdowns = args.contains(QStringLiteral("--no-stalled")) ? 0 : 2;
   const QString out = bench::argument(args, "--out");
   if (out.isEmpty()) {
-    bench::say(QStringLiteral(
-        "usage: bench_trigger [--countdowns N] [--ticks-only N] [--no-stalled] --out FILE"));
+    bench::say(
+        QStringLiteral("usage: bench_trigger [--countdowns N] [--ticks-only N] [--delayed N] "
+                       "[--no-stalled] --out FILE"));
     return 2;
   }
 
@@ -230,7 +327,8 @@ int main(int argc, char** argv) {
   config.accounts["bieter"] = "geheim";
   config.vendorVersion = "1.03.0006";
   config.requestLog = logPath.toStdString();
-  for (int n = 0; n < countdowns + ticksOnlyCountdowns + stalledCountdowns; ++n) {
+  const int items = countdowns + 2 * delayedCountdowns + ticksOnlyCountdowns + stalledCountdowns;
+  for (int n = 0; n < items; ++n) {
     sim::Item item;
     item.id = std::to_string(1000000000LL + n);
     item.endMs = sim::nowMs() + 3600000;
@@ -243,29 +341,63 @@ int main(int argc, char** argv) {
   }
 
   Harness harness(home.path(), simulator, logPath);
-  std::vector<double> trigger, bid, ticksTrigger;
+  std::vector<double> trigger, bid, ticksTrigger, delayedWarm, delayedCold;
+  std::map<QString, std::vector<double>> stages;
+  QJsonArray stageSamples;  // each countdown's stages
+  int warmConnections = 0;
   QStringList problems;
-  bench::say(QStringLiteral("trigger precision: %1 countdowns...").arg(countdowns));
-  for (int n = 0; n < countdowns; ++n) {
-    const Sample s = harness.countdown(n);
+  int n = 0;
+  // A countdown whose bid must come out as the high bid; its trigger, or -1.
+  auto run = [&](const QString& kind) {
+    const Sample s = harness.countdown(n++);
     if (s.triggerMs < 0 || s.outcome != QLatin1String("hb")) {
-      problems.append(QStringLiteral("countdown %1: outcome '%2'").arg(n).arg(s.outcome));
-      continue;
+      problems.append(
+          QStringLiteral("countdown %1 (%2): outcome '%3'").arg(n - 1).arg(kind, s.outcome));
+      return Sample{};
     }
+    return s;
+  };
+
+  bench::say(QStringLiteral("trigger precision: %1 countdowns...").arg(countdowns));
+  for (int i = 0; i < countdowns; ++i) {
+    const Sample s = run(QStringLiteral("trigger"));
+    if (s.triggerMs < 0) continue;
     trigger.push_back(s.triggerMs);
     bid.push_back(s.bidMs);
+    warmConnections += s.warmConnection ? 1 : 0;
+    if (s.stages.empty())
+      problems.append(QStringLiteral("countdown %1: a stage mark is missing").arg(n - 1));
+    QJsonObject perStage;
+    for (const auto& [stage, ms] : s.stages) {
+      stages[stage].push_back(ms);
+      perStage.insert(stage, ms);
+    }
+    stageSamples.append(perStage);
   }
+
+  bench::say(QStringLiteral("new connections served after %1 ms: %2 countdowns with the "
+                            "connection opened before the trigger, %2 without...")
+                 .arg(kConnectDelayMs)
+                 .arg(delayedCountdowns));
+  simulator.connectDelayMs = kConnectDelayMs;
+  for (int i = 0; i < delayedCountdowns; ++i) {
+    const Sample s = run(QStringLiteral("connect delay"));
+    if (s.triggerMs >= 0) delayedWarm.push_back(s.triggerMs);
+  }
+  harness.warmUp(false);
+  for (int i = 0; i < delayedCountdowns; ++i) {
+    const Sample s = run(QStringLiteral("connect delay, no warm-up"));
+    if (s.triggerMs >= 0) delayedCold.push_back(s.triggerMs);
+  }
+  harness.warmUp(true);
+  simulator.connectDelayMs = 0;
+
   bench::say(
       QStringLiteral("the same with the ticks alone: %1 countdowns...").arg(ticksOnlyCountdowns));
   harness.ticksOnly();
-  for (int n = countdowns; n < countdowns + ticksOnlyCountdowns; ++n) {
-    const Sample s = harness.countdown(n);
-    if (s.triggerMs < 0 || s.outcome != QLatin1String("hb")) {
-      problems.append(
-          QStringLiteral("countdown %1 (ticks only): outcome '%2'").arg(n).arg(s.outcome));
-      continue;
-    }
-    ticksTrigger.push_back(s.triggerMs);
+  for (int i = 0; i < ticksOnlyCountdowns; ++i) {
+    const Sample s = run(QStringLiteral("ticks only"));
+    if (s.triggerMs >= 0) ticksTrigger.push_back(s.triggerMs);
   }
   // The first step-1 connection of each item never answers.
   {
@@ -275,13 +407,12 @@ int main(int argc, char** argv) {
   }
   QJsonObject stalled;
   if (stalledCountdowns > 0) {
-    const int first = countdowns + ticksOnlyCountdowns;
     bench::say(QStringLiteral("a stalled first connection, %1 s before the end: bounded by the "
                               "auction, then with the 60 s time-out alone...")
                    .arg(kStalledSecondsBeforeEnd));
-    const Sample bounded = harness.countdown(first, kStalledSecondsBeforeEnd, 13);
+    const Sample bounded = harness.countdown(n++, kStalledSecondsBeforeEnd, 13);
     harness.unbounded();
-    const Sample alone = harness.countdown(first + 1, kStalledSecondsBeforeEnd, 13);
+    const Sample alone = harness.countdown(n++, kStalledSecondsBeforeEnd, 13);
     if (!bounded.shown || bounded.outcome != QLatin1String("hb"))
       problems.append(QStringLiteral("stalled connection: outcome '%1'").arg(bounded.outcome));
     stalled = {{QStringLiteral("stalled_step1_outcome_s"),
@@ -294,13 +425,34 @@ int main(int argc, char** argv) {
   simulator.stop();
   for (const QString& p : problems) bench::say(QStringLiteral("  problem: ") + p);
 
+  // The stages in their order: median and mean of each.
+  QJsonArray breakdown;
+  for (const char* name : kStages) {
+    const std::vector<double>& v = stages[QString::fromLatin1(name)];
+    double sum = 0;
+    for (double x : v) sum += x;
+    breakdown.append(QJsonObject{{QStringLiteral("stage"), QString::fromLatin1(name)},
+                                 {QStringLiteral("median_ms"), bench::median(v)},
+                                 {QStringLiteral("mean_ms"), v.empty() ? -1 : sum / v.size()},
+                                 {QStringLiteral("worst_ms"), bench::worst(v)}});
+  }
   QJsonObject result{{QStringLiteral("countdowns"), int(trigger.size())},
                      {QStringLiteral("trigger_median_ms"), bench::median(trigger)},
                      {QStringLiteral("trigger_worst_ms"), bench::worst(trigger)},
                      {QStringLiteral("trigger_samples_ms"), toArray(trigger)},
+                     {QStringLiteral("trigger_breakdown"), breakdown},
+                     {QStringLiteral("trigger_breakdown_samples"), stageSamples},
+                     {QStringLiteral("warm_connection_pct"),
+                      trigger.empty() ? -1 : 100.0 * warmConnections / double(trigger.size())},
                      {QStringLiteral("bid_median_ms"), bench::median(bid)},
                      {QStringLiteral("bid_worst_ms"), bench::worst(bid)},
                      {QStringLiteral("bid_samples_ms"), toArray(bid)},
+                     {QStringLiteral("connect_delay_ms"), kConnectDelayMs},
+                     {QStringLiteral("delayed_countdowns"), int(delayedWarm.size())},
+                     {QStringLiteral("trigger_median_delay_ms"), bench::median(delayedWarm)},
+                     {QStringLiteral("trigger_delay_samples_ms"), toArray(delayedWarm)},
+                     {QStringLiteral("trigger_median_delay_cold_ms"), bench::median(delayedCold)},
+                     {QStringLiteral("trigger_delay_cold_samples_ms"), toArray(delayedCold)},
                      {QStringLiteral("ticks_only_countdowns"), int(ticksTrigger.size())},
                      {QStringLiteral("ticks_only_median_ms"), bench::median(ticksTrigger)},
                      {QStringLiteral("ticks_only_worst_ms"), bench::worst(ticksTrigger)},

@@ -14,13 +14,17 @@ std::string usage() {
          "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
-         "  [--fault STEP:KIND] [--item-fault KIND]\n"
+         "  [--fault STEP:KIND] [--item-fault KIND] [--connect-delay MS]\n"
          "  [--time-offset SECONDS] [--vendor-version TEXT] [--vendor-dir DIR]\n"
          "  [--vendor-key FILE] [--vendor-fault NAME:KIND]...\n"
          "  --time-offset SECONDS  the site's clock runs this far ahead of the system clock\n"
          "                   (negative: behind), to the millisecond (90.4): the time page,\n"
          "                   the Date header, the auctions' ends and the request log's\n"
          "                   arrival_ms go by it\n"
+         "  --connect-delay MS  a newly accepted connection waits MS milliseconds before it is\n"
+         "                   served (the handshakes of a real network); the request log says\n"
+         "                   when each request's connection was accepted\n"
+         "                   (connection_accepted_ms)\n"
          "  --signin-once    the first confirmed bid is answered with a sign-in page\n"
          "  --no-bid-form    the bid's confirmation page carries no PlaceBid form\n"
          "  --bid-form-action URL  the PlaceBid form posts to URL (say, another host)\n"
@@ -146,6 +150,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       // Up to ten years either way, to the millisecond.
       if (!toDouble(v, secs) || !(secs > -3.2e8 && secs < 3.2e8)) return "bad --time-offset: " + v;
       config.timeOffsetMs = static_cast<int64_t>(std::llround(secs * 1000.0));
+    } else if (opt == "--connect-delay") {
+      if (!toInt(v, config.connectDelayMs) || config.connectDelayMs < 0 ||
+          config.connectDelayMs > 600000)
+        return "bad --connect-delay (0 to 600000 ms): " + v;
     } else if (opt == "--bid-form-action") {
       config.bidFormAction = v;
     } else if (opt == "--vendor-version") {

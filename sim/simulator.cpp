@@ -1,19 +1,62 @@
 #include "simulator.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
 namespace sim {
 namespace {
 // Arrival time of the request this worker thread is handling by the site's clock, taken before
-// its body is read.
-thread_local int64_t t_arrivalMs = 0;
+// its body is read, and when the connection it came on was accepted (the same clock).
+thread_local double t_arrivalMs = 0;
+thread_local double t_acceptedMs = 0;
+
+// The server's workers, each serving one connection from its acceptance to its end: notes when
+// the connection was accepted (for the request log) and holds it back for the configured delay
+// before it is served.
+class AcceptingPool : public httplib::TaskQueue {
+ public:
+  explicit AcceptingPool(Simulator& sim) : m_sim(sim), m_pool(CPPHTTPLIB_THREAD_POOL_COUNT) {}
+  void enqueue(std::function<void()> serve) override {
+    // The listening thread has just accepted it.
+    const double accepted = m_sim.siteNowMsPrecise();
+    const double servedFrom = nowMsPrecise() + double(m_sim.connectDelayMs.load());
+    ++m_sim.connectionsAccepted;
+    m_pool.enqueue([this, accepted, servedFrom, serve = std::move(serve)] {
+      t_acceptedMs = accepted;
+      while (!m_sim.stopping && nowMsPrecise() < servedFrom)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      serve();  // answers the connection's requests until it closes
+      ++m_sim.connectionsClosed;
+    });
+  }
+  void shutdown() override { m_pool.shutdown(); }
+
+ private:
+  Simulator& m_sim;
+  httplib::ThreadPool m_pool;
+};
+
+// Milliseconds with three decimals, whatever the C locale's decimal point (a test process may
+// run under a German one).
+void appendMs(std::ostringstream& out, double ms) {
+  const auto us = static_cast<long long>(std::llround(ms * 1000.0));
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%lld.%03lld", us / 1000, us % 1000);
+  out << buf;
+}
 }  // namespace
 
 int64_t nowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+double nowMsPrecise() {
+  using namespace std::chrono;
+  return double(duration_cast<microseconds>(system_clock::now().time_since_epoch()).count()) /
+         1000.0;
 }
 
 std::string jsonString(const std::string& text) {
@@ -76,8 +119,10 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
   // for the client's delayed acknowledgement of the headers (some 40 ms on loopback), a delay
   // the real site does not have.
   m_server.set_tcp_nodelay(true);
+  connectDelayMs = m_config.connectDelayMs;
+  m_server.new_task_queue = [this] { return new AcceptingPool(*this); };
   m_server.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
-    t_arrivalMs = siteNowMs();
+    t_arrivalMs = siteNowMsPrecise();
     return httplib::Server::HandlerResponse::Unhandled;
   });
   // Logged once the answer is ready and before it is sent, so that a client holding the answer
@@ -103,6 +148,7 @@ int Simulator::start() {
     m_port = m_server.bind_to_port("127.0.0.1", m_config.port) ? m_config.port : -1;
   }
   if (m_port < 0) return -1;
+  stopping = false;  // served again after a stop
   m_thread = std::thread([this] { m_server.listen_after_bind(); });
   // The socket already listens; connections wait in its backlog until the loop runs.
   while (!m_server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -130,10 +176,13 @@ void Simulator::logRequest(const httplib::Request& req, const httplib::Response&
   std::ostringstream line;
   std::string target = req.path;
   if (!req.params.empty() && req.target.find('?') != std::string::npos) target = req.target;
-  line << "{\"arrival_ms\":" << t_arrivalMs << ",\"method\":" << jsonString(req.method)
-       << ",\"path\":" << jsonString(target) << ",\"status\":" << res.status
-       << ",\"body\":" << jsonString(req.body) << ",\"client_port\":" << req.remote_port
-       << ",\"headers\":{";
+  line << "{\"arrival_ms\":";
+  appendMs(line, t_arrivalMs);
+  line << ",\"connection_accepted_ms\":";
+  appendMs(line, t_acceptedMs);
+  line << ",\"method\":" << jsonString(req.method) << ",\"path\":" << jsonString(target)
+       << ",\"status\":" << res.status << ",\"body\":" << jsonString(req.body)
+       << ",\"client_port\":" << req.remote_port << ",\"headers\":{";
   bool first = true;
   for (const auto& h : req.headers) {
     if (!first) line << ",";

@@ -17,6 +17,8 @@ namespace sim {
 
 // Milliseconds since the Unix epoch on the system clock.
 int64_t nowMs();
+// The same to the microsecond.
+double nowMsPrecise();
 
 // An HTTP date ("Sun, 06 Dec 2026 18:15:30 GMT") of the whole second at utcMs.
 std::string httpDate(int64_t utcMs);
@@ -45,6 +47,9 @@ struct Config {
   // Broken or forged vendor files on demand: file name -> fault (see vendorFaultKinds()).
   std::map<std::string, std::string> vendorFaults;
   std::string requestLog;  // one JSON line per request
+  // A newly accepted connection waits this long before it is served (a stand-in for the
+  // round trips of a TCP and TLS handshake over a real network).
+  int64_t connectDelayMs = 0;
   // The site's clock runs this far ahead of the system clock (negative: behind), to the
   // millisecond: the time page, the Date header, the auctions' ends and the request log go by
   // it.
@@ -88,10 +93,17 @@ class Simulator {
   // The site's clock: the system clock plus the configured offset (which a benchmark may
   // change while the server runs).
   int64_t siteNowMs() const { return nowMs() + m_siteOffsetMs.load(); }
+  double siteNowMsPrecise() const { return nowMsPrecise() + double(m_siteOffsetMs.load()); }
   void setSiteOffsetMs(int64_t ms) { m_siteOffsetMs = ms; }
 
   // True once the sign-in page has been served (for --signin-once).
   std::atomic<bool> signinServed{false};
+  // The delay before a newly accepted connection is served (Config::connectDelayMs; a
+  // benchmark may change it while the server runs).
+  std::atomic<int64_t> connectDelayMs{0};
+  // Connections accepted so far, and those of them the server has closed.
+  std::atomic<int> connectionsAccepted{0};
+  std::atomic<int> connectionsClosed{0};
   // Set when the server stops: answers held back on purpose (a hanging step) give up.
   std::atomic<bool> stopping{false};
   // Items whose first request of the faulty step has been held back ("hang-once"); call with

@@ -22,6 +22,10 @@ struct Rules {
   int step2GraceMs = 5000;
   int shortestStep1Ms = 1000;
   bool bounded = true;  // false: the component's time-out alone, as before these bounds
+  // While armed, the connection to the bid's host is opened this long before the trigger (and
+  // opened again when it closes meanwhile), so that the bid needs no handshake; 0: the bid
+  // connects when it starts.
+  int warmUpMs = 4000;
 
   static Rules unbounded() {
     Rules r;

@@ -8,6 +8,7 @@
 #include "app/errortrap.h"
 #include "app/filewrite.h"
 #include "app/logfile.h"
+#include "app/stagemarks.h"
 #include "bidding/bidlimits.h"
 #include "bidding/bidoutcome.h"
 #include "bidding/bidview.h"
@@ -114,6 +115,7 @@ void do_bid(AppContext& ctx, BidView& view) {
     const QString step1Url = st.endpoints.offerHost + kBidPath;
     for (;;) {
       WriteLog(ctx, bidoutcome::logPassStarted());
+      GF_STAGE_MARK("pass log line");
       code.clear();
       st.bidResultText.clear();
       inet.Cancel();

@@ -44,6 +44,9 @@ enum class TransferEnd {
 //   every byte of the response that arrives (header or body), and a lifetime. A transfer that
 //   reaches one is dropped like a Cancel (no completion, nothing of its body kept); ended()
 //   says which bound it was and requestSent() whether the request had gone out whole.
+// - Warm connections. warmUp() opens a connection to a host ahead of a request (TCP, and TLS
+//   for https) without sending anything; the manager keeps it with the others, so the next
+//   request there goes out on it without a handshake.
 class Inet : public QObject {
   Q_OBJECT
 
@@ -78,6 +81,12 @@ class Inet : public QObject {
   bool requestSent() const { return m_requestSent; }
   // The next request goes out on a new connection (drops a running transfer first).
   void openFreshConnection();
+  // Opens a connection to the scheme, host and port of `url` without sending anything, unless
+  // one is open there already (then nothing goes over the network) or being opened. How the
+  // opening ended comes with warmUpEnded: an empty text when the connection stands, else why
+  // not (describeFailure). A fresh connection (openFreshConnection) drops it.
+  void warmUp(const QString& url);
+  bool warmingUp() const;
   // The German text for a failure of the connection (a QNetworkReply::NetworkError).
   static QString describeFailure(int networkError);
 
@@ -106,6 +115,8 @@ class Inet : public QObject {
   void StateChanged(int state);
   // Emitted when StillExecuting turns false (completion, error, cancel or time-out).
   void executionEnded();
+  // A warmUp() ended: `failure` is empty when the connection stands.
+  void warmUpEnded(const QString& failure);
 
  private:
   QNetworkAccessManager* makeManager();
@@ -120,6 +131,7 @@ class Inet : public QObject {
 
   QNetworkAccessManager* m_nam;
   QPointer<QNetworkReply> m_reply;
+  QPointer<QNetworkReply> m_warmUp;
   QTimer m_timeout;
   QTimer m_silence;
   QTimer m_lifetime;

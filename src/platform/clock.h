@@ -33,6 +33,13 @@ class Clock {
   // may return early (after a slice); callers that must not end early test again.
   virtual void waitUntilMs(qint64 targetMs) = 0;
 
+  // Returns when localMs() reaches a target a few milliseconds ahead, to a fraction of a
+  // millisecond: the event loop's timers come up to a millisecond late, which the bid's trigger
+  // must not be. The thread sleeps meanwhile, without processing events; a target further
+  // away than kLongestSleepMs is left to waitUntilMs.
+  static constexpr qint64 kLongestSleepMs = 5;
+  virtual void sleepUntilMs(qint64 targetMs) { waitUntilMs(targetMs); }
+
   // Calls `then` from the event loop once localMs() has reached the target, without waiting
   // here; nothing is called when `context` is destroyed first. A clock set back meanwhile does
   // not hold it up: it is called once the time that was left has passed.

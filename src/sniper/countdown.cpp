@@ -4,6 +4,7 @@
 #include "app/errortrap.h"
 #include "app/logfile.h"
 #include "app/placement.h"
+#include "app/stagemarks.h"
 #include "bidding/dobid.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -25,6 +26,8 @@ class ScopedFlag {
 };
 
 const QColor kBlack(0, 0, 0);
+// How early the trigger timer is set before the trigger second (see triggerTimerFired).
+constexpr qint64 kTriggerEarlyMs = 4;
 }  // namespace
 
 qint64 Form1::remainingSeconds() const {
@@ -39,6 +42,16 @@ void Form1::Timer1_Timer() {
     if (m_evaluating) return;
     Update_Label();
   });
+}
+
+void Form1::triggerTimerFired() {
+  // The timer is set a little early (scheduleTriggerEvaluation); the rest is slept, so that the
+  // evaluation starts right at the trigger second.
+  Clock& clock = ctx().services.clock;
+  const qint64 rest = m_triggerAtMs - clock.localMs();
+  if (!m_evaluating && rest > 0 && rest <= Clock::kLongestSleepMs)
+    clock.sleepUntilMs(m_triggerAtMs);
+  evaluateAtTrigger();
 }
 
 void Form1::evaluateAtTrigger() {
@@ -68,6 +81,8 @@ void Form1::Update_Label() {
     }
     showCountdown(remaining);
     scheduleTriggerEvaluation(remaining, trigger);
+    const qint64 triggerMs = (dateserial::toLinearSeconds(st.endet) - trigger) * 1000;
+    m_bidWarmUp.countdownEvaluated(triggerMs - ctx().services.clock.localMs());
   });
 }
 
@@ -90,13 +105,19 @@ void Form1::endBidSequence() {
 void Form1::runBidSequence(qint64 remaining) {
   AppContext& c = ctx();
   AppState& st = c.state;
+  GF_STAGE_MARK("bid due");
   BidSequence sequence(*this);
   setLabelZeit(QStringLiteral("Gebot wird\r\nabgegeben..."), 11);
   centreLabelZeit();
   LabelZeit->show();
+  GF_STAGE_MARK("label");
   WriteLog(c, QStringLiteral("Restlaufzeit %1 Sekunden").arg(remaining));
   WriteLog(c, QStringLiteral("Bieten initialisiert"));
-  LabelZeit->repaint();
+  GF_STAGE_MARK("log lines");
+  // Painted at do_bid's first wait for its transfer, when the request has gone out: a paint
+  // now would hold the bid up until the display server has taken the picture.
+  LabelZeit->update();
+  GF_STAGE_MARK("repaint");
   m_outcomeShown = false;
   m_outcomeToAnnounce = false;
   m_countdownBid = true;
@@ -206,16 +227,18 @@ void Form1::showAuctionOver() {
 
 void Form1::scheduleTriggerEvaluation(qint64 remaining, qint32 trigger) {
   // The ticks alone would start the bid up to 200 ms after the trigger second begins. While
-  // armed and close to it, one more evaluation is set a millisecond past that boundary. Should
-  // it come a moment too early (the clock is read in whole milliseconds), it finds the trigger
-  // second not yet begun and sets itself again, right after the boundary.
+  // armed and close to it, one more evaluation is set for that boundary. The event loop's
+  // timers come up to a millisecond or two late, so this one is set kTriggerEarlyMs before it
+  // and sleeps the rest (triggerTimerFired). Should it come earlier all the same (a clock set
+  // meanwhile), the evaluation finds the trigger second not yet begun and sets it again.
   const AppState& st = ctx().state;
   if (!st.armed || remaining <= trigger) {
     m_triggerTimer->stop();
     return;
   }
   const qint64 boundarySeconds = dateserial::toLinearSeconds(st.endet) - trigger;
-  const qint64 delayMs = boundarySeconds * 1000 - ctx().services.clock.localMs() + 1;
+  m_triggerAtMs = boundarySeconds * 1000;
+  const qint64 delayMs = m_triggerAtMs - ctx().services.clock.localMs() - kTriggerEarlyMs;
   if (delayMs > 1500) {
     m_triggerTimer->stop();
     return;

@@ -150,7 +150,7 @@ void Form1::buildControls() {
 
 void Form1::connectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-  connect(m_triggerTimer, &QTimer::timeout, this, &Form1::evaluateAtTrigger);
+  connect(m_triggerTimer, &QTimer::timeout, this, &Form1::triggerTimerFired);
   connect(m_itemPageFetch, &ItemPageFetch::finished, this, &Form1::ItemPage_Loaded);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);

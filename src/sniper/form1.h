@@ -10,6 +10,7 @@
 #include "app/context.h"
 #include "app/widgets.h"
 #include "bidding/bidview.h"
+#include "bidding/bidwarmup.h"
 #include "capture/scanview.h"
 
 class ItemPageFetch;
@@ -161,6 +162,7 @@ class Form1 : public QWidget, public ScanView, public BidView {
   void showCountdown(qint64 remaining);
   void showAuctionOver();
   void scheduleTriggerEvaluation(qint64 remaining, qint32 trigger);
+  void triggerTimerFired();
   void evaluateAtTrigger();
   // Arming pieces of Command1_Click.
   void disarm(QString& step);
@@ -188,12 +190,16 @@ class Form1 : public QWidget, public ScanView, public BidView {
   void raiseWindow();
 
   AppContext& m_ctx;
+  // The bid's connection, opened in the last seconds before the trigger.
+  BidWarmUp m_bidWarmUp{m_ctx};
   bool m_unloaded = false;
   // The window was closed while a bid sequence ran; it closes when the sequence ends.
   bool m_closeAfterBid = false;
   // An evaluation of the countdown is running (it may be waiting inside the bid or the pause
   // after it, whose event loops deliver further timer events).
   bool m_evaluating = false;
+  // The moment the trigger timer is set for (local ms): the start of the trigger second.
+  qint64 m_triggerAtMs = 0;
   // The countdown's bid sequence waits inside do_bid; then whether its outcome is on screen
   // already (a bid that was not placed), and whether it still is to be announced.
   bool m_countdownBid = false;

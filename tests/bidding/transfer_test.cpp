@@ -3,8 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 
 #include "bidding/inet.h"
 #include "bidding/proxyrules.h"
@@ -84,6 +91,55 @@ class ScopedEnvironment {
     bool set;
   };
   QList<Saved> m_saved;
+};
+
+// An https site on loopback (a certificate for 127.0.0.1 that the process trusts while it
+// lives): counts the connections that begin their TLS handshake and answers every request with
+// "hallo", keeping the connection.
+class TlsSite {
+ public:
+  TlsSite() : m_trusted(QSslConfiguration::defaultConfiguration()) {
+    const QString dir = QStringLiteral(GF_SOURCE_DIR "/tests/bidding/tls/");
+    QFile keyFile(dir + "key.pem");
+    keyFile.open(QIODevice::ReadOnly);
+    const auto certificates = QSslCertificate::fromPath(dir + "cert.pem");
+    QSslConfiguration server = QSslConfiguration::defaultConfiguration();
+    server.setLocalCertificateChain(certificates);
+    server.setPrivateKey(QSslKey(&keyFile, QSsl::Ec));
+    m_server.setSslConfiguration(server);
+    QSslConfiguration client = m_trusted;
+    client.addCaCertificates(certificates);
+    QSslConfiguration::setDefaultConfiguration(client);
+    QObject::connect(&m_server, &QSslServer::startedEncryptionHandshake, [this] { ++connections; });
+    QObject::connect(&m_server, &QTcpServer::pendingConnectionAvailable, [this] {
+      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+          socket->setProperty("request",
+                              socket->property("request").toByteArray() + socket->readAll());
+          const QByteArray request = socket->property("request").toByteArray();
+          const qsizetype headerEnd = request.indexOf("\r\n\r\n");
+          const qsizetype length = request.mid(request.toLower().indexOf("content-length:") + 15, 8)
+                                       .trimmed()
+                                       .split('\r')
+                                       .value(0)
+                                       .toLongLong();
+          if (headerEnd < 0 || request.size() < headerEnd + 4 + length) return;
+          socket->setProperty("request", QByteArray());
+          socket->write("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhallo");
+        });
+      }
+    });
+    m_server.listen(QHostAddress::LocalHost);
+  }
+  ~TlsSite() { QSslConfiguration::setDefaultConfiguration(m_trusted); }
+  QString url() const {
+    return QString("https://127.0.0.1:%1/ws/eBayISAPI.dll").arg(m_server.serverPort());
+  }
+  int connections = 0;
+
+ private:
+  QSslConfiguration m_trusted;
+  QSslServer m_server;
 };
 
 }  // namespace
@@ -250,4 +306,28 @@ TEST(ProxyRules, theTransferComponentGoesThroughTheNamedProxy) {
   EXPECT_EQ(proxy.lines,
             QStringList({"GET http://auktion.example/ws/eBayISAPI.dll?TimeShow HTTP/1.1",
                          "CONNECT auktion.example:443 HTTP/1.1"}));
+}
+
+// A connection opened ahead carries the next requests to its host, over TLS too (Qt's own
+// connectToHostEncrypted files its connection apart from the requests', which then connect
+// anew); a failed opening says why.
+TEST(TransferConnections, aConnectionOpenedAheadCarriesTheNextRequests) {
+  TlsSite site;
+  Inet inet;
+  QStringList ends;
+  QObject::connect(&inet, &Inet::warmUpEnded,
+                   [&](const QString& failure) { ends.append(failure); });
+  inet.warmUp(site.url());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ends.isEmpty(); }, 10000));
+  EXPECT_EQ(ends, QStringList{""});
+  EXPECT_EQ(site.connections, 1);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(post(inet, site.url()).end, TransferEnd::Completed);
+    EXPECT_EQ(inet.GetChunk(100), "hallo");
+  }
+  EXPECT_EQ(site.connections, 1);
+
+  inet.warmUp("http://127.0.0.1:1");  // nobody listens there
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 2; }, 10000));
+  EXPECT_EQ(ends.last(), "Verbindung abgelehnt");
 }

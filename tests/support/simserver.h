@@ -28,7 +28,8 @@ class SimServer {
   Endpoints endpoints() const;
   QByteArray vendorKey() const { return m_vendorKey; }  // the public key, 32 bytes
   // The requests received so far, oldest first (method, path, status, body, headers,
-  // arrival_ms, client_port: the connection's port on the client's side).
+  // arrival_ms, connection_accepted_ms, client_port: the connection's port on the client's
+  // side).
   QList<QJsonObject> requests() const;
   sim::Simulator& sim() { return *m_sim; }
 

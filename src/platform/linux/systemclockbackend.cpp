@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -41,6 +42,30 @@ void QtClock::waitUntilMs(qint64 targetMs) {
   QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
   timer.start(static_cast<int>(std::min(rest, kSliceMs)));
   loop.exec();
+}
+
+void QtClock::sleepUntilMs(qint64 targetMs) {
+  const qint64 rest = targetMs - localMs();
+  if (rest <= 0) return;
+  if (rest > kLongestSleepMs) return waitUntilMs(targetMs);
+  // Local time is the system clock shifted by the zone's offset: the target as an instant of the
+  // system clock, from two readings within one millisecond.
+  qint64 offsetMs = 0;
+  for (int tries = 0; tries < 5; ++tries) {
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    offsetMs = localMs() - before;
+    if (QDateTime::currentMSecsSinceEpoch() == before) break;
+  }
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const qint64 leftNs = (targetMs - offsetMs) * 1000000 -
+                        (static_cast<qint64>(now.tv_sec) * 1000000000 + now.tv_nsec);
+  if (leftNs <= 0) return;
+  // A sleep of that length rather than one until that moment of the system clock: a clock set
+  // back meanwhile cannot hold the window up.
+  timespec left{0, static_cast<long>(std::min<qint64>(leftNs, kLongestSleepMs * 1000000))};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
 }
 
 void QtClock::callAt(qint64 targetMs, QObject* context, std::function<void()> then) {
