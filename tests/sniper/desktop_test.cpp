@@ -28,24 +28,14 @@ struct DesktopWindow {
       EXPECT_TRUE(logind.serveOn(system.connect("logind")));
       EXPECT_TRUE(server.serveOn(session.connect("notifications")));
     }
-    AppState& s = env.state;
-    s.ItemID = "1234567890";
-    s.AuktionTitel = "Nokia 3310 Handy";
-    s.endet = dateserial::fromParts({2026, 12, 5, 20, 0, 0});
-    s.user = "bieter";
-    s.pass = "geheim";
-    s.sectobid = "10";
-    s.clockLabelOffset = 200;
-    // Arming measures the site's clock in the background (tests/timesync); its failure here
-    // would mingle with the bid's log lines. One is said to run already.
-    s.siteTimeMeasuring = true;
+    watchTestItem(env.state);
     form.findChild<QLineEdit*>("Txt_maxbid")->show();
     form.findChild<QPushButton*>("Command1")->show();
     form.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.findChild<QLineEdit*>("Txt_maxbid")->setText("12,5");
     form.Command1_Click();
-    EXPECT_TRUE(s.armed);
+    EXPECT_TRUE(env.state.armed);
   }
   // The window's countdown `seconds` before the end.
   void evaluateAt(qint64 seconds) {

@@ -10,23 +10,29 @@
 #include "support/controls.h"
 #include "support/testenv.h"
 
+// Item 1234567890, "Nokia 3310 Handy", ending at 05.12.2026 20:00:00, with an account and 10
+// seconds before the end.
+inline void watchTestItem(AppState& s) {
+  s.ItemID = "1234567890";
+  s.AuktionTitel = "Nokia 3310 Handy";
+  s.endet = dateserial::fromParts({2026, 12, 5, 20, 0, 0});
+  s.user = "bieter";
+  s.pass = "geheim";
+  s.sectobid = "10";
+  s.clockLabelOffset = 200;
+  // Arming measures the site's clock in the background (tests/timesync); its failure here
+  // would mingle with the bid's log lines. One is said to run already.
+  s.siteTimeMeasuring = true;
+}
+
 // A main window watching item 1234567890, which ends at 05.12.2026 20:00:00, with an account
 // and 10 seconds before the end. Requests go to a port where nobody listens, so a bid ends
 // quickly without data.
 struct SniperWindow {
   SniperWindow() : form(*env.ctx), ui(form) {
     AppState& s = env.state;
-    s.ItemID = "1234567890";
-    s.AuktionTitel = "Nokia 3310 Handy";
-    s.endet = dateserial::fromParts({2026, 12, 5, 20, 0, 0});
-    s.user = "bieter";
-    s.pass = "geheim";
-    s.sectobid = "10";
+    watchTestItem(s);
     s.warnton = 1;
-    s.clockLabelOffset = 200;
-    // Arming measures the site's clock in the background (tests/timesync); its failure here
-    // would mingle with the bid's log lines. One is said to run already.
-    s.siteTimeMeasuring = true;
     Endpoints dead;
     dead.offerHost = dead.itemHost = dead.offerHostDe = dead.itemHostDe = dead.timeHost =
         dead.vendorServer = "http://127.0.0.1:1";
