@@ -32,14 +32,8 @@
 #include "benchcommon.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
-#include "platform/linux/alsasound.h"
-#include "platform/linux/dbusnotifier.h"
-#include "platform/linux/desktop.h"
-#include "platform/linux/logindinhibitor.h"
-#include "platform/linux/qtclipboard.h"
 #include "platform/linux/systemclockbackend.h"
-#include "platform/linux/x11windowlist.h"
-#include "platform/services.h"
+#include "realservices.h"
 #include "simulator.h"
 #include "sniper/form1.h"
 #include "timesync/gettime.h"
@@ -72,9 +66,9 @@ std::vector<double> magnitudes(std::vector<double> v) {
 class Harness {
  public:
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLog)
-      : m_processes(home),
+      : m_real(home),
         m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_services, m_settings, m_inet1},
+        m_ctx{m_state, m_real.services, m_settings, m_inet1},
         m_sim(simulator),
         m_log(requestLog) {
     AppState& s = m_state;
@@ -96,7 +90,7 @@ class Harness {
     m_form->show();
   }
 
-  QtClock& clock() { return m_clock; }
+  QtClock& clock() { return m_real.clock; }
 
   // The measurement arming starts: the lead it found and the whole-second reading's, the
   // requests it took and how long.
@@ -107,7 +101,7 @@ class Harness {
     double seconds = 0;
   };
   Measurement measure() {
-    SiteTimeProbe probe(m_clock, m_state.region, m_state.endpoints.timeHost + timepage::kPath);
+    SiteTimeProbe probe(m_real.clock, m_state.region, m_state.endpoints.timeHost + timepage::kPath);
     QEventLoop loop;
     QObject::connect(&probe, &SiteTimeProbe::finished, &loop, &QEventLoop::quit);
     QElapsedTimer took;
@@ -166,21 +160,7 @@ class Harness {
     return out;
   }
 
-  QtClock m_clock;
-  bench::UnsettableClock m_systemClock;
-  X11WindowList m_windowList;
-  AlsaSound m_sound;
-  QtShell m_shell;
-  QtDialogs m_dialogs;
-  QtProcesses m_processes;
-  LinuxProgramInfo m_programInfo;
-  LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
-  DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
-                          QString(), LazyBus::session()};
-  QtClipboard m_clipboard;
-  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
-                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
-                      m_sleepInhibitor, m_notifier,    m_clipboard};
+  bench::RealServices m_real;
   SettingsStore m_settings;
   AppState m_state;
   Inet m_inet1;

@@ -37,14 +37,8 @@
 #include "bidding/bidlimits.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
-#include "platform/linux/alsasound.h"
-#include "platform/linux/dbusnotifier.h"
-#include "platform/linux/desktop.h"
-#include "platform/linux/logindinhibitor.h"
-#include "platform/linux/qtclipboard.h"
 #include "platform/linux/systemclockbackend.h"
-#include "platform/linux/x11windowlist.h"
-#include "platform/services.h"
+#include "realservices.h"
 #include "simulator.h"
 #include "sniper/form1.h"
 
@@ -147,9 +141,9 @@ class PaintWatch : public QObject {
 class Harness {
  public:
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
-      : m_processes(home),
+      : m_real(home),
         m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_services, m_settings, m_inet1},
+        m_ctx{m_state, m_real.services, m_settings, m_inet1},
         m_sim(simulator),
         m_log(requestLogPath) {
     AppState& s = m_state;
@@ -267,21 +261,7 @@ class Harness {
     return m_form->findChild<T*>(QString::fromLatin1(name));
   }
 
-  QtClock m_clock;
-  bench::UnsettableClock m_systemClock;
-  X11WindowList m_windowList;
-  AlsaSound m_sound;
-  QtShell m_shell;
-  QtDialogs m_dialogs;
-  QtProcesses m_processes;
-  LinuxProgramInfo m_programInfo;
-  LogindInhibitor m_sleepInhibitor{QStringLiteral("GebotsfalkePlus"), LazyBus::system()};
-  DbusNotifier m_notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
-                          QString(), LazyBus::session()};
-  QtClipboard m_clipboard;
-  Services m_services{m_clock,          m_systemClock, m_windowList, m_sound,
-                      m_shell,          m_dialogs,     m_processes,  m_programInfo,
-                      m_sleepInhibitor, m_notifier,    m_clipboard};
+  bench::RealServices m_real;
   SettingsStore m_settings;
   AppState m_state;
   Inet m_inet1;
