@@ -92,6 +92,9 @@ void Form1::arm(QString& step) {
     return st.pass.isEmpty() || st.user.isEmpty() ||
            !optionrules::secondsValid(st.sectobid, st.region);
   };
+  // Nothing is armed without an item whose number and end could be read: such a bid would go
+  // nowhere, or never.
+  if (st.ItemID.isEmpty() || st.endet == 0) return;
   step = QStringLiteral("16");
   if (accountMissing()) {
     step = QStringLiteral("17");
