@@ -159,6 +159,8 @@ class Form1 : public QWidget, public ScanView, public BidView {
   void endBidSequence();
   // Countdown pieces of Update_Label.
   void runBidSequence(qint64 remaining);
+  // The trigger passed while the program could not run and the auction is over: no bid.
+  void missBid(qint64 remaining);
   void showCountdown(qint64 remaining);
   void showAuctionOver();
   void scheduleTriggerEvaluation(qint64 remaining, qint32 trigger);
