@@ -61,6 +61,8 @@ struct AppState {
   QString lastFailingProcedure;
   // The user has been told which log file could not be written and why.
   bool logWriteFailureTold = false;
+  // The user has been told that the saved item cannot be read.
+  bool savedItemUnreadableTold = false;
   // The main window is closing: waits stop early so that the program can end.
   bool closing = false;
 

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <optional>
+
 #include "app/cp1252.h"
 #include "app/dateserial.h"
 
@@ -78,6 +80,43 @@ QString resolveReferences(const QString& text) {
   return out + text.mid(from);
 }
 
+bool isTagSpace(QChar c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+
+// The text of the first <title> element: from the end of the first opening tag ("<title>" or
+// "<title" + white space + attributes + ">", any case) to the first "</title" + white space +
+// ">" after it. One pass over the page: a page of a million unclosed "<title>" tags has no
+// title, and a search that started again at each of them would take hours.
+std::optional<QStringView> titleElementText(const QString& html) {
+  const QLatin1String open("<title"), close("</title");
+  qsizetype at = 0, textStart = -1;
+  while ((at = html.indexOf(open, at, Qt::CaseInsensitive)) >= 0) {
+    const qsizetype next = at + open.size();
+    if (next < html.size() && html[next] == u'>') {
+      textStart = next + 1;
+      break;
+    }
+    if (next < html.size() && isTagSpace(html[next])) {
+      // Attributes run to the first ">"; without one no later tag can end either.
+      const qsizetype end = html.indexOf(u'>', next);
+      if (end < 0) return std::nullopt;
+      textStart = end + 1;
+      break;
+    }
+    at = next;
+  }
+  if (textStart < 0) return std::nullopt;
+  for (at = textStart; (at = html.indexOf(close, at, Qt::CaseInsensitive)) >= 0;) {
+    qsizetype end = at + close.size();
+    while (end < html.size() && isTagSpace(html[end])) ++end;
+    if (end < html.size() && html[end] == u'>')
+      return QStringView(html).mid(textStart, at - textStart);
+    at = end;
+  }
+  return std::nullopt;
+}
+
 bool isUtf8(const QString& contentType, const QByteArray& body) {
   static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*[\"']?\\s*utf-?8"),
                                           QRegularExpression::CaseInsensitiveOption);
@@ -99,15 +138,12 @@ QString decode(const QByteArray& body, const QString& contentType) {
 }
 
 QString title(const QString& html) {
-  static const QRegularExpression element(
-      QStringLiteral("<title(?:\\s[^>]*)?>(.*?)</title\\s*>"),
-      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-  const QRegularExpressionMatch m = element.match(html);
-  if (!m.hasMatch()) return QString();
+  const std::optional<QStringView> inner = titleElementText(html);
+  if (!inner) return QString();
   // Browsers collapse the title's white space (blanks, tabs, line breaks) to single blanks,
   // those written as references too, so a title never spans lines (nor does its log line).
   static const QRegularExpression space(QStringLiteral("[ \\t\\n\\f\\r]+"));
-  QString text = resolveReferences(m.captured(1));
+  QString text = resolveReferences(inner->toString());
   text.replace(QChar(u'\0'), QChar(0xFFFD));
   return text.replace(space, QStringLiteral(" ")).trimmed();
 }

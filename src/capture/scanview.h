@@ -3,8 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// What the browser scan shows, told to the main window step by step as the scan goes: a scan
-// that fails half-way (an end time that is no date) leaves on screen what it had shown before.
+// What the browser scan shows, told to the main window step by step once the scan knows what to
+// show: a title that cannot be read (an end time that is no date) tells the main window
+// nothing, so it keeps the item it shows.
 class ScanView {
  public:
   // The main window's own top-level window, which the scan never reads.

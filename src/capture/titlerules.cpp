@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "app/version.h"
+#include "capture/itemlink.h"
 
 namespace titlerules {
 namespace {
@@ -14,6 +15,19 @@ char32_t foldAscii(char32_t c) {
 
 bool sameChar(char32_t a, char32_t b, Qt::CaseSensitivity cs) {
   return cs == Qt::CaseSensitive ? a == b : foldAscii(a) == foldAscii(b);
+}
+
+// The whole run of ASCII digits at the 1-based position, when it is as long as an item number
+// can be (as for a copied link); empty otherwise. A number cut to a fixed length would name
+// another auction.
+QString itemNumberAt(const QString& text, int start) {
+  if (start < 1) return QString();
+  const QList<uint> t = text.toUcs4();
+  qsizetype end = start - 1;
+  while (end < t.size() && t[end] >= U'0' && t[end] <= U'9') ++end;
+  const qsizetype digits = end - (start - 1);
+  if (digits < itemlink::kShortestBareNumber || digits > itemlink::kLongestNumber) return QString();
+  return mid(text, start, static_cast<int>(digits));
 }
 
 }  // namespace
@@ -60,7 +74,7 @@ bool isSavedItemOption(const QString& commandLine) {
 AuctionTitle readAuctionTitle(const QString& title) {
   AuctionTitle a;
   a.auktionTitel = mid(title, position(title, QStringLiteral(") -")) + 4, 38);
-  a.itemId = mid(title, position(title, QStringLiteral("eBay")) + 13, 10);
+  a.itemId = itemNumberAt(title, position(title, QStringLiteral("eBay")) + 13);
   a.endText = mid(title, position(title, QStringLiteral("(endet ")) + 7, 17);
   return a;
 }

@@ -30,12 +30,12 @@ bool isSavedItemOption(const QString& commandLine);
 
 // The pieces of an auction page title, e.g.
 // "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy":
-// the item number starts 13 characters after "eBay" begins, the end time 7 characters after
-// "(endet " begins, the auction title 4 characters after ") -" begins (character 4 of the
-// title when there is no ") -").
+// the item number is the run of digits that starts 13 characters after "eBay" begins, the end
+// time starts 7 characters after "(endet " begins, the auction title 4 characters after ") -"
+// begins (character 4 of the title when there is no ") -").
 struct AuctionTitle {
   QString auktionTitel;  // up to 38 characters
-  QString itemId;        // up to 10 characters
+  QString itemId;        // 8 to 19 ASCII digits; empty when the title has no such number there
   QString endText;       // up to 17 characters: the end time in the regional date-time form
 };
 AuctionTitle readAuctionTitle(const QString& title);

@@ -2,15 +2,19 @@
 #include "capture/windowscan.h"
 
 #include <limits>
+#include <optional>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
+#include "app/logfile.h"
 #include "app/regional.h"
 #include "app/settings.h"
+#include "app/version.h"
 #include "capture/itempage.h"
 #include "capture/scanview.h"
 #include "capture/titlerules.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/windowlist.h"
 
@@ -33,45 +37,76 @@ void resetItem(AppContext& ctx, ScanView& view) {
   st.ItemID.clear();
 }
 
-// Step 1 of the scan.
-void resetState(AppContext& ctx, ScanView& view) {
-  ctx.state.instanceCount = 0;
-  resetItem(ctx, view);
-}
-
 // The end time and the countdown of an item that is shown.
 void showItem(AppContext& ctx, ScanView& view) {
   const AppState& st = ctx.state;
   view.showItemEnd(QStringLiteral("endet am ") + regional::formatGeneralDate(st.endet, st.region));
 }
 
-void applyAuctionPage(AppContext& ctx, ScanView& view, const QString& title) {
-  AppState& st = ctx.state;
+// An item read from a window title or the settings, with its end; `end` is empty when the item
+// cannot be read (no item number, or an end that is no date): nothing may be armed on it.
+struct ReadItem {
+  QString itemId;
+  QString auktionTitel;
+  std::optional<double> end;
+  bool readable() const { return !itemId.isEmpty() && end && *end != 0; }
+};
+
+ReadItem readTitle(AppContext& ctx, const QString& title) {
   const titlerules::AuctionTitle a = titlerules::readAuctionTitle(title);
-  st.AuktionTitel = a.auktionTitel;
-  st.ItemID = a.itemId;
-  view.showBidControls();
-  view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
-  st.endet = regional::toDate(a.endText, st.region, ctx.services.clock.now());
-  showItem(ctx, view);
+  return {a.itemId, a.auktionTitel,
+          regional::parseDateTime(a.endText, ctx.state.region, ctx.services.clock.now())};
 }
 
-void applySavedItem(AppContext& ctx, ScanView& view) {
+ReadItem readSavedItem(AppContext& ctx, const QString& savedEnd) {
+  return {savedSetting(ctx, "ItemID"), savedSetting(ctx, "AuktionTitel"),
+          regional::parseDateTime(savedEnd, ctx.state.region, ctx.services.clock.now())};
+}
+
+void applyItem(AppContext& ctx, ScanView& view, const ReadItem& item) {
   AppState& st = ctx.state;
+  resetItem(ctx, view);
+  st.AuktionTitel = item.auktionTitel;
+  st.ItemID = item.itemId;
   view.showBidControls();
-  st.AuktionTitel = savedSetting(ctx, "AuktionTitel");
-  st.ItemID = savedSetting(ctx, "ItemID");
-  st.endet = regional::toDate(savedSetting(ctx, "endet"), st.region, ctx.services.clock.now());
   view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
+  st.endet = *item.end;
   showItem(ctx, view);
 }
 
 void applyNoItem(AppContext& ctx, ScanView& view) {
   AppState& st = ctx.state;
-  st.endet = 0;
+  resetItem(ctx, view);
   view.showNoItem(titlerules::idleCaption(), QStringLiteral("Kein Artikel gewählt."),
                   titlerules::noItemHint());
-  st.ItemID.clear();
+}
+
+void tellNotTakenOver(AppContext& ctx, const QString& why, const QString& logDetail) {
+  WriteLog(ctx, QStringLiteral("Artikel übernehmen: nicht übernommen - ") + logDetail);
+  ctx.services.dialogs.errorBox(QStringLiteral("Der Artikel wurde nicht übernommen.\r\n") + why,
+                                version::appTitle());
+}
+
+// A browser title of an auction page that cannot be read: the window keeps the item it shows;
+// without one it shows none.
+void refuseTitle(AppContext& ctx, ScanView& view, const QString& title, const ReadItem& item) {
+  const bool noNumber = item.itemId.isEmpty();
+  tellNotTakenOver(ctx,
+                   noNumber ? QStringLiteral("Im Fenstertitel ist keine Artikelnummer lesbar.")
+                            : QStringLiteral("Im Fenstertitel ist das Auktionsende nicht lesbar."),
+                   (noNumber ? QStringLiteral("keine Artikelnummer im Fenstertitel: ")
+                             : QStringLiteral("Auktionsende nicht lesbar im Fenstertitel: ")) +
+                       title.left(200));
+  if (ctx.state.endet == 0) applyNoItem(ctx, view);
+}
+
+// Said once in a run: every scan without an auction page comes back to the saved item.
+void tellSavedItemUnreadable(AppContext& ctx) {
+  AppState& st = ctx.state;
+  if (st.savedItemUnreadableTold) return;
+  st.savedItemUnreadableTold = true;
+  tellNotTakenOver(ctx, QStringLiteral("Der gespeicherte Artikel ist nicht lesbar."),
+                   QStringLiteral("gespeicherter Artikel nicht lesbar"));
 }
 
 }  // namespace
@@ -79,9 +114,13 @@ void applyNoItem(AppContext& ctx, ScanView& view) {
 void Finde_Alle_Fenster(AppContext& ctx, ScanView& view) {
   AppState& st = ctx.state;
   trap(ctx, "Finde_Alle_Fenster", [&] {
-    resetState(ctx, view);
+    // What the window shows changes only once the scan knows what to show: a title that
+    // cannot be read leaves the item that is shown in place.
+    st.instanceCount = 0;
     const quint64 self = view.ownWindowHandle();
     const QList<TopLevelWindow> windows = ctx.services.windowList.windows();
+    const QString savedEnd = savedSetting(ctx, "endet");
+    const ReadItem saved = readSavedItem(ctx, savedEnd);
     bool otherWindows = false;
     for (const TopLevelWindow& w : windows) {
       if (w.handle == self || !TaskWindow(ctx, w)) continue;
@@ -93,22 +132,34 @@ void Finde_Alle_Fenster(AppContext& ctx, ScanView& view) {
       }
       if (titlerules::isSavedItemOption(st.commandLine)) {
         st.commandLine.clear();
-        applySavedItem(ctx, view);
-        return;
+        // Nothing readable saved (after an auction's end nothing is): the scan goes on as
+        // without the option.
+        if (saved.readable()) {
+          applyItem(ctx, view, saved);
+          return;
+        }
       }
       if (titlerules::isAuctionPage(title)) {
-        applyAuctionPage(ctx, view, title);
+        const ReadItem page = readTitle(ctx, title);
+        if (page.readable())
+          applyItem(ctx, view, page);
+        else
+          refuseTitle(ctx, view, title, page);
         return;
       }
       otherWindows = true;
     }
     // No auction page. A saved item is shown even when no other window is open: the program
     // is often started before the browser, and the item must survive to the next close.
-    if (!savedSetting(ctx, "endet").isEmpty()) {
-      applySavedItem(ctx, view);
-    } else if (otherWindows) {
-      applyNoItem(ctx, view);
+    if (saved.readable()) {
+      applyItem(ctx, view, saved);
+      return;
     }
+    if (!savedEnd.isEmpty()) tellSavedItemUnreadable(ctx);
+    if (otherWindows)
+      applyNoItem(ctx, view);
+    else
+      resetItem(ctx, view);
   });
 }
 
@@ -132,12 +183,5 @@ bool auctionPageShown(AppContext& ctx, quint64 ownWindowHandle) {
 }
 
 void takeOverItem(AppContext& ctx, ScanView& view, const itempage::Outcome& item) {
-  AppState& st = ctx.state;
-  resetItem(ctx, view);
-  st.AuktionTitel = item.auktionTitel;
-  st.ItemID = item.itemId;
-  view.showBidControls();
-  view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
-  st.endet = item.endet;
-  showItem(ctx, view);
+  applyItem(ctx, view, {item.itemId, item.auktionTitel, item.endet});
 }

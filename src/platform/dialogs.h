@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QDialog;
 class QWidget;
@@ -15,6 +16,11 @@ class Dialogs {
   virtual void messageBox(QWidget* owner, const QString& text, const QString& title) = 0;
   // As messageBox, with the information icon.
   virtual void infoBox(QWidget* owner, const QString& text, const QString& title) = 0;
+  // A question with the buttons "Ja" and "Nein", shown without holding up the caller (the
+  // countdown goes on meanwhile); `answered` runs once with true for "Ja", false for "Nein" or
+  // a box closed otherwise, and not at all when the owner is gone first.
+  virtual void ask(QWidget* owner, const QString& text, const QString& title,
+                   std::function<void(bool yes)> answered) = 0;
   // Shows the dialog modally and returns its result when it is closed.
   virtual int exec(QDialog& dialog) = 0;
 };

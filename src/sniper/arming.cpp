@@ -92,6 +92,9 @@ void Form1::arm(QString& step) {
     return st.pass.isEmpty() || st.user.isEmpty() ||
            !optionrules::secondsValid(st.sectobid, st.region);
   };
+  // Nothing is armed without an item whose number and end could be read: such a bid would go
+  // nowhere, or never.
+  if (st.ItemID.isEmpty() || st.endet == 0) return;
   step = QStringLiteral("16");
   if (accountMissing()) {
     step = QStringLiteral("17");
@@ -145,10 +148,8 @@ void Form1::arm(QString& step) {
   keepAwake();
   step = QStringLiteral("36");
   // The countdown goes by the site's clock: measured again when that is 30 minutes ago, in the
-  // background, and the countdown looks again once the clock took it over.
-  measureSiteTimeIfDue(c, this, [this] {
-    if (timer1Enabled()) evaluateAtTrigger();
-  });
+  // background; this window decides whether the new time is taken over (clockchange.cpp).
+  measureSiteTimeIfDue(c, this, *this);
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift) {

@@ -76,6 +76,10 @@ void Form1::Update_Label() {
       // evaluation leaves everything as it is.
       if (st.bidBusy) return;
       m_triggerTimer->stop();
+      if (remaining <= 0) {
+        missBid(remaining);
+        return;
+      }
       runBidSequence(remaining);
       return;
     }
@@ -143,6 +147,21 @@ void Form1::runBidSequence(qint64 remaining) {
   const qint64 left = remainingSeconds();
   if (left > 0 && !m_closeAfterBid) Pause(c, static_cast<double>(left));
   WriteLog(c, QStringLiteral("Bieten abgeschlossen"));
+}
+
+void Form1::missBid(qint64 remaining) {
+  AppContext& c = ctx();
+  AppState& st = c.state;
+  // The trigger second passed while the program could not run (stopped, or the computer
+  // asleep), and the auction is over: a bid sent now would come too late, and no bid at all is
+  // what the user must be told.
+  WriteLog(c, QStringLiteral("Gebot verpasst: Restlaufzeit %1 Sekunden, Auktion beendet, "
+                             "kein Gebot gesendet")
+                  .arg(remaining));
+  st.bidResultText = QStringLiteral("Gebot verpasst:\r\nAuktion war\r\nschon beendet.");
+  m_outcomeToAnnounce = true;
+  Command1_Click();  // disarms
+  showAuctionOver();
 }
 
 void Form1::showCountdown(qint64 remaining) {

@@ -12,6 +12,7 @@
 #include "bidding/bidview.h"
 #include "bidding/bidwarmup.h"
 #include "capture/scanview.h"
+#include "timesync/sitetimegate.h"
 
 class ItemPageFetch;
 namespace itempage {
@@ -21,9 +22,9 @@ struct Answer;
 // The main window: the taken-over auction's title strip, the countdown panel with the bid
 // controls, and the panel of link labels. It is the only part of the program that changes
 // what the window shows: the browser scan, the bid, the clock synchronisation and the version
-// check report to it through ScanView, BidView and UpdateMark. Its controls are private and
-// carry the design's names as objectNames (findChild<QLabel*>("LabelZeit")).
-class Form1 : public QWidget, public ScanView, public BidView {
+// check report to it through ScanView, BidView, SiteTimeGate and UpdateMark. Its controls are
+// private and carry the design's names as objectNames (findChild<QLabel*>("LabelZeit")).
+class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGate {
   Q_OBJECT
 
  public:
@@ -101,6 +102,12 @@ class Form1 : public QWidget, public ScanView, public BidView {
   void showUpdateMark() override;
   // The bid's outcome, as soon as the bid transaction knows it (BidView).
   void bidOutcomeKnown(const QString& code) override;
+  // A new measurement of the site's clock (SiteTimeGate, clockchange.cpp): while armed it may
+  // move the trigger earlier, or later by a few seconds, and says so; later than that only on
+  // the user's yes.
+  bool takeOverNow(qint64 leadMs) override;
+  void siteTimeTakenOver() override;
+  void askToTakeOver(qint64 leadMs, qint64 shiftMs);
 
   // Controls, named as in the design (each also its objectName). The single-shot timer
   // "TriggerTimer" evaluates the countdown right at the trigger second.
@@ -159,6 +166,8 @@ class Form1 : public QWidget, public ScanView, public BidView {
   void endBidSequence();
   // Countdown pieces of Update_Label.
   void runBidSequence(qint64 remaining);
+  // The trigger passed while the program could not run and the auction is over: no bid.
+  void missBid(qint64 remaining);
   void showCountdown(qint64 remaining);
   void showAuctionOver();
   void scheduleTriggerEvaluation(qint64 remaining, qint32 trigger);
@@ -205,6 +214,9 @@ class Form1 : public QWidget, public ScanView, public BidView {
   bool m_countdownBid = false;
   bool m_outcomeShown = false;
   bool m_outcomeToAnnounce = false;
+  // Counts the questions whether to take a measured time over: an answer counts only while its
+  // question is the latest and no other time was taken over since.
+  int m_clockQuestion = 0;
   QColor m_backColor;
   QColor m_command1BackColor;
 };

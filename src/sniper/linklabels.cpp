@@ -37,7 +37,7 @@ void Form1::Lbl_GoItem_Click() {
 }
 
 void Form1::Lbl_GetTime_Click() {
-  trap(ctx(), "Lbl_GetTime_Click", [&] { get_time(ctx(), *this, this); });
+  trap(ctx(), "Lbl_GetTime_Click", [&] { get_time(ctx(), *this, this, this); });
 }
 
 void Form1::Lbl_Optionen_Click() {

@@ -60,7 +60,7 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     keepRunning = true;
     if (st.synconstart == 1) {
       form.setTimer1Enabled(false);
-      get_time(ctx, form, &form);
+      get_time(ctx, form, &form, &form);
       form.setTimer1Enabled(true);
     }
   });

@@ -14,6 +14,7 @@
 #include "platform/services.h"
 #include "timesync/siteoffset.h"
 #include "timesync/siteprobe.h"
+#include "timesync/sitetimegate.h"
 #include "timesync/timepage.h"
 #include "update/versioncheck.h"
 
@@ -73,7 +74,7 @@ siteoffset::Estimate refine(AppContext& ctx, const siteoffset::Estimate& first) 
 }
 
 // Reads the site's time from the page and takes it over; the outcome text.
-QString syncClock(AppContext& ctx, const FirstPage& first) {
+QString syncClock(AppContext& ctx, const FirstPage& first, SiteTimeGate* gate) {
   AppState& st = ctx.state;
   Clock& clock = ctx.services.clock;
   const timepage::PageTime time = timepage::readPageTime(first.page, st.region, clock.now());
@@ -87,11 +88,14 @@ QString syncClock(AppContext& ctx, const FirstPage& first) {
       siteoffset::firstReading({first.sentMs, first.arrivedMs, time.shownMs}, wholeSecondLead));
   // Closed meanwhile: the end line is written, nothing is taken over after it.
   if (st.closing) return timepage::kNoTime;
-  return adoptSiteTime(ctx, estimate.leadMs);
+  if (gate && !gate->takeOverNow(estimate.leadMs)) return kClockHeldMessage;
+  const QString outcome = adoptSiteTime(ctx, estimate.leadMs);
+  if (gate) gate->siteTimeTakenOver();
+  return outcome;
 }
 }  // namespace
 
-void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner) {
+void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner, SiteTimeGate* gate) {
   AppState& st = ctx.state;
   trap(ctx, "get_time", [&] {
     // A second start while Inet1 still carries a synchronisation (or a bid) has nothing to
@@ -107,7 +111,7 @@ void get_time(AppContext& ctx, UpdateMark& mark, QWidget* boxOwner) {
       }
     } measuring{st.siteTimeMeasuring, !st.siteTimeMeasuring};
     st.siteTimeMeasuring = true;
-    st.SyncMessage = syncClock(ctx, fetchTimePage(ctx));
+    st.SyncMessage = syncClock(ctx, fetchTimePage(ctx), gate);
     VersionCheck(ctx, mark, clockSyncUserAgent(st.VersionText, st.InstallTag));
     // Only after the version check, whatever the page gave.
     if (st.msgonsync != 0)

@@ -68,6 +68,23 @@ qint64 adoptedLead(qint64 leadMs, qint64 computerNowMs, qint64 programNowMs) {
   return programDay * kDayMs + (siteMs - siteDay * kDayMs) - computerNowMs;
 }
 
+qint64 clockShift(qint64 leadMs, qint64 computerNowMs, qint64 programNowMs) {
+  return computerNowMs + adoptedLead(leadMs, computerNowMs, programNowMs) - programNowMs;
+}
+
+QString triggerMoveText(qint64 shiftMs, bool asking, const RegionalFormat& fmt) {
+  const QString seconds = leadText(qAbs(shiftMs), fmt).mid(1);  // without its sign
+  const QString head = QStringLiteral("Die Uhrzeit des Auktionshauses wurde neu gemessen.\r\n");
+  if (!asking) {
+    return head + QStringLiteral("Das Gebot geht ") + seconds +
+           (shiftMs > 0 ? QStringLiteral(" früher ab.") : QStringLiteral(" später ab."));
+  }
+  return head + QStringLiteral("Danach ginge das Gebot ") + seconds +
+         QStringLiteral(
+             " später ab.\r\nNeue Uhrzeit übernehmen? Ohne Ja bleibt es beim "
+             "früheren Zeitpunkt.");
+}
+
 bool measurementDue(qint64 lastMs, qint64 nowMs) {
   return lastMs == 0 || qAbs(nowMs - lastMs) >= kMeasurementKeptMs;
 }

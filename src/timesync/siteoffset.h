@@ -72,6 +72,21 @@ qint64 nextSendMs(const Estimate& estimate, qint64 earliestMs);
 // clock as the program went by it until now); further ahead only its time of day is taken.
 qint64 adoptedLead(qint64 leadMs, qint64 computerNowMs, qint64 programNowMs);
 
+// How far taking the lead over moves the program's clock now (adoptedLead's lead against the
+// program's clock): positive moves it on, so the countdown and the bid's trigger come earlier;
+// negative sets it back, so they come later.
+qint64 clockShift(qint64 leadMs, qint64 computerNowMs, qint64 programNowMs);
+
+// While a bid is armed, a measurement that would set the clock back by more than this is taken
+// over only on the user's yes: a wrong or hostile time page may make the bid early, never late.
+inline constexpr qint64 kLongestUnaskedDelayMs = 3000;
+// While a bid is armed, a move of the clock by this much or more is shown, not only logged.
+inline constexpr qint64 kShownShiftMs = 1000;
+
+// What the window says about a measurement that moves an armed bid's trigger by shiftMs: that
+// it goes out earlier or later, and, with `asking`, the question whether to take it over.
+QString triggerMoveText(qint64 shiftMs, bool asking, const RegionalFormat& fmt);
+
 // Whether arming measures again: nothing measured in this run (lastMs 0), or not for
 // kMeasurementKeptMs (either way: a clock set back counts too).
 bool measurementDue(qint64 lastMs, qint64 nowMs);

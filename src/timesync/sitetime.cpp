@@ -8,6 +8,7 @@
 #include "platform/services.h"
 #include "timesync/siteoffset.h"
 #include "timesync/siteprobe.h"
+#include "timesync/sitetimegate.h"
 #include "timesync/timepage.h"
 
 namespace {
@@ -31,7 +32,7 @@ QString adoptSiteTime(AppContext& ctx, qint64 leadMs) {
   return kClockRefusedMessage + QStringLiteral("\r\n") + siteoffset::keptLeadLine(lead, st.region);
 }
 
-void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, std::function<void()> adopted) {
+void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, SiteTimeGate& gate) {
   AppState& st = ctx.state;
   Clock& clock = ctx.services.clock;
   if (st.siteTimeMeasuring || !siteoffset::measurementDue(st.siteTimeMeasuredMs, clock.localMs()))
@@ -39,19 +40,20 @@ void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, std::function<void()>
   st.siteTimeMeasuring = true;
   auto* probe = new SiteTimeProbe(clock, st.region, st.endpoints.timeHost + timepage::kPath, owner);
   probe->keepGoing = [&st] { return !st.closing; };
-  QObject::connect(probe, &SiteTimeProbe::finished, owner,
-                   [&ctx, probe, adopted = std::move(adopted)] {
-                     AppState& s = ctx.state;
-                     s.siteTimeMeasuring = false;
-                     probe->deleteLater();
-                     if (s.closing) return;  // the end line is written: nothing follows it
-                     if (!probe->measured()) {
-                       // Nothing changes: the clock goes on as before.
-                       WriteLog(ctx, QStringLiteral("Timesync nicht möglich: ") + probe->failure());
-                       return;
-                     }
-                     adoptSiteTime(ctx, probe->estimate().leadMs);
-                     if (adopted) adopted();
-                   });
+  QObject::connect(probe, &SiteTimeProbe::finished, owner, [&ctx, probe, &gate] {
+    AppState& s = ctx.state;
+    s.siteTimeMeasuring = false;
+    probe->deleteLater();
+    if (s.closing) return;  // the end line is written: nothing follows it
+    if (!probe->measured()) {
+      // Nothing changes: the clock goes on as before.
+      WriteLog(ctx, QStringLiteral("Timesync nicht möglich: ") + probe->failure());
+      return;
+    }
+    const qint64 lead = probe->estimate().leadMs;
+    if (!gate.takeOverNow(lead)) return;
+    adoptSiteTime(ctx, lead);
+    gate.siteTimeTakenOver();
+  });
   probe->measure();
 }

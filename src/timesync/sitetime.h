@@ -2,16 +2,19 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <functional>
 
 #include "app/context.h"
 
 class QObject;
+class SiteTimeGate;
 
 // SyncMessage after a synchronisation that set the clock, and after one that could not.
 inline const QString kClockSetMessage = QStringLiteral("Die Systemuhr wurde aktualisiert.");
 inline const QString kClockRefusedMessage =
     QStringLiteral("Die Systemuhr konnte nicht gestellt werden.");
+// SyncMessage when the window held the new time back to ask the user first.
+inline const QString kClockHeldMessage =
+    QStringLiteral("Die gemessene Uhrzeit wurde noch nicht übernommen.");
 
 // Takes the auction site's clock over, `leadMs` ahead of the computer's: the computer's clock is
 // set where that is allowed, otherwise the program keeps the lead and goes by the site's time
@@ -20,6 +23,6 @@ inline const QString kClockRefusedMessage =
 QString adoptSiteTime(AppContext& ctx, qint64 leadMs);
 
 // Arming measures the site's clock once more when it was not measured in the last 30 minutes of
-// this run: in the background, without a box or version check, the Timesync line (or why it
-// failed) in the log. `adopted` runs after the clock took the site's time over.
-void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, std::function<void()> adopted);
+// this run: in the background, without a version check, the Timesync line (or why it failed)
+// in the log. The gate decides whether the new time is taken over now and is told when it was.
+void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, SiteTimeGate& gate);

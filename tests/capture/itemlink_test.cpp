@@ -1,6 +1,8 @@
 // What a copied or dropped text names, and what an item page's answer gives.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "app/dateserial.h"
 #include "bidding/printers.h"
 #include "capture/itemlink.h"
@@ -136,6 +138,19 @@ TEST(ItemPageAnswer, theAnswerGivesTheItemOrSaysWhyNot) {
   EXPECT_EQ(
       itempage::decode("<meta charset=\"utf-8\">" + grüße, "text/html; charset=iso-8859-1").mid(22),
       QStringLiteral("GrÃ¼ÃŸe"));
+}
+
+// The title is found in one pass: a hostile page of 2 MB of unclosed title tags has none, and
+// says so at once (a search that began again at every tag took minutes). The bound is a guard
+// against that hang, not a measure of speed.
+TEST(ItemPageAnswer, aPageOfUnclosedTitleTagsHasNoTitleAndIsReadAtOnce) {
+  for (const QString tag : {"<title>", "<TITLE lang=de "}) {
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(itempage::title(tag.repeated(2 * 1024 * 1024 / tag.size())), "");
+    EXPECT_LT(took.elapsed(), 30000);
+  }
+  EXPECT_EQ(itempage::title("<titles><title\n>a<title>b</titlex></title\t>"), "a<title>b</titlex>");
 }
 
 TEST(ItemPageAnswer, theMessageAndTheLogSayWhy) {

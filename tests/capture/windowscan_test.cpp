@@ -11,6 +11,10 @@ const QString kNokia =
     QStringLiteral("eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy");
 const QString kNokiaItem = QStringLiteral("1234567890 | Nokia 3310 Handy | 05.12.2026 20:00:00");
 const QString kIdle = QStringLiteral(" GebotsfalkePlus 1.3.6");
+const QString kNoItem = "no item " + kIdle +
+                        " | Kein Artikel gewählt. | Öffnen Sie den Artikel\r\nim Web-Browser "
+                        "oder\r\nkopieren Sie den Link\r\nzur Artikelseite und\r\nklicken "
+                        "Sie auf\r\n'Artikel übernehmen'";
 
 const quint64 kMainWindow = 0x7000;
 
@@ -76,6 +80,9 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
       {"without \") -\" the title starts at the fourth character",
        {win(1, kNokia.left(53) + QStringLiteral(" Nokia"))},
        "1234567890 | y Artikel 1234567890 (endet 05.12.26 2 | 05.12.2026 20:00:00"},
+      {"a twelve-digit item number is taken whole",
+       {win(1, QStringLiteral("eBay Artikel 123456789012 (endet 05.12.26 20:00:00 MEZ) - Lok"))},
+       "123456789012 | Lok | 05.12.2026 20:00:00"},
       {"the higher of two pages",
        {win(1, QStringLiteral("eBay Artikel 1111111111 (endet 01.02.27 10:00:00 MEZ) - Oben")),
         win(2, kNokia)},
@@ -121,8 +128,10 @@ TEST(Finde_Alle_Fenster, bayOptionTakesTheSavedItemOnceAndOnlyWhenExact) {
   s.env.state.commandLine = QStringLiteral("-bay");
   s.run({});  // no titled window: the option waits for one
   EXPECT_EQ(s.env.state.commandLine, QStringLiteral("-bay"));
-  s.run(windows);  // nothing saved: an end time that is no date
-  EXPECT_EQ(s.env.dialogs.errors.size(), 1);
+  s.run(windows);  // nothing saved: the scan goes on as without the option
+  EXPECT_EQ(s.env.state.commandLine, QString());
+  EXPECT_EQ(s.env.state.ItemID, QStringLiteral("1234567890"));
+  EXPECT_TRUE(s.env.dialogs.errors.isEmpty());
   s.saveItem(QStringLiteral("4444444444"), QStringLiteral("Gespeichert"),
              QStringLiteral("06.12.2026 21:15:00"));
   s.env.state.commandLine = QStringLiteral("-bay");
@@ -138,17 +147,64 @@ TEST(Finde_Alle_Fenster, bayOptionTakesTheSavedItemOnceAndOnlyWhenExact) {
   }
 }
 
-TEST(Finde_Alle_Fenster, endTimeThatIsNoDateEndsTheScanWithItsErrorBox) {
-  Scan s;
-  s.run({win(1, QStringLiteral("eBay Artikel 1234567890 (endet morgen früh) - Nokia 3310 Handy")),
-         win(2, kNokia)});
-  EXPECT_EQ(s.env.dialogs.errors,
-            QStringList{QStringLiteral("Fehlernummer:  13\r\nBeschreibung: Typen "
-                                       "unverträglich\r\nProgrammteil: Finde_Alle_Fenster")});
-  // What was shown before the conversion stays; the countdown is not started.
-  EXPECT_EQ(s.env.state.endet, 0);
-  EXPECT_EQ(s.view.steps,
-            QStringList({"start " + kIdle, "bid controls", "title Nokia 3310 Handy Gebotsfalke"}));
+// An item whose number or end cannot be read is never shown: the window keeps the item it
+// shows, or shows none; one message says why (for the saved item once in a run), no error box.
+TEST(Finde_Alle_Fenster, anItemThatCannotBeReadIsNotShownAndSaidOnce) {
+  const QString start = "start " + kIdle;
+  const struct {
+    const char* what;
+    QString savedEnd;
+    QString commandLine;
+    bool nokiaBefore;
+    QString title;
+    QStringList steps;  // of each of two scans
+    QStringList messages;
+  } cases[] = {
+      {"-bay, nothing saved (after an auction's end)",
+       "",
+       "-bay",
+       false,
+       "Terminal",
+       {start, kNoItem},
+       {}},
+      {"-bay, a saved end that is no date",
+       "07.12.2026 25:99:00",
+       "-bay",
+       false,
+       "Terminal",
+       {start, kNoItem},
+       {"Der gespeicherte Artikel ist nicht lesbar."}},
+      {"a title's end that is no date: the item shown stays",
+       "",
+       "",
+       true,
+       "eBay Artikel 1234567890 (endet 07.12.26 25:99:00 MEZ) - Lok",
+       {},
+       QStringList(2, "Im Fenstertitel ist das Auktionsende nicht lesbar.")},
+      {"twenty digits are no item number",
+       "",
+       "",
+       false,
+       "eBay Artikel 12345678901234567890 (endet 05.12.26 20:00:00 MEZ) - Lok",
+       {start, kNoItem},
+       QStringList(2, "Im Fenstertitel ist keine Artikelnummer lesbar.")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scan s;
+    if (c.nokiaBefore) s.run({win(1, kNokia)});
+    if (!c.savedEnd.isEmpty()) s.saveItem("4444444444", "Gespeichert", c.savedEnd);
+    s.env.state.commandLine = c.commandLine;
+    QStringList messages;
+    for (int scan = 0; scan < 2; ++scan) {
+      s.run({win(1, c.title)});
+      EXPECT_EQ(s.view.steps, c.steps);
+    }
+    for (const QString& e : s.env.dialogs.errors) messages << e.section("\r\n", 1);
+    EXPECT_EQ(messages, c.messages);
+    EXPECT_EQ(s.env.state.ItemID, c.nokiaBefore ? "1234567890" : "");
+    EXPECT_EQ(s.env.state.endet != 0, c.nokiaBefore);
+  }
 }
 
 TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemElseTheHintOrWithoutWindowsResets) {
@@ -167,12 +223,7 @@ TEST(Finde_Alle_Fenster, withoutAnAuctionPageShowsTheSavedItemElseTheHintOrWitho
   none.run({win(1, QStringLiteral("Terminal")), win(2, QStringLiteral("Dateien"))});
   EXPECT_EQ(none.env.state.ItemID, QString());
   EXPECT_EQ(none.env.state.endet, 0);
-  EXPECT_EQ(none.view.steps,
-            QStringList({"start " + kIdle,
-                         "no item " + kIdle +
-                             " | Kein Artikel gewählt. | Öffnen Sie den Artikel\r\nim Web-Browser "
-                             "oder\r\nkopieren Sie den Link\r\nzur Artikelseite und\r\nklicken "
-                             "Sie auf\r\n'Artikel übernehmen'"}));
+  EXPECT_EQ(none.view.steps, QStringList({"start " + kIdle, kNoItem}));
 
   // No titled window and nothing saved: only the reset.
   Scan reset;

@@ -3,7 +3,7 @@
 
   driver.py test NAME --build DIR [--workdir DIR] [--packages DIR]
       one end-to-end test (win, chromium, firefox, clipboard-link, clipboard-number, timesync,
-      update, desktop),
+      timesync-ahead, missed, update, desktop),
       or one of the packages of scripts/package in DIR (package-files: their contents and the
       checks of the Debian tools; package-win: the snipe with the copy from the .deb;
       package-installed: that copy leaves the update to the package manager; package-update:
@@ -25,7 +25,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, BROWSER_CASES, BROWSER_ENDS_IN, \
-    CLIPBOARD_CASES, PASSWORD, run_bid, run_timesync, run_update  # noqa: E402
+    CLIPBOARD_CASES, LAG, PASSWORD, run_bid, run_missed, run_timesync, run_update  # noqa: E402
 from session import SKIP, Build, Failure, Skip, form_fields, fresh_folder, say  # noqa: E402
 from packaged import run_installed_update, run_package_win  # noqa: E402
 from desktop import run_desktop  # noqa: E402
@@ -33,7 +33,7 @@ from packages import Packages, check_files  # noqa: E402
 
 PACKAGE_TESTS = ["package-files", "package-win", "package-installed", "package-update"]
 TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + sorted(CLIPBOARD_CASES) + \
-    ["timesync", "update", "desktop"] + PACKAGE_TESTS
+    ["timesync", "timesync-ahead", "missed", "update", "desktop"] + PACKAGE_TESTS
 
 
 def run_test(build, name, workdir, packages_dir):
@@ -57,6 +57,10 @@ def run_test(build, name, workdir, packages_dir):
                 clipboard=CLIPBOARD_CASES[name])
     elif name == "timesync":
         run_timesync(build, workdir, verbose=True)
+    elif name == "timesync-ahead":
+        run_timesync(build, workdir, verbose=True, lag=-LAG)
+    elif name == "missed":
+        run_missed(build, workdir, verbose=True)
     elif name == "update":
         run_update(build, workdir, verbose=True)
     elif name == "desktop":

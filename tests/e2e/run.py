@@ -104,17 +104,19 @@ class Run:
                  "the clipboard to hold the text")
         self.step("copied to the clipboard: %r" % text)
 
-    def wait_item(self, title, how):
-        self.program.wait_window("Form1", lambda w: w.title.startswith(title)
-                                 and w.shown("Txt_maxbid"), 10, "the item taken over " + how)
-        self.step("item taken over %s: %s" % (how, title))
+    def wait_item(self, title, how, over=False):
+        """The item taken over, counting down; with `over`, shown as ended (a wrong clock)."""
+        self.program.wait_window("Form1", lambda w: w.title.startswith(title) and (
+            w.text("LabelZeit") == "Auktion\nbeendet" and not w.shown("Txt_maxbid") if over
+            else w.shown("Txt_maxbid")), 10, "the item taken over " + how)
+        self.step("item taken over %s: %s%s" % (how, title, " (shown as ended)" if over else ""))
         return title
 
-    def take_over(self, item, browser=None):
+    def take_over(self, item, browser=None, over=False):
         """Opens the item page and clicks "Artikel übernehmen"; the taken-over title."""
         title = self.open_item_page(item, browser)
         self.user.click("Form1", "Lbl_GetArtikel")
-        return self.wait_item(title, "by \"Artikel übernehmen\"")
+        return self.wait_item(title, "by \"Artikel übernehmen\"", over)
 
     def arm(self, amount, account=None, password=None, sectobid=None):
         """Types the maximum bid and presses Enter; with an account, fills in the options

@@ -7,6 +7,7 @@ import filecmp
 import os
 import re
 import shutil
+import signal
 import time
 import zoneinfo
 
@@ -81,13 +82,13 @@ def item_args(ends_in, rival_max=None):
 
 
 def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False, browser=None,
-            seconds_typed=False, prepare=None, started=None, clipboard=None):
+            seconds_typed=False, prepare=None, started=None, clipboard=None, over=False):
     """A whole snipe: take the item over (from the page viewer's window, or a real browser's,
     or with clipboard(sim), the text the user copies, from the clipboard in a Wayland session
     without any browser window), enter the account, arm, wait for the end. The seconds before
     the end are typed into the options dialog too, or left from an earlier run. prepare(run)
-    runs before the program starts, started(run) once it took the item over. Returns what a
-    reader of the demo wants to see."""
+    runs before the program starts, started(run) once it took the item over (with `over`, shown
+    as ended by a wrong clock). Returns what a reader of the demo wants to see."""
     sim_args = item_args(ends_in, case.rival_max) + ["--account", ACCOUNT + ":" + PASSWORD]
     settings = None if seconds_typed else {"sectobid": str(sectobid)}
     with Run(build, workdir, sim_args + case.extra, settings=settings, verbose=verbose) as run:
@@ -105,7 +106,7 @@ def run_bid(build, workdir, case, ends_in, sectobid, verbose=False, shots=False,
             run.wait_item(title, "by the start-up scan")
         else:
             run.start_program()
-            title = run.take_over(ITEM, browser)
+            title = run.take_over(ITEM, browser, over)
         if started:
             started(run)
         armed = run.arm(AMOUNT, ACCOUNT, PASSWORD,
@@ -229,20 +230,22 @@ def check_bid_settings(program, sectobid):
 LAG = 90.4  # the user's clock runs this far behind the auction site's
 
 
-def run_timesync(build, workdir, verbose=False):
-    """The user's clock runs 90.4 s behind the auction site's, and the program may not set it
-    (libfaketime on the program only; its timers keep the real monotonic clock). The user clicks
-    "Uhr synchronisieren", learns that the program bids by the site's time and how far the
-    clock is off, confirms, arms and wins: the first bid request arrives within 100
-    ms after the site's trigger second, and the log's time stamps are the site's."""
+def run_timesync(build, workdir, verbose=False, lag=LAG):
+    """The user's clock runs 90.4 s behind the auction site's (or, with a negative lag, ahead
+    of it: the auction, 45 s from its end, shows as ended at once), and the program may not set
+    it (libfaketime on the program only; its timers keep the real monotonic clock). The user
+    clicks "Uhr synchronisieren", learns that the program bids by the site's time and how far
+    the clock is off, confirms, sees the countdown, arms and wins: the first bid request arrives
+    within 100 ms after the site's trigger second, and the log's time stamps are the site's."""
     sectobid = 4
     case = BidCase(14, "hb", "Sie haben\ndas höchste\nGebot abgegeben.",
                    "Bieten Teil 2/2 - Höchstgebot abgegeben", ACCOUNT, "EUR 14,50",
                    extra=["--vendor-version", "1.03.0007"])
     synced = {}
+    sign = "\\+" if lag > 0 else "-"
 
     def prepare(run):
-        run.program.clock_lag = LAG
+        run.program.clock_lag = lag
 
     def sync(run):
         wall, mono = time.time(), time.monotonic()
@@ -253,8 +256,8 @@ def run_timesync(build, workdir, verbose=False):
         said = [t for t in texts if t.startswith("Die Systemuhr")]
         check(len(said) == 1 and re.fullmatch(
             "Die Systemuhr konnte nicht gestellt werden.\nGebotsfalkePlus bietet nach der "
-            "Uhrzeit des Auktionshauses, die von der Uhr dieses Computers um \\+90,[345] "
-            "Sekunden abweicht.", said[0]), "message box texts: %r" % texts)
+            "Uhrzeit des Auktionshauses, die von der Uhr dieses Computers um %s90,[345] "
+            "Sekunden abweicht." % sign, said[0]), "message box texts: %r" % texts)
         run.step("\"Uhr synchronisieren\" says: %s" % said[0].replace("\n", " / "))
         # OK with the mouse: Enter would close the box on its press and leave its release to the
         # amount field, whose Enter arms (an empty field opens the options dialog instead).
@@ -266,13 +269,13 @@ def run_timesync(build, workdir, verbose=False):
         line = [m for m in run.program.messages() if m.startswith("Timesync: ")]
         check(len(line) == 1, "Timesync lines: %r" % line)
         m = re.fullmatch(r"Timesync: (\d\d:\d\d:\d\d) -> (\d\d:\d\d:\d\d) "
-                         r"\(nicht gestellt\) \+90,[345] Sekunden", line[0])
+                         r"\(nicht gestellt\) %s90,[345] Sekunden" % sign, line[0])
         check(m, "Timesync line: %r" % line[0])
         # From the computer's time (90 s behind) to the site's, which is the real one here.
         site = clock_seconds(time.time())
         old, new = (sum(int(x) * f for x, f in zip(t.split(":"), (3600, 60, 1)))
                     for t in m.groups())
-        check(abs(clock_difference(site - LAG, old)) <= 20 and
+        check(abs(clock_difference(site - lag, old)) <= 20 and
               abs(clock_difference(site, new)) <= 20, "Timesync line %r at %s" % (
                   line[0], berlin_text(time.time())))
         run.step("log: " + line[0])
@@ -284,9 +287,13 @@ def run_timesync(build, workdir, verbose=False):
         check(len(checks) == 1 and header(checks[0], "User-Agent") ==
               "Auktionsuhr+ - %s - Linux" % VERSION, "version check: %r" % checks)
         synced["pages"] = len(pages)
+        # The end lies ahead by the site's time: the countdown is back, bid controls included.
+        run.program.wait_window("Form1", lambda w: w.shown("Txt_maxbid") and w.shown("Command1")
+                                and w.text("LabelZeit") != "Auktion\nbeendet", 10,
+                                "the countdown")
 
     result = run_bid(build, workdir, case, ends_in=45, sectobid=sectobid, verbose=verbose,
-                     prepare=prepare, started=sync)
+                     prepare=prepare, started=sync, over=lag < 0)
     end = result["end"]
     first = result["requests"][0]
     late = first["arrival_ms"] - (end - sectobid) * 1000
@@ -303,6 +310,39 @@ def run_timesync(build, workdir, verbose=False):
           % (started, berlin_text(end - sectobid)))
     say("the first bid request arrived %d ms after the site's trigger second (%d readings of "
         "the time page)" % (late, synced["pages"]))
+
+
+def run_missed(build, workdir, verbose=False):
+    """Armed, the program is stopped (SIGSTOP, as a suspended computer would leave it) before
+    its trigger and goes on (SIGCONT) only after the auction's end: it sends no bid, says that
+    the bid was missed, and is disarmed."""
+    sectobid = 4
+    sim_args = item_args(25) + ["--account", ACCOUNT + ":" + PASSWORD]
+    with Run(build, workdir, sim_args, settings={"sectobid": str(sectobid)},
+             verbose=verbose) as run:
+        end = end_epoch(run.sim.item_page(ITEM)[0])
+        run.start_program()
+        run.take_over(ITEM)
+        run.arm(AMOUNT, ACCOUNT, PASSWORD)
+        check(time.time() < end - sectobid - 1, "armed only %.1f s before the end: too late to "
+              "stop the program before its trigger" % (end - time.time()))
+        run.program.proc.send_signal(signal.SIGSTOP)
+        run.step("program stopped %.1f s before the end" % (end - time.time()))
+        wait_for(lambda: time.time() > end + 2, end - time.time() + 10, "the auction's end")
+        run.program.proc.send_signal(signal.SIGCONT)
+        missed = wait_for(lambda: [m for m in run.program.messages()
+                                   if m.startswith("Gebot verpasst: ")], 10, "the missed bid")
+        window = run.program.wait_window(
+            "Form1", lambda w: not w.shown("Command1") and w.text("LabelZeit") ==
+            "Gebot verpasst:\nAuktion war\nschon beendet.", 10, "the missed bid in the window")
+        run.step("the window shows: %s; log: %s" % (
+            window.text("LabelZeit").replace("\n", " / "), missed[0]))
+        check(not run.sim.bid_requests(), "bid requests after the end: %r"
+              % run.sim.bid_requests())
+        messages = run.program.messages()
+        check("Bieten initialisiert" not in messages and "GebotsfalkePlus entschärft" in messages,
+              "log after the missed bid: %r" % messages)
+        run.end_program()
 
 
 def clock_seconds(epoch):

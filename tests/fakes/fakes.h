@@ -86,14 +86,20 @@ class FakeShell : public Shell {
   int flashes = 0;
 };
 
-// Records every box; modal dialogs are handed to onExec (when set) and answered at once.
+// Records every box; modal dialogs are handed to onExec (when set) and answered at once;
+// questions wait in `questions` until the test answers them.
 class FakeDialogs : public Dialogs {
  public:
   void errorBox(const QString& text, const QString& title) override;
   void messageBox(QWidget* owner, const QString& text, const QString& title) override;
   void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  void ask(QWidget*, const QString& text, const QString&,
+           std::function<void(bool yes)> answered) override {
+    questions.append({text, std::move(answered)});
+  }
   int exec(QDialog& dialog) override;
 
+  QList<QPair<QString, std::function<void(bool)>>> questions;
   QStringList errors;    // error box texts
   QStringList messages;  // message box texts
   QStringList infos;     // information box texts

@@ -48,6 +48,15 @@ TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
   armWith("-5");  // only zero is refused
   EXPECT_TRUE(env.state.armed);
   EXPECT_EQ(ui.Txt_maxbid->text(), "-5,00");
+  // Nor is anything armed without an item number and an end (a start with "-bay" and nothing
+  // saved showed the bid controls so).
+  form.Command1_Click();
+  for (const auto& [id, end] : {std::pair<QString, double>{"", 46361.0}, {"1234567890", 0.0}}) {
+    env.state.ItemID = id;
+    env.state.endet = end;
+    armWith("5");
+    EXPECT_FALSE(env.state.armed) << id.toStdString();
+  }
 }
 
 // Beyond single precision (even near the largest double) arming fails by overflow at step 19.

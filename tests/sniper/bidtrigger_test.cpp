@@ -83,3 +83,12 @@ TEST_F(SniperTest, nearTheTriggerAnEvaluationIsSetForTheSecondBoundary) {
   QMetaObject::invokeMethod(trigger, "timeout", Qt::DirectConnection);
   EXPECT_TRUE(logged("Restlaufzeit 5 Sekunden"));
 }
+
+// The trigger passed while the program could not run, and the auction is over: nothing is sent.
+TEST_F(SniperTest, aTriggerPassedAfterTheEndSendsNothingAndSaysTheBidWasMissed) {
+  armWith("5");
+  evaluateAt(-15);
+  EXPECT_FALSE(bidStarted());
+  EXPECT_FALSE(env.state.armed);
+  EXPECT_EQ(form.labelZeitCaption(), "Gebot verpasst:\nAuktion war\nschon beendet.");
+}

@@ -1,43 +1,46 @@
-#include <gtest/gtest.h>
-
-#include <QTest>
-
-#include "app/dateserial.h"
-#include "sniper/form1.h"
-#include "support/controls.h"
-#include "support/testenv.h"
+#include "sniper/sniperfixture.h"
 #include "timesync/sitehost.h"
 
-// Arming takes the site's clock over in the background when it was not measured for 30
-// minutes: the window is armed at once, no box, one log line; a failure changes nothing.
-TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing) {
-  const qint64 kMinuteMs = 60000;
+namespace {
+// The main window watching the test item, against a site whose clock runs siteLead ahead of the
+// computer's, for a user without the right to set the clock; nothing measured yet in this run.
+struct SiteWindow {
+  explicit SiteWindow(qint64 siteLead) : form(*env.ctx), ui(form) {
+    host.runClock(env.clock, siteLead);
+    env.systemClock.refuse = true;
+    watchTestItem(env.state);
+    env.state.siteTimeMeasuring = false;
+    env.state.endpoints.timeHost = host.baseUrl();
+    form.show();
+    ui.Txt_maxbid->show();
+    ui.Command1->show();
+  }
+  bool measured() {
+    return QTest::qWaitFor([&] { return !env.state.siteTimeMeasuring; }, 10000);
+  }
   PageHost host;  // stopped after the transfer component has closed its connection
   TestEnv env;
-  host.runClock(env.clock, 90400);
-  env.systemClock.refuse = true;  // a user without the right to set the clock
+  Form1 form;
+  MainWindowControls ui;
+};
+}  // namespace
+
+// Arming takes the site's clock over in the background when it was not measured for 30
+// minutes: the window is armed at once; the bid moving 90 s earlier is shown in a box and one
+// log line; a failure changes nothing.
+TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing) {
+  const qint64 kMinuteMs = 60000;
+  SiteWindow w(90400);
+  TestEnv& env = w.env;
   AppState& s = env.state;
-  s.endpoints.timeHost = host.baseUrl();
-  s.ItemID = "1234567890";
-  s.AuktionTitel = "Lampe";
-  s.endet = dateserial::fromParts({2026, 12, 6, 19, 0, 0});  // a day after the test clock
-  s.user = "bieter";
-  s.pass = "geheim";
-  s.sectobid = "10";
-  Form1 form(*env.ctx);
-  form.show();
-  const MainWindowControls ui(form);
-  QLineEdit* amount = ui.Txt_maxbid;
-  QPushButton* button = ui.Command1;
-  amount->show();
-  button->show();
-  auto measured = [&] { return QTest::qWaitFor([&] { return !s.siteTimeMeasuring; }, 10000); };
+  QLineEdit* amount = w.ui.Txt_maxbid;
+  QPushButton* button = w.ui.Command1;
 
   amount->setText("5");
   QTest::keyClick(amount, Qt::Key_Return);
   ASSERT_TRUE(s.armed);
   EXPECT_EQ(env.clock.siteLeadMs(), 0);  // arming did not wait for the site
-  ASSERT_TRUE(measured());
+  ASSERT_TRUE(w.measured());
   EXPECT_EQ((90400 - env.clock.siteLeadMs()) / 11, 0);  // 0 to 10 ms behind the site
   QStringList log = env.logMessages();
   ASSERT_EQ(log.size(), 2);
@@ -45,7 +48,9 @@ TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing
   EXPECT_TRUE(log[1].startsWith("Timesync: 19:0"));
   EXPECT_TRUE(log[1].endsWith(" (nicht gestellt) +90,4 Sekunden")) << log[1].toStdString();
   EXPECT_TRUE(env.dialogs.messages.isEmpty());
-  const QStringList requests = host.requests();
+  EXPECT_EQ(env.dialogs.errors, QStringList{"Die Uhrzeit des Auktionshauses wurde neu gemessen."
+                                            "\r\nDas Gebot geht 90,4 Sekunden früher ab."});
+  const QStringList requests = w.host.requests();
   EXPECT_GE(requests.size(), 5);  // the page and its later readings; no version check
   EXPECT_TRUE(requests.filter("/files/").isEmpty());
 
@@ -55,18 +60,58 @@ TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing
   QTest::mouseClick(button, Qt::LeftButton);  // arms
   ASSERT_TRUE(s.armed);
   QTest::qWait(50);
-  EXPECT_EQ(host.requests().size(), requests.size());
+  EXPECT_EQ(w.host.requests().size(), requests.size());
 
   // Half an hour after it, the site cannot be reached: the lead stays, the log says why.
   env.clock.advanceMs(kMinuteMs);
   s.endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
   QTest::mouseClick(button, Qt::LeftButton);
   QTest::mouseClick(button, Qt::LeftButton);
-  ASSERT_TRUE(measured());
+  ASSERT_TRUE(w.measured());
   EXPECT_EQ((90400 - env.clock.siteLeadMs()) / 11, 0);  // 0 to 10 ms behind the site
   log = env.logMessages();
   EXPECT_EQ(log.mid(2), QStringList({"GebotsfalkePlus entschärft", "GebotsfalkePlus scharfgestellt",
                                      "GebotsfalkePlus entschärft", "GebotsfalkePlus scharfgestellt",
                                      "Timesync nicht möglich: Keine Zeitinformationen erhalten."}));
-  EXPECT_TRUE(env.dialogs.errors.isEmpty());
+  EXPECT_EQ(env.dialogs.errors.size(), 1);
+}
+
+// While armed, a measurement may move the bid earlier, or a few seconds later, and says so; a
+// site's clock 2 hours behind (a wrong or hostile time page) moves it only on the user's yes,
+// asked in the window and in a notification.
+TEST(SiteTimeAtArming, movesTheBidLaterByMoreThanAFewSecondsOnlyOnTheUsersYes) {
+  const struct {
+    qint64 siteLead;
+    int answer;  // -1: nothing asked; else 0 no, 1 yes
+    QString said;
+  } cases[] = {
+      {-2500, -1, "Das Gebot geht 2,5 Sekunden später ab."},
+      {-7200000, 0,
+       "Danach ginge das Gebot 7200,0 Sekunden später ab.\r\nNeue Uhrzeit übernehmen? Ohne Ja "
+       "bleibt es beim früheren Zeitpunkt."},
+      {-7200000, 1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.siteLead << " answer " << c.answer);
+    SiteWindow w(c.siteLead);
+    TestEnv& env = w.env;
+    w.ui.Txt_maxbid->setText("5");
+    w.form.Command1_Click();
+    ASSERT_TRUE(w.measured());
+    const bool asked = c.answer >= 0;
+    ASSERT_EQ(env.dialogs.questions.size(), asked ? 1 : 0);
+    if (asked) {
+      EXPECT_EQ(env.clock.siteLeadMs(), 0);  // the earlier trigger stays meanwhile
+      EXPECT_EQ(env.logMessages().last(),
+                "Timesync zurückgehalten: Gebot ginge 7200,0 Sekunden später ab, Rückfrage");
+      EXPECT_EQ(env.notifier.shown.value(0).second, env.dialogs.questions[0].first);
+      EXPECT_TRUE(env.dialogs.questions[0].first.endsWith(c.said));
+      env.dialogs.questions[0].second(c.answer == 1);
+    } else {
+      EXPECT_TRUE(env.dialogs.errors.value(0).endsWith(c.said));
+    }
+    const qint64 kept = c.answer == 0 ? 0 : c.siteLead;
+    EXPECT_EQ((kept - env.clock.siteLeadMs()) / 11, 0);  // 0 to 10 ms behind the site
+    EXPECT_TRUE(env.state.armed);
+  }
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -59,6 +60,21 @@ void QtDialogs::infoBox(QWidget* owner, const QString& text, const QString& titl
   box.exec();
 }
 
+void QtDialogs::ask(QWidget* owner, const QString& text, const QString& title,
+                    std::function<void(bool yes)> answered) {
+  auto* box = new QMessageBox(QMessageBox::Question, title, text,
+                              QMessageBox::Yes | QMessageBox::No, owner);
+  box->button(QMessageBox::Yes)->setText(QStringLiteral("Ja"));
+  box->button(QMessageBox::No)->setText(QStringLiteral("Nein"));
+  box->setDefaultButton(QMessageBox::No);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)](int) {
+    answered(box->clickedButton() == box->button(QMessageBox::Yes));
+  });
+  box->show();
+}
+
 int QtDialogs::exec(QDialog& dialog) {
   return dialog.exec();
 }
@@ -78,6 +94,12 @@ void StderrDialogs::messageBox(QWidget*, const QString& text, const QString& tit
 
 void StderrDialogs::infoBox(QWidget*, const QString& text, const QString& title) {
   errorBox(text, title);
+}
+
+void StderrDialogs::ask(QWidget*, const QString& text, const QString& title,
+                        std::function<void(bool yes)> answered) {
+  errorBox(text, title);
+  answered(false);
 }
 
 int StderrDialogs::exec(QDialog&) {

@@ -27,6 +27,8 @@ class QtDialogs : public Dialogs {
   void errorBox(const QString& text, const QString& title) override;
   void messageBox(QWidget* owner, const QString& text, const QString& title) override;
   void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  void ask(QWidget* owner, const QString& text, const QString& title,
+           std::function<void(bool yes)> answered) override;
   int exec(QDialog& dialog) override;
 
  private:
@@ -35,12 +37,14 @@ class QtDialogs : public Dialogs {
 
 // For a run without windows ("-time"): every box becomes one line on standard error, "title:
 // text" with the text's line breaks as "; ". Modal windows are not shown; they count as
-// cancelled.
+// cancelled, and questions as answered "Nein".
 class StderrDialogs : public Dialogs {
  public:
   void errorBox(const QString& text, const QString& title) override;
   void messageBox(QWidget* owner, const QString& text, const QString& title) override;
   void infoBox(QWidget* owner, const QString& text, const QString& title) override;
+  void ask(QWidget* owner, const QString& text, const QString& title,
+           std::function<void(bool yes)> answered) override;
   int exec(QDialog& dialog) override;
 };
 
