@@ -50,6 +50,14 @@ TEST(DiagnosticPage, masksEveryPasswordInputAndThePasswordWhereverItStands) {
        R"(<input type="text" name="user" value="bieter">)"},
       {"Ihr Passwort: Geheim ä&1 (Geheim ä&amp;1)", "Ihr Passwort: *** (***)"},
       {"user=bieter&pass=Geheim+%E4%261&x=1", "user=bieter&pass=***&x=1"},
+      // Echoed in every other form a page can carry, the forms mixed as a site mixes them.
+      {"<p>Geheim \u00C3\u00A4&1</p>", "<p>***</p>"},  // UTF-8 read as Windows-1252
+      {"Geheim &#228;&#38;1.", "***."},
+      {"&#x47;eheim&#32;&#XE4;&#x0026;1", "***"},
+      {"Geheim &auml;&amp;1", "***"},
+      {"'Geheim \\xe4&1' \\x47\\x65heim\\x20\\xC3\\xA4\\x261", "'***' ***"},
+      {"pass=Geheim+%e4%261&p2=Geheim%20%c3%a4%261", "pass=***&p2=***"},
+      {"{\"p\":\"Geheim \\u00e4\\u00261\"}", "{\"p\":\"***\"}"},
       {R"(<input type="password" value="a"><input type="password" value="b")",
        R"(<input type="password" value="***"><input type="password" value="***")"},
   };
