@@ -58,6 +58,8 @@ std::string usage() {
          "                   garbage  2048 random bytes (the same ones every time)\n"
          "                   trickle  the headers at once, then the page one byte per second\n"
          "                   reset    the connection is reset before anything is answered\n"
+         "                   307:URL, 308:URL  a redirect to URL (which keeps the method and\n"
+         "                            the body)\n"
          "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
          "                   cut, ten or garbage\n";
 }

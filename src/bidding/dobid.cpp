@@ -67,15 +67,16 @@ class BoundedSteps {
     }
   }
 
-  // Step 2, never sent twice. True when its request went out but its answer was given up:
-  // the site may have taken the bid.
+  // Step 2, which carries the account: sent once (by nothing again), and redirected only to the
+  // auction site's own hosts. True when its request went out but no answer came: the site may
+  // have taken the bid.
   bool step2(const QString& url, const QString& body, const QString& headers) {
+    const AccountRequest account{[this](const QUrl& target) {
+      return formtarget::isAuctionHost(m_ctx.state.endpoints, target);
+    }};
     runRequest(m_ctx, m_inet, url, QStringLiteral("POST"), body, headers,
-               bidlimits::step2(m_rules, msToEnd()));
-    const TransferEnd ended = m_inet.ended();
-    const bool abandoned = ended == TransferEnd::Silent || ended == TransferEnd::LifetimeOver ||
-                           ended == TransferEnd::TimedOut;
-    const bool unknown = abandoned && m_inet.requestSent();
+               bidlimits::step2(m_rules, msToEnd()), &account);
+    const bool unknown = bidlimits::step2OutcomeUnknown(m_inet.ended(), m_inet.requestSent());
     logEnd(2, false, unknown);
     return unknown;
   }
@@ -157,6 +158,14 @@ void do_bid(AppContext& ctx, BidView& view) {
       const bool unknown =
           steps.step2(target.toString(QUrl::FullyEncoded), body,
                       bidoutcome::requestHeaders(st.endpoints.offerHostDe + kBidPath));
+      if (inet.ended() == TransferEnd::RedirectRefused) {
+        const QUrl to = inet.refusedRedirect();
+        apply(ctx,
+              bidoutcome::refusedRedirect(formtarget::origin(to, to.toString()),
+                                          formtarget::isAuctionHost(st.endpoints, to)),
+              code);
+        break;
+      }
       if (!restarted && bidoutcome::isSignInPage(st.ResponseText)) {
         WriteLog(ctx, bidoutcome::logSignInRestart());
         restarted = true;
