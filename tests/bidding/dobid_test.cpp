@@ -324,9 +324,12 @@ TEST(DoBid, bothStepsReachTheSiteWithTheirBodiesAndHeaders) {
   }
 }
 
-TEST(DoBid, failuresInsideTheBidShowTheErrorBoxAndSendNoReport) {
+// A crafted item number cannot add a header line: the bid ends in the error box, unsent. A
+// diagnostic page that cannot be written (its name taken by a folder) costs the bid nothing: a
+// box names the file, and the outcome is told to the window and reported.
+TEST(DoBid, failuresInsideTheBidShowABoxAndOnlyAnUnsentBidGoesUnreported) {
   {
-    BidRun run(site());  // a crafted item number cannot add a header line
+    BidRun run(site());
     run.env.state.ItemID = "123\r\nX-Evil: 1";
     run.bid();
     EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
@@ -339,14 +342,18 @@ TEST(DoBid, failuresInsideTheBidShowTheErrorBoxAndSendNoReport) {
   {
     sim::Config config = site();
     config.unknownReply = true;
-    BidRun run(config);  // the diagnostic file's name is taken by a folder
-    ASSERT_TRUE(QDir(run.env.programFolder()).mkdir(QString("Teil_1__%1.htm").arg(kItem)));
+    BidRun run(config);
+    const QString page = run.env.programFolder() + QString("/Teil_1__%1.htm").arg(kItem);
+    ASSERT_TRUE(QDir().mkdir(page));
     run.bid();
-    EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
-    ASSERT_EQ(run.env.dialogs.errors.size(), 1);
-    EXPECT_TRUE(run.env.dialogs.errors[0].startsWith("Fehlernummer:  75\r\n"));
+    EXPECT_EQ(run.env.state.lastFailingProcedure, "");
+    EXPECT_EQ(run.env.dialogs.errors,
+              QStringList{"Die Datei '" + page +
+                          "' konnte nicht geschrieben werden: Fehler beim Zugriff auf "
+                          "Pfad/Datei.\r\nDie Seite wird nicht für die Fehlersuche aufbewahrt."});
     EXPECT_EQ(run.env.state.bidResultText, "Problem\r\nbei der\r\nGebotsabgabe.");
-    EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost}));
+    EXPECT_EQ(run.env.window.outcomes, QStringList{"er"});
+    EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost, kReport}));
   }
 }
 
