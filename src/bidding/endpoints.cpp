@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QSet>
 #include <QUrl>
-#include <optional>
 
 #include "app/inifile.h"
 
@@ -53,13 +52,14 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
     else
       elsewhere.insert(entry.key.section(QLatin1Char('/'), -1));
   }
-  // The value of a key the file names; none when the file names it but it cannot be read.
-  const auto valueOf = [&](const QString& key) -> std::optional<QString> {
-    if (!readable) return std::nullopt;
-    if (!lines.contains(key)) {
-      if (elsewhere.contains(key)) return std::nullopt;
-      return QString();  // not named: the built-in value
-    }
+  // A key the file names but whose value cannot be read: the file could not be, or the key
+  // stands outside [Endpoints].
+  const auto lost = [&](const QString& key) {
+    return !readable || (!lines.contains(key) && elsewhere.contains(key));
+  };
+  // The value of a key from its own line.
+  const auto valueOf = [&](const QString& key) {
+    if (lost(key)) return QString();
     const QVariant v = inifile::lineValue(lines.value(key));
     return v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
                                                 : v.toString();
@@ -72,10 +72,9 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
               {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer}};
   for (const auto& k : keys) {
     const QString key = QString::fromLatin1(k.key);
-    const std::optional<QString> value = valueOf(key);
-    if (value && !lines.contains(key)) continue;  // not named: the built-in host
-    QString host = value.value_or(QString());
-    if (value && normaliseBaseUrl(host)) {
+    if (!lost(key) && !lines.contains(key)) continue;  // not named: the built-in host
+    QString host = valueOf(key);
+    if (!lost(key) && normaliseBaseUrl(host)) {
       *k.target = host;
     } else {
       k.target->clear();  // no host: nothing goes there
@@ -83,13 +82,10 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
     }
   }
   const QString keyName = QStringLiteral("VendorKey");
-  const std::optional<QString> keyText = valueOf(keyName);
-  if (!keyText) {
-    unread.append(keyName);
-  } else if (lines.contains(keyName)) {
-    const auto key = QByteArray::fromBase64Encoding(keyText->trimmed().toLatin1(),
+  if (lost(keyName) || lines.contains(keyName)) {
+    const auto key = QByteArray::fromBase64Encoding(valueOf(keyName).trimmed().toLatin1(),
                                                     QByteArray::AbortOnBase64DecodingErrors);
-    if (key && key.decoded.size() == kVendorKeyBytes)
+    if (!lost(keyName) && key && key.decoded.size() == kVendorKeyBytes)
       e.vendorKey = key.decoded;
     else
       unread.append(keyName);

@@ -112,7 +112,8 @@ TEST(Endpoints, aDamagedFileLosesOnlyWhatCannotBeReadAndNeverFallsBackToABuiltIn
     EXPECT_EQ(e.itemHost, c.itemHost);
     EXPECT_EQ(e.offerHostDe, "http://offer.ebay.de");  // not named
     EXPECT_EQ(unread, c.unread);
-    if (c.offerHost.isEmpty())  // no host the account may go to stands in for the lost one
+    if (c.offerHost.isEmpty()) {  // no host the account may go to stands in for the lost one
       EXPECT_FALSE(formtarget::isAuctionHost(e, QUrl("http://offer.ebay.com/ws/eBayISAPI.dll")));
+    }
   }
 }
