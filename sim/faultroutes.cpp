@@ -1,7 +1,8 @@
 // Faulty connections on demand: the answer of one bid step ("--fault STEP:KIND") or of the item
 // page ("--item-fault KIND") is held back for good, cut off in the middle, shortened to ten
 // characters or replaced by random bytes. A bid step may also be held back only the first time
-// for an item, sent one byte per second, or have its connection reset without an answer.
+// for an item, sent one byte per second, have its connection reset without an answer, or be
+// redirected elsewhere with its method and body (307, 308).
 // Programs must come out of each with a clear outcome.
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -133,10 +134,14 @@ bool isFaultKind(const std::string& kind) {
 bool parseFault(const std::string& text, Config& config) {
   const size_t colon = text.find(':');
   if (colon != 1 || (text[0] != '1' && text[0] != '2')) return false;
-  const std::string kind = text.substr(2);
-  // The item page's kinds, and those only a bid step answers with.
-  if (!isFaultKind(kind) && kind != "hang-once" && kind != "trickle" && kind != "reset")
-    return false;
+  std::string kind = text.substr(2);
+  if (kind.rfind("307:", 0) == 0 || kind.rfind("308:", 0) == 0) {
+    if (kind.size() == 4) return false;
+    config.faultLocation = kind.substr(4);
+    kind.resize(3);
+  } else if (!isFaultKind(kind) && kind != "hang-once" && kind != "trickle" && kind != "reset") {
+    return false;  // neither one of the item page's kinds nor one only a bid step answers with
+  }
   config.faultStep = text[0] - '0';
   config.fault = kind;
   return true;
@@ -144,11 +149,12 @@ bool parseFault(const std::string& text, Config& config) {
 
 void applyBidFault(Simulator& sim, int step, const std::string& item, const httplib::Request& req,
                    httplib::Response& res) {
-  std::string fault;
+  std::string fault, location;
   {
     std::lock_guard<std::mutex> lock(sim.mutex());
     if (sim.config().faultStep != step) return;
     fault = sim.config().fault;
+    location = sim.config().faultLocation;
     // Only the first request of the step for an item hangs; the ones after it are answered.
     if (fault == "hang-once" && !sim.firstRequestsHeld.insert(item).second) return;
   }
@@ -158,6 +164,9 @@ void applyBidFault(Simulator& sim, int step, const std::string& item, const http
     trickle(sim, res);
   } else if (fault == "reset") {
     reset(req);
+  } else if (fault == "307" || fault == "308") {
+    res.status = std::stoi(fault);
+    res.set_header("Location", location);
   } else {
     applyFault(sim, fault, res);
   }

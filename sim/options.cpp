@@ -31,8 +31,9 @@ std::string usage() {
          "  --unknown-reply  the confirmed bid is answered with a page of unknown text\n"
          "  --short-reply STEP  bid step 1 or 2 answers \"OK\" (no page at all)\n"
          "  --vendor-key FILE  signs the update: /files/manifest and /files/manifest.sig are\n"
-         "                   made for the vendor folder's files with this secret key (a key\n"
-         "                   file of vendorsign keygen) unless the folder holds them\n"
+         "                   made for the vendor folder's files and the version of\n"
+         "                   --vendor-version with this secret key (a key file of vendorsign\n"
+         "                   keygen) unless the folder holds them\n"
          "  --vendor-fault NAME:KIND  the vendor file NAME (also manifest, manifest.sig or\n"
          "                   filelist) is served with a fault of one KIND:\n"
          "                   missing      404\n"
@@ -58,6 +59,8 @@ std::string usage() {
          "                   garbage  2048 random bytes (the same ones every time)\n"
          "                   trickle  the headers at once, then the page one byte per second\n"
          "                   reset    the connection is reset before anything is answered\n"
+         "                   307:URL, 308:URL  a redirect to URL (which keeps the method and\n"
+         "                            the body)\n"
          "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
          "                   cut, ten or garbage\n";
 }

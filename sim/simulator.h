@@ -62,9 +62,10 @@ struct Config {
   int shortReplyStep = 0;     // 1 or 2: that bid step answers "OK" (too short to be a page)
 
   // A faulty connection at one bid step (faultroutes.cpp): "hang", "hang-once", "cut", "ten",
-  // "garbage", "trickle" or "reset".
+  // "garbage", "trickle" or "reset"; or a redirect, "307" or "308", to faultLocation.
   int faultStep = 0;  // 1 or 2; 0: no fault
   std::string fault;
+  std::string faultLocation;
   std::string itemFault;  // the same kinds for every item page; empty: no fault
 };
 
@@ -132,9 +133,10 @@ void registerVendorRoutes(Simulator& sim);  // version file, file list, update f
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
 
-// The faults the item page can answer with (a bid step also with "hang-once", "trickle" and
-// "reset"), and applying the configured one to the answer of a step or of the item page
-// (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything else.
+// The faults the item page can answer with (a bid step also with "hang-once", "trickle",
+// "reset" and the redirects "307:URL" and "308:URL"), and applying the configured one to the answer
+// of a step or of the item page (faultroutes.cpp). parseFault reads "STEP:KIND"; false for anything
+// else.
 bool isFaultKind(const std::string& kind);
 bool parseFault(const std::string& text, Config& config);
 void applyBidFault(Simulator& sim, int step, const std::string& item, const httplib::Request& req,

@@ -39,6 +39,7 @@ void notFound(httplib::Response& res) {
 
 struct Vendor {
   fs::path folder;
+  std::string version;  // the version file's, which the manifest is signed for
   std::string secretKey;
   std::map<std::string, std::string> faults;
 
@@ -50,7 +51,9 @@ struct Vendor {
   // The manifest of the folder's release; `asServed` describes forged files as they are
   // served, which the signature (made over the genuine one) does not cover.
   std::string manifest(bool asServed) const {
-    std::string out;
+    // A version file that names no version gives a manifest without one, which no program takes.
+    std::string out = vendorsign::isVersionText(version) ? vendorsign::manifestVersionLine(version)
+                                                         : std::string();
     for (const std::string& name : vendorsign::releaseNames(folder)) {
       if (!isPlainName(name) || vendorsign::isDescriptionName(name)) continue;
       auto body = vendorsign::readFile(folder / name);
@@ -161,6 +164,7 @@ void registerVendorRoutes(Simulator& sim) {
     {
       std::lock_guard<std::mutex> lock(sim.mutex());
       vendor.folder = sim.config().vendorDir;
+      vendor.version = sim.config().vendorVersion;
       vendor.secretKey = sim.config().vendorSecretKey;
       vendor.faults = sim.config().vendorFaults;
     }

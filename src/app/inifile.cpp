@@ -36,6 +36,19 @@ QList<Entry> scan(const QByteArray& text) {
   return entries;
 }
 
+QList<int> unreadableLines(const QByteArray& text) {
+  QList<int> out;
+  int number = 0;
+  for (const QByteArray& raw : text.split('\n')) {
+    ++number;
+    const QByteArray line = raw.trimmed();
+    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#')) continue;
+    const bool section = line.startsWith('[') && line.contains(']');
+    if (!section && (line.startsWith('[') || line.indexOf('=') <= 0)) out.append(number);
+  }
+  return out;
+}
+
 QStringList lostKeys(const QByteArray& text, const QStringList& readable) {
   const QSet<QString> seen(readable.begin(), readable.end());
   QStringList lost;

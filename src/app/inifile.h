@@ -22,6 +22,10 @@ struct Entry {
 // lines, comments (";", "#") and lines without "=" are skipped.
 QList<Entry> scan(const QByteArray& text);
 
+// The numbers (from 1) of the lines that are none of the above: no "key=value", no section, no
+// comment, not blank, or a "[" without its "]". Such a line may stand for a key that was lost.
+QList<int> unreadableLines(const QByteArray& text);
+
 // The keys of `text` that a reader seeing only `readable` (QSettings' keys of the same file)
 // lost, in file order.
 QStringList lostKeys(const QByteArray& text, const QStringList& readable);

@@ -29,6 +29,11 @@ bool resendStep1(const Rules& rules, TransferEnd ended, qint64 msToEnd, bool res
          msToEnd >= rules.resendMarginMs;
 }
 
+bool step2OutcomeUnknown(TransferEnd ended, bool requestSent) {
+  return requestSent && (ended == TransferEnd::Silent || ended == TransferEnd::LifetimeOver ||
+                         ended == TransferEnd::TimedOut || ended == TransferEnd::Failed);
+}
+
 QString logTransferEnd(const Rules& rules, int step, TransferEnd ended, const QString& failure,
                        bool resend, bool unknown) {
   QString what;

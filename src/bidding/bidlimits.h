@@ -12,7 +12,8 @@
 // - a given-up step 1 goes out once more, on a fresh connection, when resendMarginMs or more
 //   remain before the end (time enough for both steps);
 // - step 2 never goes out twice (the site could take a repeated confirmation for a refusal);
-//   its transfer ends at the latest step2GraceMs after the end.
+//   its transfer ends at the latest step2GraceMs after the end; when it went out and no answer
+//   came, the outcome is unknown.
 // Every other transfer keeps the transfer component's own time-out.
 namespace bidlimits {
 
@@ -40,6 +41,11 @@ TransferLimits step1(const Rules& rules, qint64 msToEnd);
 TransferLimits step2(const Rules& rules, qint64 msToEnd);
 // Whether step 1 goes out once more after its transfer ended so, msToEnd before the end.
 bool resendStep1(const Rules& rules, TransferEnd ended, qint64 msToEnd, bool resentAlready);
+
+// Whether step 2's transfer ended without an answer after its request had gone out: given up
+// (silent, too long, the time-out) or failed (a connection reset). The site may have taken the
+// bid, and nothing may send it again.
+bool step2OutcomeUnknown(TransferEnd ended, bool requestSent);
 
 // The one log line of a bid transfer that ended without an answer, empty for any other end.
 // resend: step 1 goes out once more; unknown: step 2's request had gone out, so the site may

@@ -132,6 +132,15 @@ BidOutcome foreignFormTarget(const QString& origin) {
                   QString::fromLatin1(kStep2Done)});
 }
 
+BidOutcome refusedRedirect(const QString& origin, bool auctionHost) {
+  const QString line = auctionHost
+                           ? QStringLiteral("Bieten Teil 2/2 - Weiterleitung nach ") + origin +
+                                 QStringLiteral(" würde das Formular erneut senden, nicht gefolgt")
+                           : QStringLiteral("Bieten Teil 2/2 - Weiterleitung auf fremden Server ") +
+                                 origin + QStringLiteral(" nicht gefolgt, Konto nicht gesendet");
+  return outcome("er", problem(), {line, QString::fromLatin1(kStep2Done)});
+}
+
 QString logPassStarted() {
   return QStringLiteral("Bieten Teil 1/2 - gestartet");
 }

@@ -39,6 +39,11 @@ BidOutcome missingForm();
 // password are not sent.
 BidOutcome foreignFormTarget(const QString& origin);
 
+// The site answered the bid form with a redirect that was not followed: to a host that is none
+// of the auction site's ("scheme://host:port"; the account does not go there), or, on one of
+// its own hosts, one that would send the form, account and all, a second time (307, 308).
+BidOutcome refusedRedirect(const QString& origin, bool auctionHost);
+
 // Log lines of the stages.
 QString logPassStarted();    // "Bieten Teil 1/2 - gestartet"
 QStringList logStep1Done();  // step 1 done, step 2 started

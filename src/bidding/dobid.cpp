@@ -18,6 +18,7 @@
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/programinfo.h"
 #include "platform/services.h"
 #include "update/versioncheck.h"
@@ -27,14 +28,21 @@ const QString kBidPath = QStringLiteral("/ws/eBayISAPI.dll");
 
 // Saves a page the program could not make sense of, replacing an earlier file of that name.
 // The page may hold the account's password (a site that echoes the form): it is masked, and
-// the file is readable by its owner only.
-void writeDiagnosticFile(AppContext& ctx, int part, const QString& page) {
+// the file is readable by its owner only. A page that cannot be saved (a full disk) costs the
+// bid nothing: a box names the file and why, and the outcome is shown and reported all the same.
+// False then.
+bool writeDiagnosticFile(AppContext& ctx, int part, const QString& page) {
   const QString path = ctx.services.programInfo.programFolder() + QLatin1Char('/') +
                        bidoutcome::diagnosticFileName(part, ctx.state.ItemID);
   const QByteArray bytes =
       cp1252::encode(diagnosticpage::maskPasswords(page, ctx.state.pass) + QStringLiteral("\r\n"));
-  if (const int err = filewrite::replaceOwnerOnly(path, bytes))
-    vberr::raise(filewrite::errorNumber(err));
+  const int err = filewrite::replaceOwnerOnly(path, bytes);
+  if (err == 0) return true;
+  ctx.services.dialogs.errorBox(
+      filewrite::failureNotice(
+          path, err, QStringLiteral("Die Seite wird nicht für die Fehlersuche aufbewahrt.")),
+      QStringLiteral("GebotsfalkePlus"));
+  return false;
 }
 
 void apply(AppContext& ctx, const BidOutcome& outcome, QString& code) {
@@ -67,15 +75,16 @@ class BoundedSteps {
     }
   }
 
-  // Step 2, never sent twice. True when its request went out but its answer was given up:
-  // the site may have taken the bid.
+  // Step 2, which carries the account: sent once (by nothing again), and redirected only to the
+  // auction site's own hosts. True when its request went out but no answer came: the site may
+  // have taken the bid.
   bool step2(const QString& url, const QString& body, const QString& headers) {
+    const AccountRequest account{[this](const QUrl& target) {
+      return formtarget::isAuctionHost(m_ctx.state.endpoints, target);
+    }};
     runRequest(m_ctx, m_inet, url, QStringLiteral("POST"), body, headers,
-               bidlimits::step2(m_rules, msToEnd()));
-    const TransferEnd ended = m_inet.ended();
-    const bool abandoned = ended == TransferEnd::Silent || ended == TransferEnd::LifetimeOver ||
-                           ended == TransferEnd::TimedOut;
-    const bool unknown = abandoned && m_inet.requestSent();
+               bidlimits::step2(m_rules, msToEnd()), &account);
+    const bool unknown = bidlimits::step2OutcomeUnknown(m_inet.ended(), m_inet.requestSent());
     logEnd(2, false, unknown);
     return unknown;
   }
@@ -157,6 +166,14 @@ void do_bid(AppContext& ctx, BidView& view) {
       const bool unknown =
           steps.step2(target.toString(QUrl::FullyEncoded), body,
                       bidoutcome::requestHeaders(st.endpoints.offerHostDe + kBidPath));
+      if (inet.ended() == TransferEnd::RedirectRefused) {
+        const QUrl to = inet.refusedRedirect();
+        apply(ctx,
+              bidoutcome::refusedRedirect(formtarget::origin(to, to.toString()),
+                                          formtarget::isAuctionHost(st.endpoints, to)),
+              code);
+        break;
+      }
       if (!restarted && bidoutcome::isSignInPage(st.ResponseText)) {
         WriteLog(ctx, bidoutcome::logSignInRestart());
         restarted = true;
@@ -168,8 +185,8 @@ void do_bid(AppContext& ctx, BidView& view) {
       apply(ctx, result, code);
       if (result.code == QLatin1String("er")) {
         const QString step2Page = st.ResponseText;
-        writeDiagnosticFile(ctx, 1, step1Page);
-        writeDiagnosticFile(ctx, 2, step2Page);
+        // One box is enough: what kept the first page from the disk keeps the second too.
+        if (writeDiagnosticFile(ctx, 1, step1Page)) writeDiagnosticFile(ctx, 2, step2Page);
       }
       break;
     }

@@ -18,8 +18,15 @@ struct Endpoints {
   QByteArray vendorKey;
 
   // Reads "<folder>/endpoints.ini", section [Endpoints], keys OfferHost, ItemHost, OfferHostDe,
-  // ItemHostDe, TimeHost, VendorServer and VendorKey (an Ed25519 public key in base64). A value
-  // that is no base URL, or no such key, is ignored and named in `problems` with what was
-  // expected; the built-in one stays.
+  // ItemHostDe, TimeHost, VendorServer and VendorKey (an Ed25519 public key in base64); a key
+  // the file does not name keeps its built-in value. Every line is read on its own, so that a
+  // stray character (a lone '"') cannot take the keys after it along. What cannot be read is
+  // named in `problems`: a key whose value is no base URL (no such key), written outside
+  // [Endpoints], or in a file that cannot be opened (then every key); a line that is no
+  // "key=value" as "Zeile N". Such a key gets no value at all, never the built-in one: the
+  // account must not go to eBay's own host because the host configured for it was lost.
   static Endpoints load(const QString& programFolder, QStringList* problems = nullptr);
+
+  // The one message that names what load() could not read.
+  static QString unreadableNotice(const QString& programFolder, const QStringList& problems);
 };

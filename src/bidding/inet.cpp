@@ -6,6 +6,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+#include <algorithm>
+#include <cstring>
 
 #include "app/cp1252.h"
 #include "app/stagemarks.h"
@@ -32,6 +34,31 @@ class EnvironmentProxyFactory : public QNetworkProxyFactory {
                                                                    : QNetworkProxy::HttpProxy,
                           proxy->host, proxy->port, proxy->user, proxy->password)};
   }
+};
+
+// The body of a request that may go out only once. Qt's network access rewinds a body to send
+// the request again: on a new connection when the one it went out on failed before an answer
+// came, and for a redirect that keeps the body. This body cannot be rewound, so such a request
+// fails instead of reaching the site (or another host) a second time.
+class OneShotBody : public QIODevice {
+ public:
+  OneShotBody(QByteArray data, QObject* parent) : QIODevice(parent), m_data(std::move(data)) {
+    open(QIODevice::ReadOnly);
+  }
+  qint64 size() const override { return m_data.size(); }
+  bool reset() override { return false; }
+
+ protected:
+  qint64 readData(char* out, qint64 maxSize) override {
+    const qint64 n = std::min(maxSize, m_data.size() - pos());
+    if (n <= 0) return -1;
+    std::memcpy(out, m_data.constData() + pos(), static_cast<size_t>(n));
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+ private:
+  const QByteArray m_data;
 };
 
 // Splits the header text at CR LF into request headers. A line that is not "Name: value" or
@@ -121,7 +148,8 @@ bool Inet::warmingUp() const {
 }
 
 void Inet::Execute(const QString& url, const QString& operation, const QString& data,
-                   const QString& headers, const TransferLimits& limits) {
+                   const QString& headers, const TransferLimits& limits,
+                   const AccountRequest* account) {
   if (m_executing)
     throw VbError(kStillExecutingError,
                   QStringLiteral("Die letzte Anforderung wird noch ausgeführt"));
@@ -145,12 +173,29 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   m_ended = TransferEnd::Running;
   m_failureText.clear();
   m_requestSent = false;
+  m_refusedRedirect.clear();
+  m_carriesAccount = account != nullptr;
   m_executing = true;
 
-  if (op == QLatin1String("POST")) {
+  if (account) {
+    // Every redirect is put to the account's rules before it is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+  }
+  if (op == QLatin1String("POST") && account) {
+    auto* body = new OneShotBody(cp1252::encode(data), this);
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
+    m_reply = m_nam->post(request, body);
+    body->setParent(m_reply);  // read while the reply runs, gone with it
+  } else if (op == QLatin1String("POST")) {
     m_reply = m_nam->post(request, cp1252::encode(data));
   } else {
     m_reply = m_nam->get(request);
+  }
+  if (account) {
+    const AccountRequest rules = *account;
+    connect(m_reply, &QNetworkReply::redirected, this,
+            [this, rules](const QUrl& target) { onRedirected(target, rules); });
   }
   GF_STAGE_MARK("request handed over");
   connect(m_reply, &QNetworkReply::metaDataChanged, this, &Inet::onMetaData);
@@ -163,6 +208,21 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   m_timeout.start(m_timeoutMs);
   if (limits.silenceMs > 0) m_silence.start(limits.silenceMs);
   if (limits.lifetimeMs > 0) m_lifetime.start(limits.lifetimeMs);
+}
+
+void Inet::onRedirected(const QUrl& target, const AccountRequest& account) {
+  if (!m_reply) return;
+  // 301, 302 and 303 make the request a GET without the body; 307 and 308 would send the body,
+  // the account with it, once more.
+  const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  const bool dropsBody = status == 301 || status == 302 || status == 303;
+  if (dropsBody && account.mayFollow && account.mayFollow(target)) {
+    m_headerSeen = false;  // the answer is the one at the end of the redirect
+    emit m_reply->redirectAllowed();
+    return;
+  }
+  m_refusedRedirect = target;
+  abandon(TransferEnd::RedirectRefused);
 }
 
 void Inet::onBytesArrived() {
@@ -209,6 +269,14 @@ void Inet::onFinished() {
     m_failureText = describeFailure(reply->error());
     return endExecution(TransferEnd::Failed);
   }
+  // A redirect that Qt's network access gave up on its own: one that keeps the body (307, 308),
+  // which the account's one-shot body cannot give a second time.
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (m_carriesAccount && status >= 300 && status < 400 && reply->hasRawHeader("Location")) {
+    m_refusedRedirect =
+        reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location").trimmed()));
+    return endExecution(TransferEnd::RedirectRefused);
+  }
   if (!m_headerSeen) {
     m_reply = reply;  // let onMetaData read it
     onMetaData();
@@ -254,6 +322,9 @@ QString Inet::describeFailure(int networkError) {
     case QNetworkReply::ConnectionRefusedError:
       return QStringLiteral("Verbindung abgelehnt");
     case QNetworkReply::RemoteHostClosedError:
+    // Qt's network access reports this one instead when the peer closed or reset the connection
+    // after a request had gone out that may not be sent again (AccountRequest).
+    case QNetworkReply::ContentReSendError:
       return QStringLiteral("Verbindung von der Gegenstelle getrennt");
     case QNetworkReply::HostNotFoundError:
       return QStringLiteral("Server nicht gefunden");

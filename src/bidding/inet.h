@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -15,16 +17,29 @@ struct TransferLimits {
   int lifetimeMs = 0;  // abandoned when it has not completed this long after its start
 };
 
+// A request that carries the account (the bid's confirmation) goes out once and follows no
+// redirect but where mayFollow allows:
+// - Nothing sends it again, neither Qt's network access on a connection that failed after the
+//   request had gone out nor anything else: such a transfer fails (requestSent() tells whether
+//   the request had left, so that the site may have acted on it).
+// - A redirect is followed only to an address mayFollow allows, and only one that sends none of
+//   the body on (301, 302, 303 make the request a GET); any other ends the transfer as
+//   RedirectRefused before anything goes there, and refusedRedirect() names where it led.
+struct AccountRequest {
+  std::function<bool(const QUrl&)> mayFollow;
+};
+
 // How the last transfer ended.
 enum class TransferEnd {
-  Running,       // it has not ended yet (or none was started)
-  Completed,     // a response arrived whole (whatever its HTTP status)
-  Failed,        // the connection failed: refused, reset, no such host, not HTTP, ...
-  Cancelled,     // Cancel, or a new exchange of the caller
-  TimedOut,      // the component's own time-out
-  Silent,        // abandoned: no byte for TransferLimits::silenceMs
-  LifetimeOver,  // abandoned: TransferLimits::lifetimeMs passed
-  TooLong,       // dropped: the body is longer than setBodyLimit allows
+  Running,          // it has not ended yet (or none was started)
+  Completed,        // a response arrived whole (whatever its HTTP status)
+  Failed,           // the connection failed: refused, reset, no such host, not HTTP, ...
+  Cancelled,        // Cancel, or a new exchange of the caller
+  TimedOut,         // the component's own time-out
+  Silent,           // abandoned: no byte for TransferLimits::silenceMs
+  LifetimeOver,     // abandoned: TransferLimits::lifetimeMs passed
+  TooLong,          // dropped: the body is longer than setBodyLimit allows
+  RedirectRefused,  // dropped: a redirect an AccountRequest may not follow
 };
 
 // The HTTP transfer component every exchange of the program goes through. A request is
@@ -63,12 +78,12 @@ class Inet : public QObject {
   QString URL;
 
   // Starts a request. operation: empty or "GET", or "POST"; headers: lines each ended by CR LF;
-  // limits: bounds of this transfer only. Error 5 for a header line that is not "Name: value"
-  // or holds a stray CR or LF, and for an unknown operation; error 35764 while a transfer still
-  // runs.
+  // limits: bounds of this transfer only; account: the request carries the account (see
+  // AccountRequest). Error 5 for a header line that is not "Name: value" or holds a stray CR or
+  // LF, and for an unknown operation; error 35764 while a transfer still runs.
   void Execute(const QString& url, const QString& operation = QString(),
                const QString& data = QString(), const QString& headers = QString(),
-               const TransferLimits& limits = {});
+               const TransferLimits& limits = {}, const AccountRequest* account = nullptr);
   bool StillExecuting() const { return m_executing; }
   // Drops a running transfer; no completion is reported for it.
   void Cancel();
@@ -79,6 +94,8 @@ class Inet : public QObject {
   // The last request went out whole (written to its connection), or a response began to
   // arrive. A request that never got there cannot have been acted upon.
   bool requestSent() const { return m_requestSent; }
+  // Where the redirect led that ended the last transfer as RedirectRefused.
+  QUrl refusedRedirect() const { return m_refusedRedirect; }
   // The next request goes out on a new connection (drops a running transfer first).
   void openFreshConnection();
   // Opens a connection to the scheme, host and port of `url` without sending anything, unless
@@ -124,6 +141,7 @@ class Inet : public QObject {
   void onProgress(qint64 received);
   void onBytesArrived();
   void onFinished();
+  void onRedirected(const QUrl& target, const AccountRequest& account);
   void dropTooLong();
   // Drops the running transfer; `why` is what ended() reports afterwards.
   void abandon(TransferEnd why);
@@ -139,6 +157,8 @@ class Inet : public QObject {
   TransferEnd m_ended = TransferEnd::Running;
   QString m_failureText;
   bool m_requestSent = false;
+  QUrl m_refusedRedirect;
+  bool m_carriesAccount = false;
   qint64 m_bodyLimit = -1;
   bool m_bodyTooLong = false;
   bool m_executing = false;

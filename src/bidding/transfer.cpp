@@ -10,9 +10,10 @@
 #include "platform/services.h"
 
 void runRequest(AppContext& ctx, Inet& inet, const QString& url, const QString& operation,
-                const QString& data, const QString& headers, const TransferLimits& limits) {
+                const QString& data, const QString& headers, const TransferLimits& limits,
+                const AccountRequest* account) {
   ctx.state.ResponseText.clear();
-  inet.Execute(url, operation, data, headers, limits);
+  inet.Execute(url, operation, data, headers, limits, account);
   inet.waitWhileExecuting();
 }
 

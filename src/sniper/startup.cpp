@@ -10,7 +10,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <csignal>
-#include <cstdio>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
@@ -20,6 +19,7 @@
 #include "app/version.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
+#include "platform/dialogs.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
 #include "platform/linux/dbusnotifier.h"
@@ -42,9 +42,11 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     st.commandLine = arguments.join(QChar(' '));
     st.InstallTag = version::installTag();
     QStringList problems;
-    st.endpoints = Endpoints::load(ctx.services.programInfo.programFolder(), &problems);
-    for (const QString& p : problems)
-      std::fprintf(stderr, "endpoints.ini: ignored %s\n", qPrintable(p));
+    const QString folder = ctx.services.programInfo.programFolder();
+    st.endpoints = Endpoints::load(folder, &problems);
+    if (!problems.isEmpty())
+      ctx.services.dialogs.errorBox(Endpoints::unreadableNotice(folder, problems),
+                                    version::appTitle());
 
     if (isClockOnlyRun(st.commandLine)) {
       // Clock-only run: no window, no start or end line, no settings of its own.

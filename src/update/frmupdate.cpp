@@ -238,12 +238,15 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchRelease(std::optional<UpdateSt
                    QStringLiteral("Die Signatur (manifest.sig) ist ungültig oder stammt nicht "
                                   "vom Hersteller.")};
   int badLine = 0;
-  const auto entries = signedrelease::parseManifest(manifest, &badLine);
-  if (!entries)
+  const auto release = signedrelease::parseManifest(manifest, &badLine);
+  if (!release)
     return Failure{
         Failure::NotVerified,
         QStringLiteral("Die Prüfliste (manifest) ist in Zeile %1 fehlerhaft.").arg(badLine)};
-  if (auto f = releaseplan::planFiles(names, *entries, plan)) return f;
+  if (auto f =
+          releaseplan::checkSignedVersion(release->version, st.AvailableVersion, version::full()))
+    return f;
+  if (auto f = releaseplan::planFiles(names, release->entries, plan)) return f;
 
   staging.emplace(folder);
   if (!staging->isValid())

@@ -56,6 +56,22 @@ std::optional<UpdateFailure> checkListedNames(const QStringList& names,
   return std::nullopt;
 }
 
+std::optional<UpdateFailure> checkSignedVersion(const QString& signedVersion,
+                                                const QString& announced,
+                                                const QString& installed) {
+  const auto release = signedrelease::versionNumbers(signedVersion);
+  if (!release || release != signedrelease::versionNumbers(announced))
+    return notVerified(QStringLiteral("Die signierte Version ") + signedVersion +
+                       QStringLiteral(" ist nicht die angebotene Version ") + announced +
+                       QChar('.'));
+  const auto own = signedrelease::versionNumbers(installed);
+  if (own && *release <= *own)
+    return notVerified(QStringLiteral("Die signierte Version ") + signedVersion +
+                       QStringLiteral(" ist nicht neuer als die installierte Version ") +
+                       installed + QChar('.'));
+  return std::nullopt;
+}
+
 std::optional<UpdateFailure> planFiles(const QStringList& names,
                                        const QList<signedrelease::Entry>& manifest,
                                        QList<PlannedFile>& plan) {

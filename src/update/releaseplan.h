@@ -34,6 +34,12 @@ std::optional<UpdateFailure> checkListedNames(const QStringList& names,
                                               const QString& programFolder,
                                               const QString& settingsFile);
 
+// The version the manifest was signed for: the one on offer (announced by the vendor server, as
+// the window shows it) and newer than the installed one. A release signed for another version is
+// an older one replayed, or not the one the user chose.
+std::optional<UpdateFailure> checkSignedVersion(const QString& signedVersion,
+                                                const QString& announced, const QString& installed);
+
 // The files in the list's order with what the signed manifest says of each. Every listed name
 // needs its line, and every line a listed name.
 std::optional<UpdateFailure> planFiles(const QStringList& names,

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSet>
+#include <QStringList>
 
 #include "app/cp1252.h"
 #include "update/vendorkey.h"
@@ -93,11 +94,25 @@ bool signatureValid(const QByteArray& manifest, const QByteArray& signatureFile,
   return false;
 }
 
-std::optional<QList<Entry>> parseManifest(const QByteArray& manifest, int* badLine) {
-  QList<Entry> entries;
+std::optional<QList<int>> versionNumbers(const QString& version) {
+  const QStringList pieces = version.split(QLatin1Char('.'));
+  if (pieces.size() != 3) return std::nullopt;
+  QList<int> numbers;
+  for (const QString& piece : pieces) {
+    if (piece.isEmpty() || piece.size() > 4) return std::nullopt;
+    for (const QChar c : piece)
+      if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    numbers.append(piece.toInt());
+  }
+  return numbers;
+}
+
+std::optional<Manifest> parseManifest(const QByteArray& manifest, int* badLine) {
+  Manifest out;
+  QList<Entry>& entries = out.entries;
   QSet<QByteArray> seen;
   int line = 0;
-  auto fault = [&]() -> std::optional<QList<Entry>> {
+  auto fault = [&]() -> std::optional<Manifest> {
     if (badLine) *badLine = line;
     return std::nullopt;
   };
@@ -108,6 +123,13 @@ std::optional<QList<Entry>> parseManifest(const QByteArray& manifest, int* badLi
     if (end < 0) return fault();  // every line, the last too, ends with LF
     const QList<QByteArray> fields = manifest.mid(start, end - start).split(' ');
     start = end + 1;
+    if (line == 1) {  // the release's version comes first
+      if (fields.size() != 2 || fields[0] != "VERSION" ||
+          !versionNumbers(QString::fromLatin1(fields[1])))
+        return fault();
+      out.version = QString::fromLatin1(fields[1]);
+      continue;
+    }
     if (fields.size() != 3) return fault();
     const auto name = decodeName(fields[0]);
     const auto size = decodeSize(fields[1]);
@@ -117,10 +139,10 @@ std::optional<QList<Entry>> parseManifest(const QByteArray& manifest, int* badLi
     entries.append(Entry{cp1252::decode(*name), *size, *hash});
   }
   if (entries.isEmpty()) {
-    line = 1;
+    ++line;  // the line that should have named the first file (or the version)
     return fault();
   }
-  return entries;
+  return out;
 }
 
 QByteArray sha256(const QByteArray& data) {

@@ -35,11 +35,22 @@ QList<QByteArray> trustedKeys(const QByteArray& furtherKey);
 bool signatureValid(const QByteArray& manifest, const QByteArray& signatureFile,
                     const QList<QByteArray>& keys);
 
-// Reads the manifest: one line per name, "NAME SIZE SHA256" ended by LF; NAME with "%XX" for
+// The manifest: the version of the release, signed with its files, and one entry per file.
+struct Manifest {
+  QString version;  // three numbers joined by "." ("1.3.7", "1.03.0007")
+  QList<Entry> entries;
+};
+
+// Reads the manifest: the line "VERSION V" (V: three numbers of up to four digits joined by
+// "."), then one line per name, "NAME SIZE SHA256", every line ended by LF; NAME with "%XX" for
 // every byte that is not a printable ASCII character and for blank and "%"; SIZE decimal,
 // 0 to kMaxFileBytes; SHA256 64 hex digits. Nothing else is allowed, no empty line, no name
-// twice. On a fault: nullopt, and the first faulty line's number in *badLine.
-std::optional<QList<Entry>> parseManifest(const QByteArray& manifest, int* badLine = nullptr);
+// twice, at least one name. On a fault: nullopt, and the first faulty line's number in *badLine.
+std::optional<Manifest> parseManifest(const QByteArray& manifest, int* badLine = nullptr);
+
+// The three numbers of a version text ("1.03.0007": 1, 3, 7), none when it is not three
+// numbers of up to four digits joined by ".".
+std::optional<QList<int>> versionNumbers(const QString& version);
 
 QByteArray sha256(const QByteArray& bytes);
 // The SHA-256 of a file's content; empty when it cannot be read.

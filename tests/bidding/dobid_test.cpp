@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include "app/cp1252.h"
 #include "bidding/dobid.h"
@@ -69,6 +71,33 @@ struct BidRun {
 
   SimServer server;  // stopped after the transfer component has closed its connection
   TestEnv env;
+};
+
+// A listener where a redirect of the confirmation may point: it keeps every byte that reaches it.
+class Eavesdropper {
+ public:
+  Eavesdropper() {
+    QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+          heard += socket->readAll();
+          socket->disconnectFromHost();
+        });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+      }
+    });
+  }
+  void listen(const char* address, quint16 port) { m_server.listen(QHostAddress(address), port); }
+  std::string url() const {
+    return QString("http://%1:%2/ws/eBayISAPI.dll")
+        .arg(m_server.serverAddress().toString())
+        .arg(m_server.serverPort())
+        .toStdString();
+  }
+  QByteArray heard;
+
+ private:
+  QTcpServer m_server;
 };
 
 const QString kPost = "POST /ws/eBayISAPI.dll";
@@ -140,6 +169,24 @@ TEST(DoBid, everyOutcomeEndToEnd) {
           "</form></html>\r\n";
     });
   };
+  // The confirmation redirected (307, 308: with its body) to another port, and to another host
+  // at the site's own port. Not a byte may reach either.
+  Eavesdropper otherPort, otherHost;
+  otherPort.listen("127.0.0.1", 0);
+  const auto redirect = [](const char* status, Eavesdropper& to, bool otherHost) {
+    return [status, &to, otherHost](BidRun& r) {
+      if (otherHost) to.listen("127.0.0.2", r.server.port());
+      std::lock_guard<std::mutex> lock(r.server.sim().mutex());
+      sim::Config& c = r.server.sim().config();
+      c.faultStep = 2;
+      c.fault = status;
+      c.faultLocation = to.url();
+    };
+  };
+  const auto redirectLog = [](const QString& origin) {
+    return "Bieten Teil 2/2 - Weiterleitung auf fremden Server " + origin +
+           " nicht gefolgt, Konto nicht gesendet";
+  };
   // clang-format off
   const QList<Scenario> scenarios = {
       {"high bidder", none, none, "hb", top, {S, D1, S2, hb, D2}, {P, P, R}, ""},
@@ -180,6 +227,11 @@ TEST(DoBid, everyOutcomeEndToEnd) {
       {"form names another host", [&](sim::Config& c) {
          c.bidFormAction = (foreign.baseUrl() + "/ws/eBayISAPI.dll").toStdString(); }, none, "er",
        problem, {S, D1, S2, foreignForm, D2}, {P, R}, "1"},
+      {"a redirect to another port", none, redirect("307", otherPort, false), "er", problem,
+       {S, D1, S2, redirectLog(QString::fromStdString(otherPort.url()).section("/", 0, 2)), D2},
+       {P, P, R}, ""},
+      {"a redirect to another host", none, redirect("308", otherHost, true), "er", problem,
+       {S, D1, S2, redirectLog("http://127.0.0.2:{site port}"), D2}, {P, P, R}, ""},
       {"form without fields", none, emptyForm, "er", problem, {S, D1, S2, er, D2}, {P, P, R}, "12"},
       {"relative form address", none, [](BidRun& r) { r.afterReply(1, [&r] {
          r.env.state.ResponseText.replace("action=\"" + r.server.baseUrl(), "action=\""); }); },
@@ -202,7 +254,9 @@ TEST(DoBid, everyOutcomeEndToEnd) {
     sc.prepare(run);
     run.bid();
     EXPECT_EQ(run.env.state.bidResultText, QString(sc.text).replace("|", "\r\n"));
-    EXPECT_EQ(run.env.logMessages(), sc.log);
+    EXPECT_EQ(
+        run.env.logMessages(),
+        sc.log.join("\n").replace("{site port}", QString::number(run.server.port())).split("\n"));
     EXPECT_EQ(run.requestLines(), sc.requests);
     EXPECT_EQ(run.reportAgent(), "Auktionsuhr++ - 1.3.6 - Linux - " + sc.code);
     EXPECT_EQ(run.env.window.outcomes, QStringList{sc.code});  // told the window once
@@ -221,6 +275,7 @@ TEST(DoBid, everyOutcomeEndToEnd) {
                 QFile::ReadOwner | QFile::WriteOwner);
     }
     EXPECT_TRUE(foreign.requests().isEmpty());
+    EXPECT_TRUE(otherPort.heard.isEmpty() && otherHost.heard.isEmpty());
     if (QString(sc.name) == "form without fields") {
       EXPECT_EQ(run.request(1)["body"].toString(), "");
     }
@@ -269,9 +324,12 @@ TEST(DoBid, bothStepsReachTheSiteWithTheirBodiesAndHeaders) {
   }
 }
 
-TEST(DoBid, failuresInsideTheBidShowTheErrorBoxAndSendNoReport) {
+// A crafted item number cannot add a header line: the bid ends in the error box, unsent. A
+// diagnostic page that cannot be written (its name taken by a folder) costs the bid nothing: a
+// box names the file, and the outcome is told to the window and reported.
+TEST(DoBid, failuresInsideTheBidShowABoxAndOnlyAnUnsentBidGoesUnreported) {
   {
-    BidRun run(site());  // a crafted item number cannot add a header line
+    BidRun run(site());
     run.env.state.ItemID = "123\r\nX-Evil: 1";
     run.bid();
     EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
@@ -284,14 +342,18 @@ TEST(DoBid, failuresInsideTheBidShowTheErrorBoxAndSendNoReport) {
   {
     sim::Config config = site();
     config.unknownReply = true;
-    BidRun run(config);  // the diagnostic file's name is taken by a folder
-    ASSERT_TRUE(QDir(run.env.programFolder()).mkdir(QString("Teil_1__%1.htm").arg(kItem)));
+    BidRun run(config);
+    const QString page = run.env.programFolder() + QString("/Teil_1__%1.htm").arg(kItem);
+    ASSERT_TRUE(QDir().mkdir(page));
     run.bid();
-    EXPECT_EQ(run.env.state.lastFailingProcedure, "do_bid");
-    ASSERT_EQ(run.env.dialogs.errors.size(), 1);
-    EXPECT_TRUE(run.env.dialogs.errors[0].startsWith("Fehlernummer:  75\r\n"));
+    EXPECT_EQ(run.env.state.lastFailingProcedure, "");
+    EXPECT_EQ(run.env.dialogs.errors,
+              QStringList{"Die Datei '" + page +
+                          "' konnte nicht geschrieben werden: Fehler beim Zugriff auf "
+                          "Pfad/Datei.\r\nDie Seite wird nicht für die Fehlersuche aufbewahrt."});
     EXPECT_EQ(run.env.state.bidResultText, "Problem\r\nbei der\r\nGebotsabgabe.");
-    EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost}));
+    EXPECT_EQ(run.env.window.outcomes, QStringList{"er"});
+    EXPECT_EQ(run.requestLines(), (QStringList{kPost, kPost, kReport}));
   }
 }
 

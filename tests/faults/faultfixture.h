@@ -28,6 +28,7 @@ inline const QString kNoData =
 inline const QString kProblem = "Problem\r\nbei der\r\nGebotsabgabe.";
 inline const QString kUnknown = "Ausgang des Gebots\r\nist unbekannt.\r\nArtikelseite prüfen.";
 inline const QString kHighBidder = "Sie haben\r\ndas höchste\r\nGebot abgegeben.";
+inline const QString kPlaced = "Gebot wurde\r\nabgegeben.";
 // The settings as the options dialog stores them ("pass" is scrambled), and a placement from an
 // earlier run.
 inline const QList<std::pair<QString, QString>> kStored = {
@@ -75,20 +76,29 @@ class FaultRun {
   }
 
   // The countdown from the trigger second through the bid and the pause (the test clock jumps
-  // to the end) to the first evaluation after the end, which shows the outcome. Returns how
-  // often a timer of the window fired while the bid was waiting.
+  // to the end; shownInThePause notes what the window showed then) to the first evaluation
+  // after the end, which shows the outcome. Returns how often a timer of the window fired while
+  // the bid was waiting.
   int countdownThroughTheEnd() {
     int ticks = 0;
     QTimer ticker;
     ticker.setInterval(1);
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    shownInThePause.clear();
+    const auto testsWait = env.clock.onWait;
+    env.clock.onWait = [this, testsWait](qint64 targetMs) {
+      if (shownInThePause.isEmpty()) shownInThePause = shown();
+      if (testsWait) testsWait(targetMs);
+    };
     env.clock.setMs(dateserial::toLinearSeconds(env.state.endet) * 1000 - 5000);
     ticker.start();
     form.Update_Label();  // bids, then pauses until the end
     ticker.stop();
+    env.clock.onWait = testsWait;
     form.Update_Label();  // the end: the outcome is shown once
     return ticks;
   }
+  QString shownInThePause;
 
   // What the countdown label shows, lines joined by CR LF.
   QString shown() const { return form.labelZeitCaption().replace("\n", "\r\n"); }
@@ -99,6 +109,13 @@ class FaultRun {
       if (r["path"].toString() == "/files/update+")
         code = r["headers"].toObject()["User-Agent"].toString().section(" - ", -1);
     return code;
+  }
+  // How many requests of the site carried this text in their body ("MakeBid", "AcceptBid").
+  int requestsWith(const char* text) const {
+    int n = 0;
+    for (const QJsonObject& r : server.requests())
+      n += r["body"].toString().contains(QString::fromLatin1(text)) ? 1 : 0;
+    return n;
   }
   bool logContains(const QString& message) const { return env.logMessages().contains(message); }
   // A diagnostic page of the bid ("<none>" when it was not written), as raw bytes.

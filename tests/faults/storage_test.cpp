@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QMap>
 
+#include "bidding/printers.h"
 #include "faultfixture.h"
 #include "support/files.h"
 #include "support/readonlyfolder.h"
@@ -90,13 +91,19 @@ class FullDisk {
 // every setting written during the run, and a settings folder that cannot be written refuses
 // the settings: the stored ones stay exactly as they were, and the user is told once which file
 // could not be written and why. Either way the bid reaches the site and its outcome is shown at
-// the end.
+// the end. A reply the program cannot read ("er") on a full disk loses its diagnostic page: a
+// box names it, and the failed bid is shown at once and reported all the same.
 TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
-  enum Fault { kFullDisk, kReadOnlyProgram, kReadOnlySettings };
+  enum Fault { kFullDisk, kReadOnlyProgram, kReadOnlySettings, kFullDiskUnknownReply };
   QStringList skipped;
-  for (const Fault fault : {kFullDisk, kReadOnlyProgram, kReadOnlySettings}) {
+  for (const Fault fault :
+       {kFullDisk, kReadOnlyProgram, kReadOnlySettings, kFullDiskUnknownReply}) {
     SCOPED_TRACE(fault);
-    FaultRun run;
+    const bool fullDisk = fault == kFullDisk || fault == kFullDiskUnknownReply;
+    const bool unknownReply = fault == kFullDiskUnknownReply;
+    sim::Config config = site();
+    config.unknownReply = unknownReply;
+    FaultRun run(config);
     run.env.state.AvailableVersion = "1.03.0007";  // emptied by the check
     const int logLines = run.env.logLines().size();
     const QString file = run.env.settings->filePath(settingskeys::kApp);
@@ -106,7 +113,7 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
     {
       std::unique_ptr<FullDisk> disk;
       std::unique_ptr<ReadOnlyFolder> folder;
-      if (fault == kFullDisk) {
+      if (fullDisk) {
         disk = std::make_unique<FullDisk>(run.env.dir.path());
         if (!disk->holds()) {
           skipped << "no tmpfs can be mounted here (" + disk->why() + ")";
@@ -125,16 +132,17 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
       run.form.Form_Unload();
     }
     EXPECT_GT(ticks, 0);
-    EXPECT_TRUE(run.siteTookTheBid());
-    EXPECT_EQ(run.shown(), kHighBidder);
-    EXPECT_EQ(run.reportCode(), "hb");
+    EXPECT_EQ(run.siteTookTheBid(), !unknownReply);
+    EXPECT_EQ(run.shownInThePause, unknownReply ? kProblem : kPlaced);
+    EXPECT_EQ(run.shown(), unknownReply ? kProblem : kHighBidder);
+    EXPECT_EQ(run.reportCode(), unknownReply ? "er" : "hb");
     EXPECT_TRUE(run.env.state.AvailableVersion.isEmpty());
     run.expectNoSettingLost();
 
-    const QString reason = fault == kFullDisk ? "Datenträger voll" : "Zugriff verweigert";
+    const QString reason = fullDisk ? "Datenträger voll" : "Zugriff verweigert";
     const QString logBox =
         QString("Fehlernummer:  %1\r\nBeschreibung: %2\r\nProgrammteil: WriteLog")
-            .arg(fault == kFullDisk ? 61 : 70)
+            .arg(fullDisk ? 61 : 70)
             .arg(reason);
     const auto notice = [&](const QString& path, const char* consequence) {
       return "Die Datei '" + path + "' konnte nicht geschrieben werden: " + reason + ".\r\n" +
@@ -145,6 +153,9 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
       expected << notice(log, "Protokollzeilen gehen verloren.") << QStringList(10, logBox);
     if (fault != kReadOnlyProgram)
       expected << notice(file, "Geänderte Einstellungen werden nicht gespeichert.");
+    if (unknownReply)
+      expected << notice(run.env.programFolder() + "/Teil_1__1234567890.htm",
+                         "Die Seite wird nicht für die Fehlersuche aufbewahrt.");
     QStringList shownBoxes = run.env.dialogs.errors;
     shownBoxes.sort();
     expected.sort();
@@ -157,7 +168,7 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
     } else {
       EXPECT_EQ(readAll(file), before);
     }
-    if (fault == kFullDisk) EXPECT_TRUE(run.env.logLines().isEmpty());
+    if (fullDisk) EXPECT_TRUE(run.env.logLines().isEmpty());
   }
   if (!skipped.isEmpty()) GTEST_SKIP() << skipped.join("; ").toStdString();
 }

@@ -36,13 +36,6 @@ void act(Form1& form, Action action) {
       break;
   }
 }
-
-int requestsWith(const SimServer& server, const char* command) {
-  int n = 0;
-  for (const QJsonObject& r : server.requests())
-    if (r["body"].toString().contains(QString::fromLatin1(command))) ++n;
-  return n;
-}
 }  // namespace
 
 TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterTheExchange) {
@@ -97,8 +90,8 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
     QTest::qWait(20);              // and no tick after that may bid either
 
     EXPECT_EQ(acted, 1);
-    EXPECT_EQ(requestsWith(run.server, "MakeBid"), 1);
-    EXPECT_EQ(requestsWith(run.server, "AcceptBid"), 1);
+    EXPECT_EQ(run.requestsWith("MakeBid"), 1);
+    EXPECT_EQ(run.requestsWith("AcceptBid"), 1);
     EXPECT_TRUE(run.siteTookTheBid());
     EXPECT_EQ(run.reportCode(), "hb");
     EXPECT_FALSE(run.env.state.armed);
@@ -126,4 +119,34 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       }
     }
   }
+}
+
+// Two armed periods in one window's life. The first bid is refused (a wrong password) and says
+// so at once; the user mends the password, takes the next auction over from the browser and
+// arms again. That bid is placed: until its end the window says "Gebot wurde abgegeben.",
+// nothing of the first, and after it the new outcome.
+TEST(UserDuringTheBid, aSecondArmedPeriodStartsAfreshAfterARefusedBid) {
+  const QString wrongPassword = "Das Passwort\r\nist\r\nfalsch.";
+  FaultRun run;
+  AppState& s = run.env.state;
+  s.pass = "falsch";
+  run.countdownThroughTheEnd();
+  EXPECT_EQ(run.shownInThePause, wrongPassword);
+  EXPECT_EQ(run.shown(), wrongPassword);
+  EXPECT_EQ(run.reportCode(), "pw");
+
+  s.pass = "geheim";
+  s.taskWindowStyleMask = 0x10800000;
+  run.env.windowList.list = {
+      {0x40000001, true, true, "eBay Artikel 1234567890 (endet 05.12.26 19:05:00 MEZ) - Lampe"}};
+  QTest::mouseClick(run.ui.Lbl_GetArtikel, Qt::LeftButton);
+  ASSERT_EQ(s.endet, dateserial::fromParts({2026, 12, 5, 19, 5, 0}));
+  run.ui.Txt_maxbid->setText("12,5");
+  run.form.Command1_Click();
+  ASSERT_TRUE(s.armed);
+  run.countdownThroughTheEnd();
+  EXPECT_EQ(run.shownInThePause, kPlaced);
+  EXPECT_EQ(run.shown(), kHighBidder);
+  EXPECT_EQ(run.reportCode(), "hb");
+  EXPECT_EQ(run.requestsWith("AcceptBid"), 2);
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -44,6 +45,25 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     EXPECT_EQ(env.state.commandLine, args.join(QChar(' ')));
     EXPECT_EQ(env.logMessages().value(0), "GebotsfalkePlus gestartet - Version 1.3.6");
   }
+}
+
+// What endpoints.ini could not give (a later OfferHost line with a lone '"', and a line that is
+// nothing) is named in one box at the start.
+TEST(Main, namesWhatEndpointsIniCouldNotGiveInOneBox) {
+  TestEnv env;
+  env.writeEndpointsIni(env.state.endpoints);
+  QFile ini(env.programFolder() + "/endpoints.ini");
+  ASSERT_TRUE(ini.open(QIODevice::Append));
+  ini.write("OfferHost=\"http://127.0.0.1:1\n\"\n");
+  ini.close();
+  Form1 form(*env.ctx);
+  EXPECT_TRUE(Main(*env.ctx, form, {}));
+  EXPECT_EQ(env.state.endpoints.offerHost, "");
+  EXPECT_EQ(env.dialogs.errors,
+            QStringList{"Die Datei '" + ini.fileName() +
+                        "' ist fehlerhaft. Nicht gelesen werden konnten: Zeile 9, OfferHost.\r\n"
+                        "Statt ihrer gelten nicht die eingebauten Werte: Gebote, Anmeldedaten und "
+                        "Updates gehen an keinen anderen Server."});
 }
 
 TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {

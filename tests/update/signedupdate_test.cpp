@@ -37,13 +37,14 @@ QString run(const QString& program, const QStringList& arguments) {
   return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
 }
 
-// Signs the vendor folder with the vendor tool for `signedList`, then serves `list`; returns
-// the tool's public key.
-QByteArray signWithVendorTool(UpdateRun& r, const QByteArray& signedList, const QByteArray& list) {
+// Signs the vendor folder with the vendor tool for `signedList` as `version`, then serves
+// `list`; returns the tool's public key.
+QByteArray signWithVendorTool(UpdateRun& r, const QByteArray& signedList, const QByteArray& list,
+                              const QString& version) {
   const QString key = r.env.dir.path() + "/vendor.key";
   const QString publicKey = run(GF_VENDORSIGN_EXECUTABLE, {"keygen", key});
   r.vendorFile("filelist", signedList);
-  run(GF_VENDORSIGN_EXECUTABLE, {"sign", key, r.vendor.path()});
+  run(GF_VENDORSIGN_EXECUTABLE, {"sign", key, r.vendor.path(), "--version", version});
   r.vendorFile("filelist", list);
   return QByteArray::fromBase64(publicKey.toLatin1());
 }
@@ -59,6 +60,7 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
     const char* detail;
     QStringList fetched;  // after the file list
     QByteArray signedList = kList;
+    const char* signedVersion = "1.3.7";  // by the vendor tool; the offer is 1.03.0007
   } cases[] = {
       // clang-format off
       // Forged or unsigned.
@@ -77,6 +79,9 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
        kSigned},
       {"a list that leaves out a signed file", "a.txt\r\ndoupdate.exe", {}, Given::ToolSigned,
        kNotVerified, "Die Dateiliste lässt „b.txt“ aus der Prüfliste (manifest) aus.", kSigned},
+      {"an older release, signed by the vendor, offered again", kList, {}, Given::ToolSigned,
+       kNotVerified, "Die signierte Version 1.3.5 ist nicht die angebotene Version 1.03.0007.",
+       kSigned, kList, "1.3.5"},
       // A file other than signed.
       {"a file whose hash does not match", kList, {{"b.txt", "flip"}}, Given::None, kNotVerified,
        "Die Datei „b.txt“ stimmt nicht mit der Prüfliste (manifest) überein.", kUpToB},
@@ -121,7 +126,8 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
       r.env.state.endpoints.vendorKey =
           QByteArray::fromStdString(vendorsign::makeKeyPair().publicKey);
     if (c.given == Given::ToolSigned)
-      r.env.state.endpoints.vendorKey = signWithVendorTool(r, c.signedList, c.list);
+      r.env.state.endpoints.vendorKey =
+          signWithVendorTool(r, c.signedList, c.list, c.signedVersion);
     else
       r.vendorFile("filelist", c.list);
     // The program folder holds the previous version of every file, and update.dat of an

@@ -73,3 +73,20 @@ TEST(UpdateRules, anInstallerThatDoesNotStartIsNamedByItsCause) {
     EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
   }
 }
+
+// Only the version on offer, and only a newer one than the installed 1.3.6, however written.
+TEST(ReleasePlan, theSignedVersionIsTheOfferedOneAndNewer) {
+  const std::tuple<const char*, const char*, QString> cases[] = {
+      {"1.3.7", "1.03.0007", ""},
+      {"1.3.5", "1.03.0007",
+       "Die signierte Version 1.3.5 ist nicht die angebotene Version 1.03.0007."},
+      {"1.3.6", "1.3.6",
+       "Die signierte Version 1.3.6 ist nicht neuer als die installierte Version 1.3.6."},
+      {"1.2.9", "1.02.0009",
+       "Die signierte Version 1.2.9 ist nicht neuer als die installierte Version 1.3.6."},
+      {"1.10.0", "1.10.0", ""}};
+  for (const auto& [signedVersion, offered, refusal] : cases) {
+    const auto failure = releaseplan::checkSignedVersion(signedVersion, offered, "1.3.6");
+    EXPECT_EQ(failure ? failure->detail : QString(), refusal) << signedVersion;
+  }
+}

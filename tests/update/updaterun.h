@@ -41,11 +41,13 @@ inline QStringList snapshot(const QString& folder, const QStringList& except = {
 }
 
 // A program folder with version 1.3.6 offered 1.03.0007, the simulator serving the vendor
-// folder a.txt, b.txt (3000 bytes) and doupdate.exe, signing it with its key, which the
-// program trusts through endpoints.ini; the update window is opened as the update mark opens it.
+// folder a.txt, b.txt (3000 bytes) and doupdate.exe, signing it as that version with its key,
+// which the program trusts through endpoints.ini; the update window is opened as the update
+// mark opens it.
 struct UpdateRun {
   explicit UpdateRun(sim::Config config = {}) {
     config.vendorDir = vendor.path().toStdString();
+    config.vendorVersion = "1.03.0007";
     server = std::make_unique<SimServer>(std::move(config));
     env.writeEndpointsIni(server->endpoints());
     env.state.endpoints = Endpoints::load(env.programFolder());

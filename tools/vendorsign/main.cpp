@@ -20,9 +20,10 @@ const char* const kUsage =
     "         writes a new key pair: the secret key to KEYFILE (readable by its owner only,\n"
     "         never overwritten) and the public key to KEYFILE.pub; prints the public key,\n"
     "         the value of VendorKey= in endpoints.ini or of the program's built-in key\n"
-    "       vendorsign sign KEYFILE FOLDER\n"
+    "       vendorsign sign KEYFILE FOLDER --version VERSION\n"
     "         writes FOLDER/manifest and FOLDER/manifest.sig for the names of FOLDER/filelist,\n"
-    "         or for every other file in FOLDER when there is no file list\n";
+    "         or for every other file in FOLDER when there is no file list; VERSION is the\n"
+    "         release's version as the vendor server announces it (1.3.7 or 1.03.0007)\n";
 
 int fail(const std::string& message) {
   std::cerr << "vendorsign: " << message << "\n";
@@ -59,11 +60,13 @@ int keygen(const fs::path& keyFile) {
   return 0;
 }
 
-int sign(const fs::path& keyFile, const fs::path& folder) {
+int sign(const fs::path& keyFile, const fs::path& folder, const std::string& version) {
+  if (!isVersionText(version))
+    return fail("\"" + version + "\" is no version (three numbers joined by \".\")");
   std::string error;
   const std::string secretKey = readSecretKeyFile(keyFile, error);
   if (secretKey.empty()) return fail(error);
-  std::string manifest;
+  std::string manifest = manifestVersionLine(version);
   for (const std::string& name : releaseNames(folder)) {
     if (name.empty() || name.find('/') != std::string::npos || isDescriptionName(name))
       return fail("the file list names \"" + name + "\", which cannot be part of a release");
@@ -71,12 +74,13 @@ int sign(const fs::path& keyFile, const fs::path& folder) {
     if (!body) return fail("listed file missing: " + (folder / name).string());
     manifest += manifestLine(name, *body);
   }
-  if (manifest.empty()) return fail("no files to sign in " + folder.string());
+  if (manifest == manifestVersionLine(version))
+    return fail("no files to sign in " + folder.string());
   if (!writeFile(folder / kManifest, manifest, error) ||
       !writeFile(folder / kSignature, signatureFile(manifest, secretKey), error))
     return fail(error);
   std::cout << "signed " << (folder / kManifest).string() << " with the key "
-            << base64(publicKeyOf(secretKey)) << "\n";
+            << base64(publicKeyOf(secretKey)) << " for version " << version << "\n";
   return 0;
 }
 }  // namespace
@@ -84,7 +88,8 @@ int sign(const fs::path& keyFile, const fs::path& folder) {
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "keygen" && argc == 3) return keygen(argv[2]);
-  if (command == "sign" && argc == 4) return sign(argv[2], argv[3]);
+  if (command == "sign" && argc == 6 && std::string(argv[4]) == "--version")
+    return sign(argv[2], argv[3], argv[5]);
   std::cerr << kUsage;
   return command == "--help" || command == "-h" ? 0 : 2;
 }

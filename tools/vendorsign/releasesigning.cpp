@@ -56,6 +56,26 @@ std::string sha256Hex(std::string_view data) {
   return hex;
 }
 
+bool isVersionText(std::string_view version) {
+  int pieces = 1, digits = 0;
+  for (const char c : version) {
+    if (c == '.') {
+      if (digits == 0) return false;
+      ++pieces;
+      digits = 0;
+    } else if (c >= '0' && c <= '9' && digits < 4) {
+      ++digits;
+    } else {
+      return false;
+    }
+  }
+  return pieces == 3 && digits > 0;
+}
+
+std::string manifestVersionLine(std::string_view version) {
+  return "VERSION " + std::string(version) + "\n";
+}
+
 std::string manifestName(std::string_view name) {
   static const char* const kHex = "0123456789ABCDEF";
   std::string out;

@@ -9,8 +9,13 @@
 // Signing a release on the vendor's side: the manifest of a release folder and its Ed25519
 // signature, as the vendor tool writes them and the simulator serves them.
 //
-// The manifest has one line per listed name, in the order of the file list, each ended by LF:
+// The manifest names the release's version in its first line, then has one line per listed
+// name, in the order of the file list, each line ended by LF:
+//   VERSION V
 //   NAME SIZE SHA256
+// V is the version the vendor server announces for the release: three numbers of up to four
+// digits joined by "." ("1.3.7" or "1.03.0007"). Signed with the files, it keeps an older
+// release from being offered again as a newer one.
 // NAME is the name as the file list carries it (Windows-1252 bytes) with every byte that is not
 // a printable ASCII character, and every blank and "%", written as "%" and two upper-case hex
 // digits: "Änderungen für 1.3.7.txt" is "%C4nderungen%20f%FCr%201.3.7.txt". SIZE is the file's
@@ -27,6 +32,10 @@ bool isDescriptionName(std::string_view name);
 std::string base64(std::string_view bytes);
 std::optional<std::string> fromBase64(std::string_view text);  // surrounding blanks allowed
 std::string sha256Hex(std::string_view bytes);
+
+// Whether a text is a version the manifest can carry, and its line.
+bool isVersionText(std::string_view version);
+std::string manifestVersionLine(std::string_view version);
 
 // A listed name as the manifest writes it.
 std::string manifestName(std::string_view name);
