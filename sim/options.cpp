@@ -59,7 +59,8 @@ std::string usage() {
          "                   trickle  the headers at once, then the page one byte per second\n"
          "                   reset    the connection is reset before anything is answered\n"
          "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
-         "                   cut, ten or garbage\n";
+         "                   cut, ten or garbage\n" +
+         ebayUsage();
 }
 
 namespace {
@@ -100,6 +101,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       continue;
     }
     if (opt == "--help" || opt == "-h") return usage();
+    if (std::string error; parseEbayOption(opt, value, config, item, error)) {
+      if (!error.empty()) return error;
+      continue;
+    }
     if (!value(v)) return "missing value for " + opt;
     if (opt == "--port") {
       int64_t port;
