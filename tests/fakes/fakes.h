@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/keyring.h"
 #include "platform/notifier.h"
 #include "platform/processes.h"
 #include "platform/programinfo.h"
@@ -157,4 +159,16 @@ class FakeClipboard : public Clipboard {
   }
   QString content;
   int reads = 0;
+};
+
+// A keyring held in memory. Like a desktop without one unless `available` is set; `calls`
+// records "read NAME", "write NAME", "remove NAME".
+class FakeKeyring : public Keyring {
+ public:
+  Answer read(const QString& name) override;
+  Answer write(const QString& name, const QString& secret) override;
+  Answer remove(const QString& name) override;
+  bool available = false;
+  QHash<QString, QString> secrets;
+  QStringList calls;
 };
