@@ -32,13 +32,15 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
     QString* target;
   } keys[] = {{"OfferHost", &e.offerHost},     {"ItemHost", &e.itemHost},
               {"OfferHostDe", &e.offerHostDe}, {"ItemHostDe", &e.itemHostDe},
-              {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer}};
+              {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer},
+              {"EbayApiHost", &e.ebayApiHost}, {"EbayAuthHost", &e.ebayAuthHost}};
   for (const auto& k : keys) {
     const QString key = QString::fromLatin1(k.key);
     if (!ini.contains(key)) continue;
     QString value = ini.value(key).toString();
     if (normaliseBaseUrl(value)) {
       *k.target = value;
+      if (k.target == &e.offerHost) e.classicSiteNamed = true;
     } else if (problems) {
       problems->append(key + QStringLiteral("=") + ini.value(key).toString() +
                        QStringLiteral(" (expected scheme://host[:port])"));

@@ -13,13 +13,18 @@ struct Endpoints {
   QString itemHostDe = QStringLiteral("http://cgi.ebay.de");     // item pages in the browser
   QString timeHost = QStringLiteral("http://cgi3.ebay.de");      // the official time page
   QString vendorServer = QStringLiteral("http://www.rotbart-ebay-tools.de");  // updates
+  // eBay's API and sign-in hosts instead of eBay's own (the simulator); empty: eBay's.
+  QString ebayApiHost;
+  QString ebayAuthHost;
+  // endpoints.ini names the bid form's host (OfferHost): only then may the classic bid go out.
+  bool classicSiteNamed = false;
   // One further key (32 bytes) whose signature an update may carry besides the vendor's own;
   // empty: none.
   QByteArray vendorKey;
 
   // Reads "<folder>/endpoints.ini", section [Endpoints], keys OfferHost, ItemHost, OfferHostDe,
-  // ItemHostDe, TimeHost, VendorServer and VendorKey (an Ed25519 public key in base64). A value
-  // that is no base URL, or no such key, is ignored and named in `problems` with what was
-  // expected; the built-in one stays.
+  // ItemHostDe, TimeHost, VendorServer, EbayApiHost, EbayAuthHost and VendorKey (an Ed25519 public
+  // key in base64). A value that is no base URL, or no such key, is ignored and named in `problems`
+  // with what was expected; the built-in one stays.
   static Endpoints load(const QString& programFolder, QStringList* problems = nullptr);
 };
