@@ -148,29 +148,6 @@ std::string money(int64_t cents) {
          std::to_string(cents % 100);
 }
 
-std::string escapeHtml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string page(const std::string& title, const std::string& body) {
   return "<html>\r\n<head><title>" + title + "</title></head>\r\n<body>\r\n" + body +
          "\r\n</body>\r\n</html>\r\n";

@@ -117,29 +117,6 @@ void token(Service& svc, const httplib::Request& req, httplib::Response& res) {
              "authorization server");
 }
 
-std::string escapeHtml(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 void page(httplib::Response& res, int status, const std::string& title, const std::string& body) {
   res.status = status;
   res.set_content("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + title +

@@ -144,6 +144,9 @@ void registerEbayRoutes(Simulator& sim);    // eBay's token endpoint, consent, B
 // log would see may be compressed by then).
 void noteJsonAnswer(const std::string& body);
 
+// A text inside HTML: markup characters and quotes as entities.
+std::string escapeHtml(const std::string& text);
+
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);
 
