@@ -216,7 +216,8 @@ bool EbayZugang::applyControls() {
     Txt_Datei->setFocus();
     return false;
   }
-  if (place != m_secrets.place() || path != m_secrets.filePath()) {
+  if (place != m_secrets.place() ||
+      (place == ebay::SecretPlace::OwnerFile && path != m_secrets.filePath())) {
     QHash<QString, QString> carry{{ebay::kCertIdName, account.keyset.certId}};
     if (account.signedIn(m_ctx.services.clock.localMs()))
       carry.insert(ebay::kRefreshTokenName, account.refreshToken.value);

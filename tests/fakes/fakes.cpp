@@ -102,21 +102,18 @@ StartResult FakeProcesses::startDetached(const QString& program, const QStringLi
 }
 
 Keyring::Answer FakeKeyring::read(const QString& name) {
-  calls.append(QStringLiteral("read ") + name);
   if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
   if (!secrets.contains(name)) return {Status::NotFound, {}, {}};
   return {Status::Ok, secrets.value(name), {}};
 }
 
 Keyring::Answer FakeKeyring::write(const QString& name, const QString& secret) {
-  calls.append(QStringLiteral("write ") + name);
   if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
   secrets.insert(name, secret);
   return {Status::Ok, {}, {}};
 }
 
 Keyring::Answer FakeKeyring::remove(const QString& name) {
-  calls.append(QStringLiteral("remove ") + name);
   if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
   secrets.remove(name);
   return {Status::Ok, {}, {}};

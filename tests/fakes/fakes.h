@@ -161,8 +161,7 @@ class FakeClipboard : public Clipboard {
   int reads = 0;
 };
 
-// A keyring held in memory. Like a desktop without one unless `available` is set; `calls`
-// records "read NAME", "write NAME", "remove NAME".
+// A keyring held in memory; like a desktop without one unless `available` is set.
 class FakeKeyring : public Keyring {
  public:
   Answer read(const QString& name) override;
@@ -170,5 +169,4 @@ class FakeKeyring : public Keyring {
   Answer remove(const QString& name) override;
   bool available = false;
   QHash<QString, QString> secrets;
-  QStringList calls;
 };
