@@ -90,7 +90,7 @@ const QHash<int, ErrorText>& errorTexts() {
         "Gebot blockiert: der Verkäufer beschränkt nach Bewertungspunkten"}},
       {120027,
        {"er", "Kein Versand", "an Ihren", "Standort.",
-        "Gebot blockiert: der Verkäufer beschränkt den Versandort"}},
+        "Gebot blockiert: der Verkäufer versendet nicht an Ihren Standort"}},
       {120028,
        {"er", "Ein PayPal-Konto", "muss verknüpft", "sein.",
         "Auktion nur mit verknüpftem PayPal-Konto"}},

@@ -236,7 +236,8 @@ def simulator(path, log, *options):
         yield int(sim.stdout.readline().split()[-1])
     finally:
         sim.terminate()
-        sim.wait(10)
+        if sim.wait(30) != 0:  # also a sanitizer's report
+            problems.append("the simulator ended with %d" % sim.returncode)
 
 
 def main():
@@ -253,9 +254,11 @@ def main():
         log = os.path.join(work, "requests.jsonl")
         with simulator(args.sim, log) as port:
             base = "http://127.0.0.1:%d" % port
-            out = subprocess.run([args.probe, base, ITEM, USER, PASSWORD, APP, CERT, RUNAME],
-                                 capture_output=True, text=True, timeout=120).stdout
-            seen = dict(line.split(": ", 1) for line in out.splitlines())
+            probe = subprocess.run([args.probe, base, ITEM, USER, PASSWORD, APP, CERT, RUNAME],
+                                   capture_output=True, text=True, timeout=120)
+            if probe.returncode != 0:
+                problems.append("ebayprobe ended with %d: %s" % (probe.returncode, probe.stderr))
+            seen = dict(line.split(": ", 1) for line in probe.stdout.splitlines())
             expected = {"item": "v1|%s|0 5.00 EUR Lampe" % ITEM, "compact": "5.00 0 ",
                         "unknown": "eBay kennt den Artikel 999 nicht.", "signin": "ok",
                         "renew": "ok", "low": "lB ", "currency": "er ", "bid": "hb ",
