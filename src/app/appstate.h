@@ -7,6 +7,7 @@
 #include "bidding/bidlimits.h"
 #include "bidding/endpoints.h"
 #include "bidding/formreader.h"
+#include "ebay/account.h"
 
 // The program's shared values, owned by main() and handed to every window and procedure.
 // Tests build a fresh one.
@@ -76,6 +77,9 @@ struct AppState {
 
   // Where the auction site and the vendor server are reached.
   Endpoints endpoints;
+
+  // The user's eBay keyset and sign-in; the access tokens live only here.
+  ebay::Account ebay;
 
   // How texts, numbers and dates are read and written (the user's regional settings).
   RegionalFormat region = RegionalFormat::german();

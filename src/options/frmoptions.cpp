@@ -7,11 +7,12 @@
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
-#include "app/scramble.h"
+#include "app/savedpassword.h"
 #include "app/settings.h"
 #include "app/twips.h"
 #include "app/version.h"
 #include "app/widgets.h"
+#include "options/ebayzugang.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 
@@ -114,6 +115,10 @@ frmOptions::frmOptions(AppContext& ctx, QWidget* owner) : QDialog(owner), m_ctx(
   buildControls();
   connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
+  connect(cmdEbayZugang, &QPushButton::clicked, this, [this] {
+    EbayZugang dialog(m_ctx, this);
+    m_ctx.services.dialogs.exec(dialog);
+  });
   Form_Load();
 }
 
@@ -149,10 +154,12 @@ void frmOptions::buildControls() {
       makeLabel(this, "Label4", QStringLiteral("Sekunden vor Ende bieten"), 840, 2760, 2415, 255);
   cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), 705, 3135, 1095, 375);
   cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Abbrechen"), 1935, 3135, 1095, 375);
+  cmdEbayZugang =
+      makeButton(this, "cmdEbayZugang", QStringLiteral("eBay-Zugang…"), 2040, 2280, 1620, 375);
 
   // Tab order of the design: OK first, then top to bottom, "Abbrechen" last.
   QWidget* order[] = {cmdOK,    Check_msgonsync, Check_synconstart, Check_Warnton, Txt_user,
-                      Txt_Pass, Check_saveuser,  Txt_sectobid,      cmdCancel};
+                      Txt_Pass, Check_saveuser,  Txt_sectobid,      cmdCancel,     cmdEbayZugang};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   cmdOK->setFocus();
   // Enter in any field is "OK", Escape "Abbrechen" (the dialog's own reject). Without a default
@@ -228,11 +235,11 @@ void frmOptions::cmdOK_Click() {
     save(m_ctx, QStringLiteral("saveuser"), QString::number(st.saveuser));
     if (st.saveuser == 1) {
       save(m_ctx, QStringLiteral("user"), st.user);
-      save(m_ctx, QStringLiteral("pass"), cryptme(m_ctx, st.pass, st.passwordKey));
+      save(m_ctx, QStringLiteral("pass"), savedpassword::settingFor(m_ctx, st.pass, true));
     } else {
       // Not kept on disk; this run still bids with them.
       save(m_ctx, QStringLiteral("user"), QString());
-      save(m_ctx, QStringLiteral("pass"), QString());
+      save(m_ctx, QStringLiteral("pass"), savedpassword::settingFor(m_ctx, st.pass, false));
     }
     save(m_ctx, QStringLiteral("sectobid"), st.sectobid);
     accept();

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTest>
 
+#include "app/savedpassword.h"
 #include "app/scramble.h"
 #include "app/twips.h"
 #include "options/frmoptions.h"
@@ -97,6 +98,19 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
   again.cmdOK->click();
   EXPECT_EQ(stored().mid(3, 3), QStringList({"0", "", ""}));
   EXPECT_EQ(QStringList({env.state.user, env.state.pass}), QStringList({"neuer_bieter", "neu"}));
+
+  // Where a keyring answers the password goes there, "pass" stays empty; not saving it any
+  // more removes it there too.
+  env.keyring.available = true;
+  frmOptions kept(*env.ctx, nullptr);
+  kept.Check_saveuser->setChecked(true);
+  kept.cmdOK->click();
+  EXPECT_EQ(env.setting("pass"), "");
+  EXPECT_EQ(env.keyring.secrets.value(savedpassword::kKeyringName), "neu");
+  frmOptions forgotten(*env.ctx, nullptr);
+  forgotten.Check_saveuser->setChecked(false);
+  forgotten.cmdOK->click();
+  EXPECT_TRUE(env.keyring.secrets.isEmpty());
 }
 
 // Cancel and the close box change nothing; OK with an invalid value (every rule and its text:

@@ -57,7 +57,7 @@ struct DesktopWindow {
   TestEnv env;
   Services services{env.clock, env.systemClock, env.windowList, env.sound,
                     env.shell, env.dialogs,     env.processes,  env.programInfo,
-                    inhibitor, notifier,        env.clipboard};
+                    inhibitor, notifier,        env.clipboard,  env.keyring};
   // The environment's Inet1 is connected to its handler already (TestEnv), which collects the
   // replies into the same shared values.
   AppContext ctx{env.state, services, *env.settings, env.inet1};
