@@ -102,6 +102,23 @@ void fitTextToWidth(QWidget* w) {
     f.setLetterSpacing(QFont::PercentageSpacing, spacing);
     w->setFont(f);
   }
+  // Still too wide (a desktop without the design's font, whose stand-in is wider): a smaller
+  // size, down to three quarters, rather than a text cut off.
+  const double designSize = f.pointSizeF();
+  while (w->sizeHint().width() > w->width() && f.pointSizeF() - 0.25 >= designSize * 0.75) {
+    f.setPointSizeF(f.pointSizeF() - 0.25);
+    w->setFont(f);
+  }
+}
+
+void fitLinkToWidth(QLabel* label, int leftmost) {
+  const int needed = label->sizeHint().width();
+  if (needed > label->width()) {
+    const int right = label->geometry().right();
+    const int left = std::max(leftmost, right - needed + 1);
+    label->setGeometry(left, label->y(), right - left + 1, label->height());
+  }
+  fitTextToWidth(label);
 }
 
 void fitLinesToWidth(QLabel* label) {

@@ -54,6 +54,8 @@ bool hasCustomPointer(const QWidget* w);
 // The design's texts were measured in a narrower font than the one that stands in for it here:
 // where a text would be cut, its letters move a little closer together (down to 88 %).
 void fitTextToWidth(QWidget* w);
+// For a right-aligned label: first it grows to the left, up to `leftmost`, then as above.
+void fitLinkToWidth(QLabel* label, int leftmost);
 // The same for a label's lines of text against the label's width.
 void fitLinesToWidth(QLabel* label);
 

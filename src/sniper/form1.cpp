@@ -122,8 +122,12 @@ void Form1::buildControls() {
   Lbl_GetArtikel = makeLink(this, "Lbl_GetArtikel", QStringLiteral("Artikel übernehmen"),
                             QStringLiteral(" Übernimmt den Artikel aus dem Browser "));
   twips::setGeometry(Lbl_GetArtikel, 2400, 2160, 1605, 225);
-  for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
+  for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel}) {
     l->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // In a font wider than the design's a link may take the panel's width (its right edge and
+    // alignment stay), then come closer together.
+    fitLinkToWidth(l, Shape1->x() + 3);
+  }
 
   Lbl_NoAuction = makeLabel(this, "Lbl_NoAuction", QString(),
                             designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
