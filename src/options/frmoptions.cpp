@@ -29,9 +29,11 @@ class StarPasswordStyle : public QProxyStyle {
   }
 };
 
-void setBackground(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+// A fixed light background takes black text with it, whatever the desktop's theme.
+void setBackground(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
-  p.setColor(role, c);
+  p.setColor(QPalette::Window, c);
+  p.setColor(QPalette::WindowText, Qt::black);
   w->setPalette(p);
   w->setAutoFillBackground(true);
 }
@@ -51,7 +53,7 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, dou
   c->setText(text);
   // A button paints its own background in the button colour; the check boxes take the window's.
   c->setBackgroundRole(QPalette::Window);
-  setBackground(c, QPalette::Window, kBackColor);
+  setBackground(c, kBackColor);
   fitTextToWidth(c);
   return c;
 }
@@ -71,6 +73,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
   b->setText(text);
   QPalette p = b->palette();
   p.setColor(QPalette::Button, kButtonColor);
+  p.setColor(QPalette::ButtonText, Qt::black);
   b->setPalette(p);
   return b;
 }
@@ -124,7 +127,7 @@ void frmOptions::buildControls() {
                  Qt::WindowCloseButtonHint);
   setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   setFixedSize(twips::toPixelsX(3780, this), twips::toPixelsY(3720, this));
-  setBackground(this, QPalette::Window, kBackColor);
+  setBackground(this, kBackColor);
 
   Check_msgonsync =
       makeCheck(this, "Check_msgonsync",

@@ -190,6 +190,9 @@ void Form1::setBackColor(const QColor& c) {
   m_backColor = c;
   QPalette pal = palette();
   pal.setColor(QPalette::Window, c);
+  // The backgrounds are light whatever the desktop's theme, and so the text on them is dark: a
+  // dark theme would paint it white (the links set colours of their own).
+  pal.setColor(QPalette::WindowText, Qt::black);
   setPalette(pal);
 }
 
@@ -200,7 +203,7 @@ QColor Form1::backColor() const {
 void Form1::setCommand1BackColor(const QColor& c) {
   m_command1BackColor = c;
   Command1->setStyleSheet(
-      QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+      QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid "
                      "#808080; } QPushButton:pressed { border: 2px inset "
                      "#404040; } QPushButton:focus { border: 1px solid black; }")
           .arg(c.name()));
