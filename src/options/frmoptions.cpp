@@ -150,6 +150,10 @@ void frmOptions::buildControls() {
   Txt_sectobid = make<QLineEdit>(this, "Txt_sectobid", 120, 2760, 495, 285);
   Label4 =
       makeLabel(this, "Label4", QStringLiteral("Sekunden vor Ende bieten"), 840, 2760, 2415, 255);
+  // The labels name their fields for assistive technology.
+  Label1->setBuddy(Txt_user);
+  Label2->setBuddy(Txt_Pass);
+  Label4->setBuddy(Txt_sectobid);
   cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), 705, 3135, 1095, 375);
   cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Abbrechen"), 1935, 3135, 1095, 375);
 

@@ -81,6 +81,8 @@ void Form1::buildControls() {
   Lbl_update->setFont(designFont(QStringLiteral("Arial"), 15.75, true));
   Lbl_update->setForeColor(QColor(255, 0, 0));
   Lbl_update->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Lbl_update->setAccessibleName(QStringLiteral("Update verfügbar"));
+  Lbl_update->setAccessibleRole(QAccessible::Button);
   twips::setGeometry(Lbl_update, 3675, 195, 225, 360);
 
   // The countdown spans the panel's width; its height follows its text.
@@ -101,6 +103,7 @@ void Form1::buildControls() {
   Txt_maxbid->setObjectName(QStringLiteral("Txt_maxbid"));
   Txt_maxbid->setAcceptDrops(false);
   Txt_maxbid->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Txt_maxbid->setAccessibleName(QStringLiteral("Höchstgebot"));
   twips::setGeometry(Txt_maxbid, 240, 2207, 735, 313);
 
   Command1 = new QPushButton(QStringLiteral("Bieten"), this);
@@ -128,6 +131,13 @@ void Form1::buildControls() {
     // alignment stay), then come closer together.
     fitLinkToWidth(l, Shape1->x() + 3);
   }
+  // The item link opens a page; the others are commands.
+  for (LinkLabel* l : {Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
+    l->setAccessibleRole(QAccessible::Button);
+  // Tab goes in reading order: the top strip, the left panel, then the links top to bottom.
+  QWidget* tabOrder[] = {Lbl_update,  Txt_maxbid,   Command1,      Lbl_GoItem,
+                         Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel};
+  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i) setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
   Lbl_NoAuction = makeLabel(this, "Lbl_NoAuction", QString(),
                             designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));

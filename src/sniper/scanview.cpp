@@ -13,6 +13,8 @@ void setFontSize(QLabel* label, double pointSize) {
 void Form1::setItemLinkActive(bool active) {
   Lbl_GoItem->setForeColor(active ? QColor(0, 0, 255) : QColor(128, 128, 128));
   setCustomPointer(Lbl_GoItem, active);
+  // Without an item it does nothing, so Tab passes it by.
+  Lbl_GoItem->setFocusPolicy(active ? Qt::TabFocus : Qt::NoFocus);
 }
 
 quint64 Form1::ownWindowHandle() const {
@@ -40,6 +42,8 @@ void Form1::showItemTitle(const QString& caption) {
 }
 
 void Form1::showItemEnd(const QString& titleLine) {
+  // What comes next is the amount: the keyboard is there, at start-up and after a take-over.
+  Txt_maxbid->setFocus();
   Label1->setText(titleLine);
   LabelZeit->show();
   setTimer1Enabled(true);
