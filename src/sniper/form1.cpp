@@ -75,6 +75,10 @@ void Form1::buildControls() {
                      designFont(QStringLiteral("Arial"), 12));
   Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   twips::setGeometry(Label1, 270, 240, 3585, 270);
+  // Its tooltip says what is taken over (item number, whole title, the bid): it takes the mouse,
+  // and hands its movement on to the window, which restores the links' look.
+  Label1->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+  Label1->setMouseTracking(true);
 
   Lbl_update =
       makeLink(this, "Lbl_update", QStringLiteral("U"), QStringLiteral("Update verfügbar"));
