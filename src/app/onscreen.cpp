@@ -26,10 +26,18 @@ bool shownWhole(const QRect& window, const QList<QRect>& screens) {
   return seen >= area(window);
 }
 
-int within(int position, int length, int first, int last) {
-  return std::max(first, std::min(position, last - length + 1));
-}
 }  // namespace
+
+QPoint keepOnScreen(const QRect& frame, const QRect& screen) {
+  int x = frame.x();
+  int y = frame.y();
+  // Right and bottom first, so that a frame larger than the screen ends up at its top-left.
+  x = std::min(x, screen.x() + screen.width() - frame.width());
+  y = std::min(y, screen.y() + screen.height() - frame.height());
+  x = std::max(x, screen.x());
+  y = std::max(y, screen.y());
+  return {x, y};
+}
 
 QPoint wholeOnScreen(const QRect& window, const QList<QRect>& screens) {
   if (screens.isEmpty() || shownWhole(window, screens)) return window.topLeft();
@@ -45,8 +53,7 @@ QPoint wholeOnScreen(const QRect& window, const QList<QRect>& screens) {
       bestGap = distance;
     }
   }
-  return {within(window.x(), window.width(), best->left(), best->right()),
-          within(window.y(), window.height(), best->top(), best->bottom())};
+  return keepOnScreen(window, *best);
 }
 
 }  // namespace onscreen

@@ -6,6 +6,10 @@
 
 namespace onscreen {
 
+// Moves a window frame the least distance that puts it wholly on the screen's area; a frame
+// larger than the area keeps its top-left corner on it.
+QPoint keepOnScreen(const QRect& frame, const QRect& screen);
+
 // Where a window with the rectangle `window` is to lie so that it can be seen whole: where it
 // is when the screens show all of it (across two of them too); otherwise moved, not resized,
 // onto the screen it overlaps most or, when it lies off every screen, the nearest one. A window

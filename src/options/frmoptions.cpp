@@ -7,6 +7,7 @@
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
+#include "app/onscreen.h"
 #include "app/scramble.h"
 #include "app/settings.h"
 #include "app/twips.h"
@@ -194,8 +195,7 @@ void frmOptions::placeNearCursor() {
   const QScreen* screen = QGuiApplication::screenAt(cursor);
   if (!screen) screen = QGuiApplication::primaryScreen();
   // Off the screen the dialog could not be seen, let alone confirmed.
-  move(screen ? optionrules::keepOnScreen(QRect(wanted, frame), screen->availableGeometry())
-              : wanted);
+  move(screen ? onscreen::keepOnScreen(QRect(wanted, frame), screen->availableGeometry()) : wanted);
 }
 
 optionrules::Values frmOptions::controlValues() const {
