@@ -15,7 +15,8 @@ struct AppState {
   // Item record (filled by the browser scan, saved at shutdown).
   QString ItemID;
   QString AuktionTitel;
-  double endet = 0;  // day serial in local time, whole seconds; 0 = no item
+  QString wholeTitle;  // the title uncut (AuktionTitel is cut at 38 characters); not saved
+  double endet = 0;    // day serial in local time, whole seconds; 0 = no item
 
   // Working values of the settings.
   qint16 msgonsync = 0;

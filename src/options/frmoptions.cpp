@@ -7,6 +7,7 @@
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
+#include "app/onscreen.h"
 #include "app/savedpassword.h"
 #include "app/settings.h"
 #include "app/twips.h"
@@ -30,9 +31,11 @@ class StarPasswordStyle : public QProxyStyle {
   }
 };
 
-void setBackground(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+// A fixed light background takes black text with it, whatever the desktop's theme.
+void setBackground(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
-  p.setColor(role, c);
+  p.setColor(QPalette::Window, c);
+  p.setColor(QPalette::WindowText, Qt::black);
   w->setPalette(p);
   w->setAutoFillBackground(true);
 }
@@ -52,7 +55,7 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, dou
   c->setText(text);
   // A button paints its own background in the button colour; the check boxes take the window's.
   c->setBackgroundRole(QPalette::Window);
-  setBackground(c, QPalette::Window, kBackColor);
+  setBackground(c, kBackColor);
   fitTextToWidth(c);
   return c;
 }
@@ -72,6 +75,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
   b->setText(text);
   QPalette p = b->palette();
   p.setColor(QPalette::Button, kButtonColor);
+  p.setColor(QPalette::ButtonText, Qt::black);
   b->setPalette(p);
   return b;
 }
@@ -129,7 +133,7 @@ void frmOptions::buildControls() {
                  Qt::WindowCloseButtonHint);
   setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   setFixedSize(twips::toPixelsX(3780, this), twips::toPixelsY(3720, this));
-  setBackground(this, QPalette::Window, kBackColor);
+  setBackground(this, kBackColor);
 
   Check_msgonsync =
       makeCheck(this, "Check_msgonsync",
@@ -152,6 +156,10 @@ void frmOptions::buildControls() {
   Txt_sectobid = make<QLineEdit>(this, "Txt_sectobid", 120, 2760, 495, 285);
   Label4 =
       makeLabel(this, "Label4", QStringLiteral("Sekunden vor Ende bieten"), 840, 2760, 2415, 255);
+  // The labels name their fields for assistive technology.
+  Label1->setBuddy(Txt_user);
+  Label2->setBuddy(Txt_Pass);
+  Label4->setBuddy(Txt_sectobid);
   cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), 705, 3135, 1095, 375);
   cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Abbrechen"), 1935, 3135, 1095, 375);
   cmdEbayZugang =
@@ -194,8 +202,7 @@ void frmOptions::placeNearCursor() {
   const QScreen* screen = QGuiApplication::screenAt(cursor);
   if (!screen) screen = QGuiApplication::primaryScreen();
   // Off the screen the dialog could not be seen, let alone confirmed.
-  move(screen ? optionrules::keepOnScreen(QRect(wanted, frame), screen->availableGeometry())
-              : wanted);
+  move(screen ? onscreen::keepOnScreen(QRect(wanted, frame), screen->availableGeometry()) : wanted);
 }
 
 optionrules::Values frmOptions::controlValues() const {

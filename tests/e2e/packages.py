@@ -171,7 +171,7 @@ def check_deb(packages, workdir):
     depends = [d.strip().split(" ")[0] for d in fields["Depends"].split(",")]
     # From dpkg-shlibdeps: the libraries the executables really link, with their versions.
     for library in ("libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6network6",
-                    "libqt6dbus6", "libxcb1", "libasound2", "qt6-qpa-plugins"):
+                    "libqt6dbus6", "libxcb1", "libasound2", "qt6-qpa-plugins", "fonts-liberation2"):
         check(library in depends, "Depends lacks %s: %s" % (library, fields["Depends"]))
     say("Depends: " + fields["Depends"])
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -58,6 +59,11 @@ TEST_F(Options, loadShowsTheWorkingValuesReadably) {
   EXPECT_EQ(QStringList({dlg.Txt_user->text(), dlg.Txt_Pass->text(), dlg.Txt_sectobid->text()}),
             QStringList({"bieter", "geheim", "10"}));
   EXPECT_EQ(dlg.Txt_Pass->echoMode(), QLineEdit::Password);
+  // A screen reader names each box by its label.
+  const std::pair<QLineEdit*, QLabel*> named[] = {
+      {dlg.Txt_user, dlg.Label1}, {dlg.Txt_Pass, dlg.Label2}, {dlg.Txt_sectobid, dlg.Label4}};
+  for (const auto& [box, label] : named)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name), label->text());
   EXPECT_EQ(dlg.Txt_Pass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
                                              dlg.Txt_Pass),
             '*');
