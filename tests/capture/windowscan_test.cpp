@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "bidding/printers.h"
 #include "capture/scanview.h"
 #include "capture/windowscan.h"
 #include "support/testenv.h"
+#include "support/texts.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include "../bidding/printers.h"
 #include "app/savedpassword.h"
 #include "app/scramble.h"
 #include "ebay/secrets.h"
@@ -26,6 +25,7 @@
 #include "support/privatebus.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
+#include "support/texts.h"
 
 namespace {
 const QString kApp = "Jane-Snipe-SBX-1a2b", kCert = "SBX-c3d4+/=", kRuName = "Jane-Ru-x";

@@ -3,8 +3,8 @@
 // close ends the program only after the running exchange, with the end line last.
 #include <QTest>
 
-#include "bidding/printers.h"
 #include "faultfixture.h"
+#include "support/texts.h"
 
 using namespace faults;
 
@@ -60,11 +60,12 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       {Start::kCtrlF9, When::kReport, Action::kClose},
       {Start::kCtrlF9, When::kResultBox, Action::kClose},
   };
-  const QString endLine = "GebotsfalkePlus beendet - Version 1.3.6";
+  const QString endLine = logged::kEndLine;
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "start " << int(c.start) << ", when " << int(c.when)
                                     << ", action " << int(c.action));
-    FaultRun run;
+    TestWindow run(auctionSite());
+    storeOptionsAndArm(run);
     Form1& form = run.form;
     int answers = 0;  // replies of the site begun so far: step 1, step 2, vendor report
     int acted = 0;
@@ -87,7 +88,9 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
 
     if (c.start == Start::kCtrlF9) QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
     run.countdownThroughTheEnd();  // after Ctrl+F9 the trigger must find the window disarmed
-    QTest::qWait(20);              // and no tick after that may bid either
+    const QString outcome = run.shown();
+    run.secondsBeforeEnd(1);  // and no later tick may bid either
+    act(form, Action::kTick);
 
     EXPECT_EQ(acted, 1);
     EXPECT_EQ(run.requestsWith("MakeBid"), 1);
@@ -115,7 +118,7 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       EXPECT_TRUE(form.isVisible());
       EXPECT_TRUE(run.ui.Command1->isEnabled());
       if (c.start == Start::kCountdown) {
-        EXPECT_EQ(run.shown(), kHighBidder);  // the outcome of the one bid
+        EXPECT_EQ(outcome, shown::kHighBidder);  // the outcome of the one bid
       }
     }
   }
@@ -126,13 +129,13 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
 // arms again. That bid is placed: until its end the window says "Gebot wurde abgegeben.",
 // nothing of the first, and after it the new outcome.
 TEST(UserDuringTheBid, aSecondArmedPeriodStartsAfreshAfterARefusedBid) {
-  const QString wrongPassword = "Das Passwort\r\nist\r\nfalsch.";
-  FaultRun run;
+  TestWindow run(auctionSite());
+  storeOptionsAndArm(run);
   AppState& s = run.env.state;
   s.pass = "falsch";
   run.countdownThroughTheEnd();
-  EXPECT_EQ(run.shownInThePause, wrongPassword);
-  EXPECT_EQ(run.shown(), wrongPassword);
+  EXPECT_EQ(run.shownInThePause, kWrongPassword);
+  EXPECT_EQ(run.shown(), kWrongPassword);
   EXPECT_EQ(run.reportCode(), "pw");
 
   s.pass = "geheim";

@@ -4,9 +4,9 @@
 #include "bidding/inet.h"
 #include "options/frmoptions.h"
 
-#include "sniperfixture.h"
+#include "support/testwindow.h"
 
-TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
+TEST_F(WindowTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   env.state.AvailableVersion = "1.03.0007";
   ui.Lbl_update->show();
   QTest::keyClicks(ui.Txt_maxbid, "12,5");
@@ -34,7 +34,7 @@ TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus entschärft");
 }
 
-TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
+TEST_F(WindowTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
   for (const char* typed : {"", "abc", "12.50", "0"}) {
     env.state.maxBid = 7;
     armWith(QString::fromLatin1(typed));
@@ -60,7 +60,7 @@ TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
 }
 
 // Beyond single precision (even near the largest double) arming fails by overflow at step 19.
-TEST_F(SniperTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
+TEST_F(WindowTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
   for (const char* typed : {"1e39", "5E+306"}) {
     env.dialogs.errors.clear();
     armWith(typed);
@@ -73,17 +73,17 @@ TEST_F(SniperTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
   }
 }
 
-// Without a name, or with seconds the countdown cannot bid with, arming opens the options with
-// their check (OK refuses bad seconds) and arms only once they were put right there.
+// Without a name, or with seconds the countdown cannot bid with (no number, beyond 300; which
+// seconds count: the option rules' table), arming opens the options with their check (OK
+// refuses bad seconds) and arms only once they were put right there.
 TEST(Arming, missingAccountOrUnusableSecondsOpenTheOptionsAndArmOnlyWhenPutRight) {
   const struct {
     const char* user;
     const char* seconds;
-  } cases[] = {{"", "10"},       {"bieter", ""},  {"bieter", "abc"}, {"bieter", "1E+308"},
-               {"bieter", "-5"}, {"bieter", "0"}, {"bieter", "301"}};
+  } cases[] = {{"", "10"}, {"bieter", "abc"}, {"bieter", "301"}};  // all seconds: optionrules
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "'" << c.user << "' '" << c.seconds << "'");
-    SniperWindow w;
+    TestWindow w;
     AppState& st = w.env.state;
     st.user = c.user;
     st.sectobid = c.seconds;
@@ -106,7 +106,7 @@ TEST(Arming, missingAccountOrUnusableSecondsOpenTheOptionsAndArmOnlyWhenPutRight
   }
 }
 
-TEST_F(SniperTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
+TEST_F(WindowTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
   const QString started = "STRG+F9 startet Bieten";
   QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
   EXPECT_FALSE(logged(started));

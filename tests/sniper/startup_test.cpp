@@ -5,20 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QFile>
-#include <QRegularExpression>
-#include <QTimeZone>
 
 #include "app/dateserial.h"
-#include "app/scramble.h"
 #include "platform/linux/coredumps.h"
 #include "sniper/form1.h"
 #include "sniper/startup.h"
 #include "support/controls.h"
-#include "support/simserver.h"
 #include "support/testenv.h"
-#include "timesync/clockonly.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -71,35 +65,25 @@ TEST(Main, namesWhatEndpointsIniCouldNotGiveInOneBox) {
                         "Updates gehen an keinen anderen Server."});
 }
 
-TEST(Form1init, readsEverySettingOrItsDefaultAndUnscramblesThePassword) {
-  for (const bool stored : {false, true}) {
-    SCOPED_TRACE(stored);
-    TestEnv env;
-    if (stored) {
-      env.setSetting("user", "bieter");
-      env.setSetting("pass", cryptme("Geheim ä€", scramble::passwordKey()));
-      env.setSetting("sectobid", "7");
-      env.setSetting("Update", "1.03.0007");
-      env.setSetting("synconstart", "-1");  // only 1 syncs at the start
-      env.setSetting("warnton", "0");
-      env.setSetting("saveuser", "0");
-    }
-    Form1 form(*env.ctx);
-    ASSERT_TRUE(runMain(env, form, {}));
-    const AppState& s = env.state;
-    EXPECT_EQ(s.msgonsync, 1);
-    EXPECT_EQ(s.saveuser, stored ? 0 : 1);
-    EXPECT_EQ(s.warnton, stored ? 0 : 1);
-    EXPECT_EQ(s.synconstart, stored ? -1 : 0);
-    EXPECT_EQ(s.user, stored ? "bieter" : "");
-    EXPECT_EQ(s.pass, stored ? "Geheim ä€" : "");
-    EXPECT_EQ(s.sectobid, stored ? "7" : "10");
-    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), stored);
-    // The scan that follows the caption leaves its reset caption with the revision.
-    EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
-    EXPECT_TRUE(env.dialogs.messages.isEmpty());  // no clock synchronisation's box
-    EXPECT_TRUE(env.dialogs.errors.isEmpty());
-  }
+// Nothing stored: every setting takes its default (what a stored one reads: the settings table
+// in settings_test).
+TEST(Form1init, readsTheDefaultOfEverySettingNotStored) {
+  TestEnv env;
+  Form1 form(*env.ctx);
+  ASSERT_TRUE(runMain(env, form, {}));
+  const AppState& s = env.state;
+  EXPECT_EQ(s.msgonsync, 1);
+  EXPECT_EQ(s.saveuser, 1);
+  EXPECT_EQ(s.warnton, 1);
+  EXPECT_EQ(s.synconstart, 0);
+  EXPECT_EQ(s.user, "");
+  EXPECT_EQ(s.pass, "");
+  EXPECT_EQ(s.sectobid, "10");
+  EXPECT_FALSE(control<LinkLabel>(form, "Lbl_update")->isVisible());
+  // The scan that follows the caption leaves its reset caption with the revision.
+  EXPECT_EQ(form.caption(), " GebotsfalkePlus 1.3.6");
+  EXPECT_TRUE(env.dialogs.messages.isEmpty());  // no clock synchronisation's box
+  EXPECT_TRUE(env.dialogs.errors.isEmpty());
 }
 
 TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) {
@@ -123,81 +107,6 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
     EXPECT_EQ(env.setting("AuktionTitel"), ahead ? "Nokia 3310 Handy" : "");
     EXPECT_EQ(env.setting("endet"), ahead ? "05.12.2026 20:00:00" : "");
     EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus beendet - Version 1.3.6");
-  }
-  // Started before the browser, with no other window open: the saved item is shown and kept.
-  TestEnv env;
-  env.setSetting("ItemID", "1234567890");
-  env.setSetting("AuktionTitel", "Nokia 3310 Handy");
-  env.setSetting("endet", "05.12.2026 20:00:00");
-  Form1 form(*env.ctx);
-  ASSERT_TRUE(runMain(env, form, {}));
-  EXPECT_EQ(form.caption(), "Nokia 3310 Handy Gebotsfalke");
-  form.close();
-  EXPECT_EQ(env.setting("ItemID"), "1234567890");
-  EXPECT_EQ(env.setting("AuktionTitel"), "Nokia 3310 Handy");
-  EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
-}
-
-// "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
-// computer's clock running a day behind that. A clock that refuses the change has not been set.
-TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShowsNoWindow) {
-  sim::Config config;
-  config.vendorVersion = "1.03.0007";
-  config.timeOffsetMs = 5 * 3600000 + 250;
-  SimServer server(config);
-  for (const bool refused : {false, true}) {
-    SCOPED_TRACE(refused);
-    TestEnv env;
-    env.systemClock.refuse = refused;
-    env.writeEndpointsIni(server.endpoints());
-    const QTimeZone berlin("Europe/Berlin");
-    // The site's time now, as the program counts local time (Berlin, ms since 30.12.1899).
-    auto siteNow = [&] {
-      const QDateTime t =
-          QDateTime::currentDateTime().toTimeZone(berlin).addMSecs(config.timeOffsetMs);
-      return dateserial::dayNumber(t.date().year(), t.date().month(), t.date().day()) * 86400000 +
-             t.time().msecsSinceStartOfDay();
-    };
-    const QDate behind =
-        QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch() + config.timeOffsetMs)
-            .toTimeZone(berlin)
-            .date()
-            .addDays(-1);
-    env.clock.set(behind.year(), behind.month(), behind.day(), 3, 4, 5);
-    env.clock.runOn();
-    // The site's lead: the day the computer is behind, give or take the times of day.
-    const qint64 lead = siteNow() - env.clock.computerMs();
-    Form1 form(*env.ctx);
-    EXPECT_FALSE(Main(*env.ctx, form, {QStringLiteral("-time")}));
-    EXPECT_LE(qAbs(env.clock.localMs() - siteNow()), 50);
-    // Set: the computer's clock moved and no lead is kept; refused: the program keeps the lead.
-    EXPECT_EQ(env.clock.siteLeadMs(), refused ? env.systemClock.shifts.value(0) : 0);
-    EXPECT_EQ(env.systemClock.shifts.size(), 1);
-    const QStringList log = env.logMessages();
-    ASSERT_EQ(log.size(), 1);
-    const QRegularExpressionMatch line =
-        QRegularExpression(QStringLiteral("^Timesync: 03:04:[01]\\d -> (\\d\\d:\\d\\d:\\d\\d)"
-                                          "(?: \\(nicht gestellt\\))? \\+(\\d+,\\d) Sekunden$"))
-            .match(log[0]);
-    ASSERT_TRUE(line.hasMatch()) << log[0].toStdString();
-    EXPECT_EQ(log[0].contains("(nicht gestellt)"), refused);
-    // Set at the end of the measurement: the site's time then, the short way round midnight.
-    const qint64 set =
-        QTime::fromString(line.captured(1), QStringLiteral("HH:mm:ss")).msecsSinceStartOfDay();
-    const qint64 apart = ((siteNow() - set) % 86400000 + 86400000 + 43200000) % 86400000 - 43200000;
-    EXPECT_LE(qAbs(apart), 20000) << line.captured(1).toStdString();
-    // The whole lead, the date's part included, with one decimal.
-    EXPECT_NEAR(line.captured(2).replace(QChar(','), QChar('.')).toDouble(), double(lead) / 1000.0,
-                0.2);
-    EXPECT_EQ(env.setting(QStringLiteral("Update")), QStringLiteral("1.03.0007"));
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(env.dialogs.messages.isEmpty());
-    // A clock that was set: a silent run with exit code 0. Refused: exit code 1 and the
-    // refusal's first line only, not the line about bidding by the site's time.
-    const ClockOnlyOutcome outcome = clockOnlyOutcome(env.state);
-    EXPECT_EQ(outcome.exitCode, refused ? 1 : 0);
-    EXPECT_EQ(outcome.message,
-              refused ? QStringLiteral("Die Systemuhr konnte nicht gestellt werden.") : QString());
   }
 }
 
