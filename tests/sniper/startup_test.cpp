@@ -34,7 +34,10 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     Form1 form(*env.ctx);
     EXPECT_FALSE(runMain(env, form, {"-time"}));
     EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(env.logLines().isEmpty());  // no start line, no settings read
+    // No start line, no settings read: only the synchronisation's own line.
+    EXPECT_EQ(
+        env.logMessages(),
+        QStringList{"Timesync nicht möglich: keine Antwort vom Server (Verbindung abgelehnt)"});
     EXPECT_TRUE(env.state.VersionText.isEmpty());
   }
   for (const QStringList& args : {QStringList{"-TIME"}, QStringList{"-time", "x"}}) {
