@@ -58,6 +58,7 @@ std::string usage() {
          "                   ten      a reply of exactly 10 characters\n"
          "                   garbage  2048 random bytes (the same ones every time)\n"
          "                   trickle  the headers at once, then the page one byte per second\n"
+         "                   slow     the whole answer after 2 seconds with nothing before it\n"
          "                   reset    the connection is reset before anything is answered\n"
          "                   307:URL, 308:URL  a redirect to URL (which keeps the method and\n"
          "                            the body)\n"

@@ -88,7 +88,9 @@ Inet::Inet(QObject* parent) : QObject(parent), m_nam(makeManager()) {
     t->setTimerType(Qt::PreciseTimer);
   }
   connect(&m_timeout, &QTimer::timeout, this, [this] { abandon(TransferEnd::TimedOut); });
-  connect(&m_silence, &QTimer::timeout, this, [this] { abandon(TransferEnd::Silent); });
+  connect(&m_silence, &QTimer::timeout, this, [this] {
+    if (!m_silenceExcused || !m_silenceExcused()) abandon(TransferEnd::Silent);
+  });
   connect(&m_lifetime, &QTimer::timeout, this, [this] { abandon(TransferEnd::LifetimeOver); });
 }
 
@@ -206,6 +208,7 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   connect(m_reply, &QNetworkReply::requestSent, this, [this] { m_requestSent = true; });
   connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);
   m_timeout.start(m_timeoutMs);
+  m_silenceExcused = limits.silenceExcused;
   if (limits.silenceMs > 0) m_silence.start(limits.silenceMs);
   if (limits.lifetimeMs > 0) m_lifetime.start(limits.lifetimeMs);
 }
