@@ -161,9 +161,10 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   const auto headerList = parseHeaders(headers);
 
   QNetworkRequest request{QUrl(url)};
-  // Bodies arrive as sent, so that their length is the Content-Length the server announces.
-  request.setRawHeader("Accept-Encoding", "identity");
+  // The caller's header lines go out first and in their order, as the site knows them.
   for (const auto& h : headerList) request.setRawHeader(h.first, h.second);
+  // Bodies arrive as sent, so that their length is the Content-Length the server announces.
+  if (!request.hasRawHeader("Accept-Encoding")) request.setRawHeader("Accept-Encoding", "identity");
   request.setTransferTimeout(0);  // the component's own time-out below covers the whole exchange
 
   m_body.clear();
