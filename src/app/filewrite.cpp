@@ -42,10 +42,13 @@ int closeChecked(int fd) {
 }  // namespace
 
 int append(const QString& path, const QByteArray& bytes) {
-  const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return errno;
   struct stat st {};
-  const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+  const bool known = ::fstat(fd, &st) == 0;
+  const off_t before = known ? st.st_size : -1;
+  // A file of an earlier version that others could read is closed to them (when it is ours).
+  if (known && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::fchmod(fd, st.st_mode & 0700);
   int err = writeAll(fd, bytes);
   if (err != 0 && before >= 0) {
     [[maybe_unused]] const int cut = ::ftruncate(fd, before);

@@ -7,8 +7,10 @@
 // is no missing right.
 namespace filewrite {
 
-// Appends the bytes to the file (created when missing). On a failure the file is cut back to
-// its former length, so no half line stays behind. 0, or the errno of the failure.
+// Appends the bytes to the file (created when missing). The file is readable and writable by
+// its owner only: created so, and an existing one of ours loses the rights of others. On a
+// failure the file is cut back to its former length, so no half line stays behind. 0, or the
+// errno of the failure.
 int append(const QString& path, const QByteArray& bytes);
 
 // Replaces the file with the bytes. The new file is readable and writable by its owner only
