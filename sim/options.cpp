@@ -39,6 +39,8 @@ std::string usage() {
          "                   missing      404\n"
          "                   cut          the first half under the full Content-Length, then\n"
          "                                the connection closes\n"
+         "                   stall        the first half under the full Content-Length, then\n"
+         "                                nothing while the connection stays open\n"
          "                   chunked      the whole body, chunked, without Content-Length\n"
          "                   chunked-cut  the first half, chunked, then the connection closes\n"
          "                   chunked-long the body and 1 MiB more, chunked\n"

@@ -70,6 +70,26 @@ int replaceOwnerOnly(const QString& path, const QByteArray& bytes) {
   return err;
 }
 
+PieceWriter::~PieceWriter() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+int PieceWriter::open(const QString& path) {
+  m_fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return m_fd < 0 ? errno : 0;
+}
+
+int PieceWriter::write(const QByteArray& piece) {
+  return m_fd < 0 ? EBADF : writeAll(m_fd, piece);
+}
+
+int PieceWriter::close() {
+  if (m_fd < 0) return EBADF;
+  const int fd = m_fd;
+  m_fd = -1;
+  return closeChecked(fd);
+}
+
 int whyNotWritable(const QString& path, qint64 bytes) {
   const QString folder = QFileInfo(path).absolutePath();
   const QByteArray file = native(path);

@@ -19,6 +19,23 @@ int append(const QString& path, const QByteArray& bytes);
 // finished is removed).
 int replaceOwnerOnly(const QString& path, const QByteArray& bytes);
 
+// A file written piece by piece, with the errno of what failed: open() replaces the file's
+// content (creating it for everyone the umask allows), write() adds a piece, close() ends it.
+// Each returns 0 or the errno; after a failure the file is left as it is.
+class PieceWriter {
+ public:
+  PieceWriter() = default;
+  ~PieceWriter();
+  PieceWriter(const PieceWriter&) = delete;
+  PieceWriter& operator=(const PieceWriter&) = delete;
+  int open(const QString& path);
+  int write(const QByteArray& piece);
+  int close();
+
+ private:
+  int m_fd = -1;
+};
+
 // Why a file in a folder cannot be written now: the errno of a trial write of `bytes` bytes into
 // an unnamed file there (a file that exists and may not be written counts as well); 0 when the
 // trial went through.
