@@ -176,6 +176,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // Arming pieces of Command1_Click.
   void disarm(QString& step);
   void arm(QString& step);
+  // Why the amount could not be taken (amounthint.h), beside the field; empty clears it.
+  void showAmountHint(const QString& text);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
   // Taking the item over: "Artikel übernehmen" looks at the browser windows, then the clipboard.
