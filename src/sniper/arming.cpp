@@ -65,7 +65,7 @@ void Form1::disarm(QString& step) {
   step = QStringLiteral("7");
   setCustomPointer(Lbl_Optionen, true);
   step = QStringLiteral("8");
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, true);
     Lbl_update->show();
   }
@@ -144,7 +144,7 @@ void Form1::arm(QString& step) {
   Lbl_Optionen->setForeColor(kRefusedGrey);
   step = QStringLiteral("34");
   setCustomPointer(Lbl_Optionen, false);
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, false);
     Lbl_update->hide();
   }

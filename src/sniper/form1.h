@@ -100,6 +100,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
+  // A newer version is offered that this copy can install itself: the mark may show.
+  bool offersUpdate();
   // The bid's outcome, as soon as the bid transaction knows it (BidView).
   void bidOutcomeKnown(const QString& code) override;
   // A new measurement of the site's clock (SiteTimeGate, clockchange.cpp): while armed it may

@@ -58,7 +58,7 @@ void Form1::Form1init() {
         decryptme(c, c.settings.GetSetting(kApp, kSection, QStringLiteral("pass")), st.passwordKey);
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
 
-    if (st.AvailableVersion.isEmpty()) {
+    if (!offersUpdate()) {
       Lbl_update->hide();
     } else {
       setCustomPointer(Lbl_update, true);

@@ -10,12 +10,11 @@ from scenarios import BID_CASES, run_bid
 from session import check, wait_for
 
 OFFERED = "1.03.0007"
-INSTALLED_COPY = (
-    "Diese Kopie von GebotsfalkePlus wurde über die Paketverwaltung installiert und wird "
-    "auch über sie aktualisiert.\n"
-    "Das Online Update lädt deshalb nichts herunter; die installierte Version bleibt "
-    "unverändert.\n"
-    "Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt.")
+NEWER_FOR_PACKAGE = (
+    "Eine neuere Version von GebotsfalkePlus ist erschienen: %s (installiert ist %s).\n"
+    "Diese Kopie wurde über die Paketverwaltung installiert und wird auch über sie "
+    "aktualisiert. Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt."
+    % (OFFERED, VERSION))
 
 
 def installed_copy(packages, run):
@@ -53,30 +52,30 @@ def run_package_win(build, workdir, packages, verbose=False):
 def run_installed_update(build, workdir, packages, verbose=False):
     """The copy from the .deb started as installed (no GEBOTSFALKE_HOME): its program folder is
     ~/.local/share/GebotsfalkePlus, even where the superuser could write beside the executable.
-    The update mark offers the new version; "Online Update jetzt starten" says that the package
-    manager updates this copy and downloads nothing."""
+    It shows no update mark, whose update would download nothing: after "Uhr synchronisieren"
+    (whose outcome box is switched off) it says that a newer version is out and that the
+    package manager brings it, and asks the vendor server for nothing but the version."""
     user = os.path.join(workdir, "user")  # the user's home folder
     home = os.path.join(user, ".local", "share", "GebotsfalkePlus")
-    with Run(build, workdir, ["--vendor-version", OFFERED], settings={"Update": OFFERED},
+    with Run(build, workdir, ["--vendor-version", OFFERED], settings={"msgonsync": "0"},
              home=home, verbose=verbose) as run:
         root, run.program.executable = installed_copy(packages, run)
         run.program.home_variable = False
         run.program.user_home = user
         run.start_program()
-        run.open_update_window(OFFERED)
-        run.user.click("FrmUpdate", "Btn_Update")
-        box = run.program.wait_window("QMessageBox", timeout=10, what="the update's answer")
+        run.user.click("Form1", "Lbl_GetTime")
+        box = run.program.wait_window("QMessageBox", timeout=30, what="the notice")
         said = box.label_text()
-        check(said == INSTALLED_COPY, "the update says %r" % said)
-        run.step("\"Online Update jetzt starten\" says: " + said.replace("\n", " / "))
+        check(said == NEWER_FOR_PACKAGE, "the notice says %r" % said)
+        run.step("after the version check: " + said.replace("\n", " / "))
         run.user.activate(box)
-        run.user.key("Return")
-        wait_for(lambda: not run.program.window("QMessageBox"), 10, "the message box to close")
-        check(run.program.window("FrmUpdate").shown("Btn_Update"),
-              "the update window no longer offers its button")
+        run.user.click_control(box.button("OK"))
+        wait_for(lambda: not run.program.window("QMessageBox"), 10, "the box to close")
+        check(not run.program.window("Form1").shown("Lbl_update"), "the update mark is shown")
         run.end_program()
 
-        check(not [r for r in run.sim.requests() if r["path"].startswith("/files/")],
+        check([r["path"] for r in run.sim.requests() if r["path"].startswith("/files/")]
+              == ["/files/update+"],
               "the installed copy asked the vendor server for files: %r" % run.sim.requests())
         check(sorted(os.listdir(os.path.join(root, "usr", "bin"))) == ["gebotsfalkeplus"],
               "files beside the installed executable: %r"

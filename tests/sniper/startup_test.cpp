@@ -19,6 +19,7 @@
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "timesync/clockonly.h"
+#include "update/versioncheck.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -134,6 +135,34 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("ItemID"), "1234567890");
   EXPECT_EQ(env.setting("AuktionTitel"), "Nokia 3310 Handy");
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
+}
+
+// A copy installed from the package cannot install a newer version itself: no update mark
+// leads to a download that would not come. That there is one is said once, where a portable
+// copy shows its mark.
+TEST(UpdateMark, anInstalledCopyShowsNoMarkAndSaysOnceThatANewerVersionIsOut) {
+  sim::Config config;
+  config.vendorVersion = "1.03.0007";
+  SimServer server(config);
+  for (const bool installed : {false, true}) {
+    SCOPED_TRACE(installed);
+    TestEnv env;
+    env.programInfo.installed = installed;
+    env.state.endpoints = server.endpoints();
+    Form1 form(*env.ctx);
+    ASSERT_TRUE(runMain(env, form, {}));
+    for (int check = 0; check < 2; ++check)
+      VersionCheck(*env.ctx, form, clockSyncUserAgent("1.3.6", "Linux"));
+    EXPECT_EQ(env.state.AvailableVersion, "1.03.0007");
+    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), !installed);
+    EXPECT_EQ(env.dialogs.errors,
+              installed ? QStringList{"Eine neuere Version von GebotsfalkePlus ist erschienen: "
+                                      "1.03.0007 (installiert ist 1.3.6).\r\nDiese Kopie wurde "
+                                      "über die Paketverwaltung installiert und wird auch über sie "
+                                      "aktualisiert. Bitte installieren Sie die neue Version als "
+                                      "Paket, zum Beispiel mit apt."}
+                        : QStringList());
+  }
 }
 
 // "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
