@@ -29,10 +29,12 @@
 #include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
+#include "platform/processes.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
 #include "timesync/clockonly.h"
 #include "timesync/gettime.h"
+#include "update/staging.h"
 
 bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
   AppState& st = ctx.state;
@@ -55,6 +57,9 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
       return;
     }
     CheckLogfileSize(ctx);
+    // The download folder of an update that was killed midway. Not while another instance
+    // runs: it may be downloading into its own.
+    if (!ctx.services.processes.previousInstance()) UpdateStaging::removeLeftovers(folder);
     WriteLog(ctx, QStringLiteral("GebotsfalkePlus gestartet - Version ") + version::full());
     form.Form1init();
     st.helpFile = ctx.services.programInfo.programFolder() + QStringLiteral("/gebotsfalkeplus.chm");

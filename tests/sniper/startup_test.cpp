@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -48,6 +51,20 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(env.state.commandLine, args.join(QChar(' ')));
     EXPECT_EQ(env.logMessages().value(0), "GebotsfalkePlus gestartet - Version 1.3.6");
+  }
+}
+
+// A start removes the download folder of an update that was killed midway, unless another
+// instance runs (it may be downloading into it).
+TEST(Main, removesTheFolderOfAKilledUpdateUnlessAnotherInstanceRuns) {
+  for (const bool otherInstance : {false, true}) {
+    TestEnv env;
+    const QString leftover = env.programFolder() + "/.gebotsfalkeplus-update-aB3dE9/new";
+    ASSERT_TRUE(QDir().mkpath(leftover));
+    env.processes.previous = otherInstance;
+    Form1 form(*env.ctx);
+    EXPECT_TRUE(runMain(env, form, {}));
+    EXPECT_EQ(QFileInfo::exists(leftover), otherInstance);
   }
 }
 
