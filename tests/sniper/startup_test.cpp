@@ -245,6 +245,45 @@ TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShow
   }
 }
 
+// Help and version are printed without a display; anything else that wants the window says on
+// standard error that there is none, instead of aborting. Only the exact "-time" runs without.
+TEST(Program, printsHelpAndVersionWithoutADisplayAndSaysWhenItNeedsOne) {
+  const QString noDisplay =
+      "GebotsfalkePlus: Keine grafische Oberfläche: DISPLAY ist nicht gesetzt. Ohne sie läuft nur "
+      "„gebotsfalkeplus -time“.\n";
+  const struct {
+    QStringList args;
+    int exitCode;
+    const char* out;  // the start of standard output
+    QString err;
+  } cases[] = {
+      {{"--help"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-h"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-bay", "--version"}, 0, "GebotsfalkePlus 1.3.6\n", ""},
+      {{}, 1, "", noDisplay},
+      {{"-TIME"}, 1, "", noDisplay},
+      {{"-h", "x"}, 0, "Aufruf", ""},
+  };
+  TestEnv env;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess program;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      e.remove(QString::fromLatin1(name));
+    e.insert("GEBOTSFALKE_HOME", env.programFolder());
+    e.insert("XDG_CONFIG_HOME", env.configFolder());
+    program.setProcessEnvironment(e);
+    program.start(QStringLiteral(GF_PROGRAM_EXECUTABLE), c.args);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.exitCode);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardOutput()).left(strlen(c.out)), c.out);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()), c.err);
+  }
+  EXPECT_FALSE(QFile::exists(env.programFolder() + "/gebotsfalke.log"));  // nothing started
+}
+
 // The password is in the program's memory: no core file of it may be written, and other
 // processes of the user may not read it. The switch is checked in a child process; the running
 // program's limit by every end-to-end run.
