@@ -16,6 +16,8 @@ from session import check, say
 
 APP_ID = "org.example.GebotsfalkePlus"
 PORTABLE = "GebotsfalkePlus"  # the archive's program folder
+PORTABLE_ENTRY = APP_ID + ".Portable.desktop"  # never the package's id, which it would hide
+README = os.path.join(os.path.dirname(__file__), "..", "..", "README.md")
 
 # Everything the .deb holds under /usr, with its mode; nothing else may be in it.
 DEB_FILES = {
@@ -171,9 +173,20 @@ def check_deb(packages, workdir):
     depends = [d.strip().split(" ")[0] for d in fields["Depends"].split(",")]
     # From dpkg-shlibdeps: the libraries the executables really link, with their versions.
     for library in ("libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6network6",
-                    "libqt6dbus6", "libxcb1", "libasound2", "qt6-qpa-plugins"):
+                    "libqt6dbus6", "libxcb1", "libasound2", "libsodium23", "qt6-qpa-plugins"):
         check(library in depends, "Depends lacks %s: %s" % (library, fields["Depends"]))
     say("Depends: " + fields["Depends"])
+    # The README's apt line for the portable folder names every library beyond Qt's and the C
+    # and C++ runtime's (which the Qt packages bring along).
+    with open(README, encoding="utf-8") as f:
+        portable_line = [line for line in f if "sudo apt install libqt6" in line]
+    check(len(portable_line) == 1, "the README's portable apt line: %r" % portable_line)
+    listed = [word.strip("`):")
+              for word in portable_line[0].split("sudo apt install", 1)[1].split()]
+    own = [d for d in depends if not d.startswith(
+        ("libqt6", "qt6-", "libc6", "libgcc", "libstdc++", "libxcb"))]
+    check(set(own) <= set(listed),
+          "the README's portable list lacks %r" % sorted(set(own) - set(listed)))
 
     root = packages.unpack_deb(os.path.join(workdir, "deb"))
     usr = os.path.join(root, "usr")
@@ -193,8 +206,10 @@ def check_deb(packages, workdir):
           and {"Name", "Name[de]", "Comment", "Comment[de]"} <= set(entry),
           "desktop entry: %r" % entry)
     metainfo = os.path.join(usr, "share/metainfo/%s.metainfo.xml" % APP_ID)
-    # The file alone, and with what it names in the tree (the desktop entry).
-    for command in (["validate", "--no-net", metainfo], ["validate-tree", "--no-net", root]):
+    # The file alone, as pedantically as software centres read it and with every address it
+    # names fetched (none is unreachable, even offline: it names none), and with what it names
+    # in the tree (the desktop entry).
+    for command in (["validate", "--pedantic", metainfo], ["validate-tree", "--no-net", root]):
         result = run_tool("appstreamcli", *command)
         check(result.returncode == 0, "appstreamcli %s:\n%s%s"
               % (" ".join(command), result.stdout, result.stderr))
@@ -258,7 +273,12 @@ def check_install_desktop_entry(folder, workdir):
     shutil.copytree(folder, odd, symlinks=True)
     data = os.path.join(workdir, "data")
     env = dict(os.environ, XDG_DATA_HOME=data)
-    entry_path = os.path.join(data, "applications", APP_ID + ".desktop")
+    entry_path = os.path.join(data, "applications", PORTABLE_ENTRY)
+    # An entry under the package's id, as earlier versions of the script wrote it, goes.
+    earlier = os.path.join(data, "applications", APP_ID + ".desktop")
+    os.makedirs(os.path.dirname(earlier))
+    with open(earlier, "w", encoding="utf-8") as f:
+        f.write("[Desktop Entry]\nTryExec=/alt/gebotsfalkeplus\n")
     for where in (folder, odd):
         result = run_tool(os.path.join(where, "install-desktop-entry"), env=env)
         check(result.returncode == 0, "install-desktop-entry: %s" % result.stderr)
@@ -266,8 +286,10 @@ def check_install_desktop_entry(folder, workdir):
         executable = os.path.join(where, "gebotsfalkeplus")
         check(exec_arguments(entry["Exec"]) == [executable]
               and string_value(entry["TryExec"]) == executable
-              and string_value(entry["Icon"]) == os.path.join(where, APP_ID + ".png"),
+              and string_value(entry["Icon"]) == os.path.join(where, APP_ID + ".png")
+              and entry["Name[de]"] == "GebotsfalkePlus (portabel)",
               "registered entry for %r: %r" % (where, entry))
+        check(not os.path.exists(earlier), "an entry under the package's id is left")
         check(stat.S_IMODE(os.stat(entry_path).st_mode) == 0o644, "entry mode")
     result = run_tool(os.path.join(odd, "install-desktop-entry"), "--remove", env=env)
     check(result.returncode == 0 and not os.path.exists(entry_path),
