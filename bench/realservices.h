@@ -11,6 +11,7 @@
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
 #include "platform/linux/qtclipboard.h"
+#include "platform/linux/qtkeyring.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
@@ -35,8 +36,9 @@ struct RealServices {
   DbusNotifier notifier{QStringLiteral("GebotsfalkePlus"), QStringLiteral("gebotsfalke-bench"),
                         QString(), LazyBus::session()};
   QtClipboard clipboard;
-  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
-                    processes, programInfo, sleepInhibitor, notifier, clipboard};
+  QtKeyring keyring;
+  Services services{clock,     systemClock, windowList,     sound,    shell,     dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard, keyring};
 };
 
 }  // namespace bench

@@ -1,9 +1,11 @@
 // Collects the figures of one benchmark run into one table (with the targets and the
-// comparisons measured in the same run) and writes them to results.json.
+// comparisons measured in the same run) and writes them to results.json. The triggers' targets
+// are ratios to the limit measured beside them (the same request written by hand), so that
+// they hold on a slower or busier machine as on this one.
 //
 //   bench_report --in FOLDER --results FILE
-// FOLDER holds formreader.json (Google Benchmark), trigger.json, siteclock.json and
-// program.json.
+// FOLDER holds formreader.json (Google Benchmark), trigger.json, siteclock.json, program.json
+// and load-start (/proc/loadavg when the run began).
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -37,7 +39,14 @@ double benchmarkMs(const QJsonObject& results, const QString& name) {
   return qQNaN();
 }
 
-QString machine() {
+QString loadAverage(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("n/a");
+  return QString::fromLatin1(f.readAll()).section(QChar(' '), 0, 2);
+}
+
+// The processor, its cores and the system, and the load average at the run's start and now.
+QString machine(const QString& in) {
   QString model;
   QFile cpu(QStringLiteral("/proc/cpuinfo"));
   if (cpu.open(QIODevice::ReadOnly))
@@ -46,14 +55,12 @@ QString machine() {
         model = QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
         break;
       }
-  QString load;
-  QFile loadavg(QStringLiteral("/proc/loadavg"));
-  if (loadavg.open(QIODevice::ReadOnly))
-    load = QString::fromLatin1(loadavg.readAll()).section(QChar(' '), 0, 2);
-  return QStringLiteral("%1, %2 cores, %3 %4, load average %5")
+  return QStringLiteral("%1, %2 cores, %3 %4, load average %5 at the start, %6 at the end")
       .arg(model)
       .arg(QThread::idealThreadCount())
-      .arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(), load);
+      .arg(QSysInfo::kernelType(), QSysInfo::kernelVersion(),
+           loadAverage(in + QStringLiteral("/load-start")),
+           loadAverage(QStringLiteral("/proc/loadavg")));
 }
 
 struct Row {
@@ -69,14 +76,19 @@ struct Row {
 QString number(double v, const char* unit) {
   if (qIsNaN(v)) return QStringLiteral("n/a");
   // Fractions of a millisecond count where the figures are a few milliseconds.
-  const bool fine = QByteArray(unit) == "%" || (QByteArray(unit) == "ms" && std::abs(v) < 10);
+  const bool fine = QByteArray(unit) == "%" || QByteArray(unit) == "x" ||
+                    (QByteArray(unit) == "ms" && std::abs(v) < 10);
   return QString::number(v, 'f', fine ? 2 : 1) + QChar(' ') + QString::fromLatin1(unit);
 }
 
 // "timer lateness" -> "timer_lateness"
 QString keyPart(const QString& name) {
   QString out;
-  for (const QChar c : name) out += c.isLetterOrNumber() ? c : QChar('_');
+  for (const QChar c : name)
+    if (c.isLetterOrNumber())
+      out += c;
+    else if (!out.endsWith(QChar('_')))
+      out += QChar('_');
   return out;
 }
 
@@ -134,22 +146,57 @@ int main(int argc, char** argv) {
       QStringLiteral("without opening the connection before the trigger: %1 (%2 countdowns)")
           .arg(number(get(tr, "trigger_median_delay_cold_ms"), "ms"))
           .arg(get(tr, "delayed_countdowns"));
-  QList<Row> rows = {{"trigger_median_ms", "trigger, median", get(tr, "trigger_median_ms"), 2, "ms",
-                      ticks.arg(number(get(tr, "ticks_only_median_ms"), "ms"))},
-                     {"trigger_worst_ms", "trigger, worst", get(tr, "trigger_worst_ms"), 5, "ms",
-                      ticks.arg(number(get(tr, "ticks_only_worst_ms"), "ms"))}};
-  // The trigger's stages, in their order on the bid's way; their means add up to the mean
-  // trigger.
+  // The limit beside the triggers, and each trigger as a multiple of it (n/a when either is).
+  const double raw = get(tr, "raw_request_median_ms");
+  const double siteRaw = get(sc, "site_raw_request_median_ms");
+  auto over = [](double figure, double limit, const char* which) {
+    return QStringLiteral("%1 / %2 %3")
+        .arg(number(figure, "ms"), number(limit, "ms"), QString::fromLatin1(which));
+  };
+  const QString rawComparison =
+      QStringLiteral(
+          "step 1 written by hand at a whole second, %1 times between the countdowns; worst "
+          "%2; from the write itself %3")
+          .arg(get(tr, "raw_requests"))
+          .arg(number(get(tr, "raw_request_worst_ms"), "ms"),
+               number(get(tr, "raw_write_median_ms"), "ms"));
+  QList<Row> rows = {
+      {"trigger_vs_raw", "trigger / raw request, medians", get(tr, "trigger_median_ms") / raw, 2,
+       "x", over(get(tr, "trigger_median_ms"), raw, "raw median")},
+      {"trigger_worst_vs_raw", "worst trigger / raw request median",
+       get(tr, "trigger_worst_ms") / raw, 4, "x",
+       over(get(tr, "trigger_worst_ms"), raw, "raw median")},
+      {"site_trigger_vs_raw", "trigger by the site's clock / raw",
+       get(sc, "site_trigger_median_ms") / siteRaw, none, "x",
+       over(get(sc, "site_trigger_median_ms"), siteRaw, "raw median, same run")},
+      // The eBay API route adds its own: its bid's trigger over the same API request written by
+      // hand.
+      {"api_trigger_vs_raw", "API bid trigger / raw API request", none, none, "x",
+       QStringLiteral("not measured: there is no eBay API route yet")},
+      {"raw_request_median_ms", "raw request (the limit), median", raw, none, "ms", rawComparison},
+      {"trigger_median_ms", "trigger, median", get(tr, "trigger_median_ms"), none, "ms",
+       ticks.arg(number(get(tr, "ticks_only_median_ms"), "ms"))},
+      {"trigger_worst_ms", "trigger, worst", get(tr, "trigger_worst_ms"), none, "ms",
+       ticks.arg(number(get(tr, "ticks_only_worst_ms"), "ms"))}};
+  // The trigger's stages, in their order on the bid's way (their means add up to the mean
+  // trigger), and the two parts of the transfer.
+  const auto partOfAnother = [](const QJsonObject& stage) {
+    return stage.contains(QStringLiteral("part_of"));
+  };
   double meanTrigger = 0;
   for (const QJsonValue v : tr[QStringLiteral("trigger_breakdown")].toArray())
-    meanTrigger += std::max(0.0, v.toObject()[QStringLiteral("mean_ms")].toDouble());
+    if (!partOfAnother(v.toObject()))
+      meanTrigger += std::max(0.0, v.toObject()[QStringLiteral("mean_ms")].toDouble());
   for (const QJsonValue v : tr[QStringLiteral("trigger_breakdown")].toArray()) {
     const QJsonObject stage = v.toObject();
     const QString name = stage[QStringLiteral("stage")].toString();
     const double median = stage[QStringLiteral("median_ms")].toDouble();
     rows.append(
         {QStringLiteral("trigger_stage_%1_ms").arg(keyPart(name)),
-         QStringLiteral("  stage: %1, median").arg(name), median < 0 ? none : median, none, "ms",
+         (partOfAnother(stage) ? QStringLiteral("  - %1, median")
+                               : QStringLiteral("  stage: %1, median"))
+             .arg(name),
+         median < 0 ? none : median, none, "ms",
          QStringLiteral("mean %1 (%2 of the mean trigger), worst %3")
              .arg(number(stage[QStringLiteral("mean_ms")].toDouble(), "ms"),
                   number(meanTrigger > 0
@@ -170,6 +217,9 @@ int main(int argc, char** argv) {
        get(sc, "offset_error_median_ms"), 50, "ms", wholeSecondOffset},
       {"offset_error_worst_ms", "site clock offset error, worst", get(sc, "offset_error_worst_ms"),
        50, "ms", wholeSecondOffset},
+      {"site_raw_request_median_ms", "raw request beside those, median", siteRaw, none, "ms",
+       QStringLiteral("%1 times between the site clock's countdowns")
+           .arg(get(sc, "site_raw_requests"))},
       {"site_trigger_median_ms", "trigger by the site's clock, median",
        get(sc, "site_trigger_median_ms"), 10, "ms", wholeSecondTrigger},
       {"site_trigger_worst_ms", "trigger by the site's clock, worst",
@@ -196,7 +246,7 @@ int main(int argc, char** argv) {
        5, "ms", QString()},
   };
 
-  std::printf("\nMachine: %s\n", qPrintable(machine()));
+  std::printf("\nMachine: %s\n", qPrintable(machine(in)));
   std::printf("Trigger and bid: %d countdowns in one process; the rest: the real program.\n\n",
               int(get(tr, "countdowns")));
   std::printf("%-40s %12s %10s  %-6s %s\n", "figure", "measured", "target", "met",

@@ -9,7 +9,9 @@
 //  - site trigger: "Uhr synchronisieren" with the site 90.4 s ahead, then countdowns armed one
 //    second before the end on auctions ending by the site's clock; from the site's trigger
 //    second to the first bid request's arrival (the simulator's request log, site time). The
-//    comparison: the same countdowns with the lead of the whole-second reading.
+//    comparison: the same countdowns with the lead of the whole-second reading. Between the
+//    countdowns, the limit they are measured against (rawrequest.h): the same step-1 request
+//    written by hand, to its arrival.
 //
 //   bench_siteclock [--measurements N] [--countdowns N] --out FILE
 #include <QApplication>
@@ -33,6 +35,7 @@
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/linux/systemclockbackend.h"
+#include "rawrequest.h"
 #include "realservices.h"
 #include "simulator.h"
 #include "sniper/form1.h"
@@ -121,8 +124,9 @@ class Harness {
   void synchronise() { get_time(m_ctx, *m_form, m_form.get()); }
 
   // One countdown on auction `n`, ending a few seconds from now by the site's clock: from the
-  // site's trigger second to the first bid request's arrival, -1e9 when none came.
-  double countdown(int n) {
+  // site's trigger second to the first bid request's arrival, -1e9 when none came. `step1`
+  // receives that request as the simulator logged it.
+  double countdown(int n, QJsonObject* step1 = nullptr) {
     bench::waitMs(int(QRandomGenerator::global()->bounded(1000)));
     const qint64 end = (m_sim.siteNowMs() / 1000 + 4) * 1000;
     const qint64 triggerSecond = end - kSecondsBeforeEnd * 1000;
@@ -145,8 +149,11 @@ class Harness {
     m_form->Update_Label();  // the countdown starts, as after taking an item over
     bench::waitFor([&] { return !m_form->timer1Enabled(); }, 10000, 20);
     for (const QJsonObject& r : requests().mid(before))
-      if (r[QStringLiteral("body")].toString().contains(QStringLiteral("MakeBid&item=") + s.ItemID))
+      if (r[QStringLiteral("body")].toString().contains(QStringLiteral("MakeBid&item=") +
+                                                        s.ItemID)) {
+        if (step1) *step1 = r;
         return r[QStringLiteral("arrival_ms")].toDouble() - double(triggerSecond);
+      }
     return -1e9;
   }
 
@@ -205,6 +212,12 @@ int main(int argc, char** argv) {
     item.endMs = sim::nowMs() + kLeadMs + 3600000;
     config.items.push_back(item);
   }
+  // The auction the raw requests bid on: it never ends during the run.
+  const std::string rawItem = "1999999999";
+  sim::Item rawAuction;
+  rawAuction.id = rawItem;
+  rawAuction.endMs = sim::nowMs() + kLeadMs + 24 * 3600000;
+  config.items.push_back(rawAuction);
   sim::Simulator simulator(config);
   if (simulator.start() < 0) {
     bench::say(QStringLiteral("bench_siteclock: the simulator cannot listen"));
@@ -234,12 +247,20 @@ int main(int argc, char** argv) {
   simulator.setSiteOffsetMs(kLeadMs);
   harness.synchronise();
   std::vector<double> trigger;
+  bench::RawRequests::Samples raw;
+  bench::RawRequests rawRequests(simulator, logPath, rawItem);
   for (int n = 0; n < countdowns; ++n) {
-    const double late = harness.countdown(n);
-    if (late < -1e8)
+    QJsonObject step1;
+    const double late = harness.countdown(n, &step1);
+    if (late < -1e8) {
       problems.append(QStringLiteral("countdown %1: no bid").arg(n));
-    else
-      trigger.push_back(late);
+      continue;
+    }
+    trigger.push_back(late);
+    // The limit, right after: the machine as busy as it was for this trigger.
+    rawRequests.setRequest(step1);
+    const QString rawProblem = rawRequests.measure(2, raw);
+    if (!rawProblem.isEmpty()) problems.append(rawProblem);
   }
   bench::say(
       QStringLiteral("the same with the whole-second reading: %1 countdowns...").arg(comparisons));
@@ -272,6 +293,9 @@ int main(int argc, char** argv) {
       {QStringLiteral("site_trigger_median_ms"), bench::median(trigger)},
       {QStringLiteral("site_trigger_worst_ms"), bench::worst(trigger)},
       {QStringLiteral("site_trigger_samples_ms"), toArray(trigger)},
+      {QStringLiteral("site_raw_requests"), int(raw.limit.size())},
+      {QStringLiteral("site_raw_request_median_ms"), bench::median(raw.limit)},
+      {QStringLiteral("site_raw_request_samples_ms"), toArray(raw.limit)},
       {QStringLiteral("site_trigger_whole_second_median_ms"), bench::median(wholeSecondTrigger)},
       {QStringLiteral("site_trigger_whole_second_samples_ms"), toArray(wholeSecondTrigger)},
       {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};

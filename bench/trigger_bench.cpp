@@ -8,7 +8,11 @@
 // The benchmark build marks the stages of the bid's way (app/stagemarks.h); this program
 // receives the marks and breaks each trigger down: the timer's lateness after the second
 // boundary, the window's label, the log lines, the repaint, building the request, the
-// connection's set-up and the transfer.
+// connection's set-up and the transfer; the transfer in two parts, split where Qt's network
+// thread writes the request into its socket (socketwrites.h).
+//
+// Between those countdowns, the limit they are measured against (rawrequest.h): the same
+// step-1 request written by hand on a connection open a while, to its arrival.
 //
 // Then countdowns against a simulator that serves a new connection only after 100 ms (a
 // stand-in for the handshakes of a real network), with the connection opened before the
@@ -16,7 +20,8 @@
 // answers: one with the bid's transfers bounded by the auction's end, one with the transfer
 // component's 60 s time-out alone; measured is when the window shows the outcome.
 //
-//   bench_trigger [--countdowns N] [--ticks-only N] [--delayed N] [--no-stalled] --out FILE
+//   bench_trigger [--countdowns N] [--raw-per-countdown N] [--ticks-only N] [--delayed N]
+//                 [--no-stalled] --out FILE
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -38,9 +43,11 @@
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/linux/systemclockbackend.h"
+#include "rawrequest.h"
 #include "realservices.h"
 #include "simulator.h"
 #include "sniper/form1.h"
+#include "socketwrites.h"
 
 // Milliseconds since the epoch to the microsecond, on the clock the simulator's log uses.
 double preciseNowMs() {
@@ -69,6 +76,9 @@ constexpr int kConnectDelayMs = 100;
 const char* const kStages[] = {
     "timer lateness",    "label",   "log lines", "repaint", "building the request",
     "connection set-up", "transfer"};
+// The transfer's two parts: to the request's write into the socket (the program's: Qt's network
+// thread), and from there to the arrival (loopback and the simulator).
+const char* const kTransferParts[] = {"transfer to the socket", "transfer from the socket"};
 
 struct Sample {
   double triggerMs = -1;  // trigger second's start to the first request's arrival
@@ -79,19 +89,22 @@ struct Sample {
   // The first request's connection was accepted at least a second before the trigger second.
   bool warmConnection = false;
   std::map<QString, double> stages;  // kStages -> ms; empty when a mark is missing
+  QJsonObject step1;                 // the bid's first request as the simulator logged it
 };
 
 // Splits a trigger into its stages from the marks after the trigger second's start, the first
-// request's arrival and when its connection was accepted (all in ms since the epoch).
+// request's write into its socket and arrival, and when its connection was accepted (all in ms
+// since the epoch).
 std::map<QString, double> breakDown(const std::vector<std::pair<QByteArray, double>>& marks,
-                                    double triggerSecond, double arrival, double accepted,
-                                    double connectDelayMs) {
+                                    double triggerSecond, double written, double arrival,
+                                    double accepted, double connectDelayMs) {
   std::map<QByteArray, double> at;  // the first of each mark from the bid on
   for (const auto& [stage, t] : marks)
     if ((at.count("bid due") || stage == "bid due") && !at.count(stage)) at[stage] = t;
   for (const char* m :
        {"bid due", "label", "log lines", "repaint", "pass log line", "request handed over"})
     if (!at.count(m)) return {};
+  if (written < at["request handed over"] || written > arrival) return {};
   const double handed = at["request handed over"];
   // A connection accepted before the request was handed over cost the bid nothing; one
   // accepted afterwards cost the time until it was served.
@@ -102,7 +115,9 @@ std::map<QString, double> breakDown(const std::vector<std::pair<QByteArray, doub
           {kStages[3], at["repaint"] - at["log lines"]},
           {kStages[4], handed - at["pass log line"]},
           {kStages[5], setup},
-          {kStages[6], arrival - handed - setup}};
+          {kStages[6], arrival - handed - setup},
+          {kTransferParts[0], written - handed - setup},
+          {kTransferParts[1], arrival - written}};
 }
 
 constexpr int kStalledSecondsBeforeEnd = 10;
@@ -212,6 +227,7 @@ class Harness {
     m_completions.clear();
     g_marks.clear();
     g_recording = true;
+    socketwrites::watchFor("POST /ws/eBayISAPI.dll HTTP");
     const qsizetype requestsBefore = requestLog(m_log).size();
     // The outcome is shown when "Gebot wird abgegeben..." gives way to the next text.
     Sample sample;
@@ -239,9 +255,10 @@ class Harness {
         const double arrival = r[QStringLiteral("arrival_ms")].toDouble();
         const double accepted = r[QStringLiteral("connection_accepted_ms")].toDouble();
         sample.triggerMs = arrival - double(triggerSecond);
+        sample.step1 = r;
         sample.warmConnection = accepted <= double(triggerSecond) - 1000;
-        sample.stages = breakDown(marks, double(triggerSecond), arrival, accepted,
-                                  double(m_sim.connectDelayMs.load()));
+        sample.stages = breakDown(marks, double(triggerSecond), socketwrites::noted(), arrival,
+                                  accepted, double(m_sim.connectDelayMs.load()));
       }
       if (r[QStringLiteral("path")].toString() == QLatin1String("/files/update+"))
         sample.outcome = r[QStringLiteral("headers")]
@@ -286,6 +303,8 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   const QStringList args = QApplication::arguments();
   const int countdowns = bench::argument(args, "--countdowns", QStringLiteral("25")).toInt();
+  const int rawPerCountdown =
+      bench::argument(args, "--raw-per-countdown", QStringLiteral("2")).toInt();
   const int ticksOnlyCountdowns =
       bench::argument(args, "--ticks-only", QStringLiteral("10")).toInt();
   const int delayedCountdowns = bench::argument(args, "--delayed", QStringLiteral("5")).toInt();
@@ -293,8 +312,8 @@ int main(int argc, char** argv) {
   const QString out = bench::argument(args, "--out");
   if (out.isEmpty()) {
     bench::say(
-        QStringLiteral("usage: bench_trigger [--countdowns N] [--ticks-only N] [--delayed N] "
-                       "[--no-stalled] --out FILE"));
+        QStringLiteral("usage: bench_trigger [--countdowns N] [--raw-per-countdown N] "
+                       "[--ticks-only N] [--delayed N] [--no-stalled] --out FILE"));
     return 2;
   }
 
@@ -314,6 +333,12 @@ int main(int argc, char** argv) {
     item.endMs = sim::nowMs() + 3600000;
     config.items.push_back(item);
   }
+  // The auction the raw requests bid on: it never ends during the run.
+  const std::string rawItem = "1999999999";
+  sim::Item rawAuction;
+  rawAuction.id = rawItem;
+  rawAuction.endMs = sim::nowMs() + 24 * 3600000;
+  config.items.push_back(rawAuction);
   sim::Simulator simulator(config);
   if (simulator.start() < 0) {
     bench::say(QStringLiteral("bench_trigger: the simulator cannot listen"));
@@ -321,6 +346,8 @@ int main(int argc, char** argv) {
   }
 
   Harness harness(home.path(), simulator, logPath);
+  bench::RawRequests rawRequests(simulator, logPath, rawItem);
+  bench::RawRequests::Samples raw;
   std::vector<double> trigger, bid, ticksTrigger, delayedWarm, delayedCold;
   std::map<QString, std::vector<double>> stages;
   QJsonArray stageSamples;  // each countdown's stages
@@ -353,6 +380,10 @@ int main(int argc, char** argv) {
       perStage.insert(stage, ms);
     }
     stageSamples.append(perStage);
+    // The limit, right after: the machine as busy as it was for this trigger.
+    rawRequests.setRequest(s.step1);
+    const QString rawProblem = rawRequests.measure(rawPerCountdown, raw);
+    if (!rawProblem.isEmpty()) problems.append(rawProblem);
   }
 
   bench::say(QStringLiteral("new connections served after %1 ms: %2 countdowns with the "
@@ -405,22 +436,32 @@ int main(int argc, char** argv) {
   simulator.stop();
   for (const QString& p : problems) bench::say(QStringLiteral("  problem: ") + p);
 
-  // The stages in their order: median and mean of each.
+  // The stages in their order, then the transfer's parts: median and mean of each.
   QJsonArray breakdown;
-  for (const char* name : kStages) {
+  auto addStage = [&](const char* name, bool transferPart) {
     const std::vector<double>& v = stages[QString::fromLatin1(name)];
     double sum = 0;
     for (double x : v) sum += x;
-    breakdown.append(QJsonObject{{QStringLiteral("stage"), QString::fromLatin1(name)},
-                                 {QStringLiteral("median_ms"), bench::median(v)},
-                                 {QStringLiteral("mean_ms"), v.empty() ? -1 : sum / v.size()},
-                                 {QStringLiteral("worst_ms"), bench::worst(v)}});
-  }
+    QJsonObject stage{{QStringLiteral("stage"), QString::fromLatin1(name)},
+                      {QStringLiteral("median_ms"), bench::median(v)},
+                      {QStringLiteral("mean_ms"), v.empty() ? -1 : sum / v.size()},
+                      {QStringLiteral("worst_ms"), bench::worst(v)}};
+    if (transferPart) stage.insert(QStringLiteral("part_of"), QStringLiteral("transfer"));
+    breakdown.append(stage);
+  };
+  for (const char* name : kStages) addStage(name, false);
+  for (const char* name : kTransferParts) addStage(name, true);
   QJsonObject result{{QStringLiteral("countdowns"), int(trigger.size())},
                      {QStringLiteral("trigger_median_ms"), bench::median(trigger)},
                      {QStringLiteral("trigger_worst_ms"), bench::worst(trigger)},
                      {QStringLiteral("trigger_samples_ms"), toArray(trigger)},
                      {QStringLiteral("trigger_breakdown"), breakdown},
+                     {QStringLiteral("raw_requests"), int(raw.limit.size())},
+                     {QStringLiteral("raw_request_median_ms"), bench::median(raw.limit)},
+                     {QStringLiteral("raw_request_worst_ms"), bench::worst(raw.limit)},
+                     {QStringLiteral("raw_request_samples_ms"), toArray(raw.limit)},
+                     {QStringLiteral("raw_write_median_ms"), bench::median(raw.fromWrite)},
+                     {QStringLiteral("raw_write_samples_ms"), toArray(raw.fromWrite)},
                      {QStringLiteral("trigger_breakdown_samples"), stageSamples},
                      {QStringLiteral("warm_connection_pct"),
                       trigger.empty() ? -1 : 100.0 * warmConnections / double(trigger.size())},

@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 
+#include "auction.h"
 #include "simulator.h"
 
 namespace sim {
@@ -132,11 +133,6 @@ std::string field(const Form& form, const std::string& name) {
   return it == form.end() ? std::string() : it->second;
 }
 
-// Amounts in whole cents, so that comparisons are exact.
-int64_t toCents(double amount) {
-  return std::llround(amount * 100.0);
-}
-
 bool parseAmount(const std::string& text, int64_t& cents) {
   double value = 0;
   const char* first = text.data();
@@ -152,29 +148,6 @@ std::string money(int64_t cents) {
          std::to_string(cents % 100);
 }
 
-std::string escapeHtml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string page(const std::string& title, const std::string& body) {
   return "<html>\r\n<head><title>" + title + "</title></head>\r\n<body>\r\n" + body +
          "\r\n</body>\r\n</html>\r\n";
@@ -182,13 +155,6 @@ std::string page(const std::string& title, const std::string& body) {
 
 void answer(httplib::Response& res, const std::string& html) {
   res.set_content(utf8ToCp1252(html), "text/html; charset=windows-1252");
-}
-
-// The lowest bid the item takes: the start price while nobody has bid, then one increment
-// above the current price.
-int64_t minimumBid(const Item& item) {
-  const int64_t price = toCents(item.price);
-  return item.highBidder.empty() ? price : price + toCents(item.increment);
 }
 
 std::string itemTitle(const Item& item) {
@@ -296,28 +262,20 @@ std::string acceptBid(Simulator& sim, BidService& svc, const Form& form, httplib
   if (!item) return invalidItem();
   if (sim.siteNowMs() >= item->endMs) return ended(*item);
 
-  const int64_t increment = toCents(item->increment);
   const std::string title = "<title>" + itemTitle(*item) + "</title>";
-  if (item->highBidder == user) {
-    // The high bidder raises (or keeps) their own maximum; the price stays.
-    item->highMax = std::max(item->highMax, bid.cents / 100.0);
-    return "<html>\r\n<head>" + title + "</head>\r\n<body>\r\n<p>Your maximum bid is now " +
-           money(toCents(item->highMax)) + ".</p>\r\n</body>\r\n</html>\r\n";
+  if (item->highBidder != user && bid.cents < minimumBid(*item)) return tooLow(*item);
+  switch (placeProxyBid(*item, user, bid.cents)) {
+    case ProxyResult::Raised:
+      return "<html>\r\n<head>" + title + "</head>\r\n<body>\r\n<p>Your maximum bid is now " +
+             money(toCents(item->highMax)) + ".</p>\r\n</body>\r\n</html>\r\n";
+    case ProxyResult::HighBidder:
+      return "<html>\r\n<head>" + title +
+             "</head>\r\n<body>\r\n<p>You are the current high "
+             "bidder. Current bid: " +
+             money(toCents(item->price)) + "</p>\r\n</body>\r\n</html>\r\n";
+    case ProxyResult::Outbid:
+      break;
   }
-  if (bid.cents < minimumBid(*item)) return tooLow(*item);
-  ++item->bidCount;
-  if (item->highBidder.empty() || bid.cents > toCents(item->highMax)) {
-    if (!item->highBidder.empty())
-      item->price = std::min(bid.cents, toCents(item->highMax) + increment) / 100.0;
-    item->highBidder = user;
-    item->highMax = bid.cents / 100.0;
-    return "<html>\r\n<head>" + title +
-           "</head>\r\n<body>\r\n<p>You are the current high "
-           "bidder. Current bid: " +
-           money(toCents(item->price)) + "</p>\r\n</body>\r\n</html>\r\n";
-  }
-  // Not above the high bidder's maximum: the price rises to meet this bid.
-  item->price = std::min(toCents(item->highMax), bid.cents + increment) / 100.0;
   return page("eBay - Bid", "<p>You have been outbid by another bidder. Current bid: " +
                                 money(toCents(item->price)) + "</p>");
 }

@@ -65,7 +65,8 @@ std::string usage() {
          "                   307:URL, 308:URL  a redirect to URL (which keeps the method and\n"
          "                            the body)\n"
          "  --item-fault KIND  every item page answers with a fault of one of these KINDs: hang,\n"
-         "                   cut, ten or garbage\n";
+         "                   cut, ten or garbage\n" +
+         ebayUsage();
 }
 
 namespace {
@@ -106,6 +107,10 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       continue;
     }
     if (opt == "--help" || opt == "-h") return usage();
+    if (std::string error; parseEbayOption(opt, value, config, item, error)) {
+      if (!error.empty()) return error;
+      continue;
+    }
     if (!value(v)) return "missing value for " + opt;
     if (opt == "--port") {
       int64_t port;

@@ -11,6 +11,7 @@ namespace {
 // its body is read, and when the connection it came on was accepted (the same clock).
 thread_local double t_arrivalMs = 0;
 thread_local double t_acceptedMs = 0;
+thread_local std::string t_jsonAnswer;
 
 // The server's workers, each serving one connection from its acceptance to its end: notes when
 // the connection was accepted (for the request log) and holds it back for the configured delay
@@ -47,6 +48,10 @@ void appendMs(std::ostringstream& out, double ms) {
   out << buf;
 }
 }  // namespace
+
+void noteJsonAnswer(const std::string& body) {
+  t_jsonAnswer = body;
+}
 
 int64_t nowMs() {
   using namespace std::chrono;
@@ -96,6 +101,29 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+std::string escapeHtml(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 std::string httpDate(int64_t utcMs) {
   static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -123,6 +151,7 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
   m_server.new_task_queue = [this] { return new AcceptingPool(*this); };
   m_server.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
     t_arrivalMs = siteNowMsPrecise();
+    t_jsonAnswer.clear();
     return httplib::Server::HandlerResponse::Unhandled;
   });
   // Logged once the answer is ready and before it is sent, so that a client holding the answer
@@ -135,6 +164,7 @@ Simulator::Simulator(Config config) : m_config(std::move(config)) {
   registerItemPage(*this);
   registerTimePage(*this);
   registerVendorRoutes(*this);
+  registerEbayRoutes(*this);
 }
 
 Simulator::~Simulator() {
@@ -181,15 +211,19 @@ void Simulator::logRequest(const httplib::Request& req, const httplib::Response&
   line << ",\"connection_accepted_ms\":";
   appendMs(line, t_acceptedMs);
   line << ",\"method\":" << jsonString(req.method) << ",\"path\":" << jsonString(target)
-       << ",\"status\":" << res.status << ",\"body\":" << jsonString(req.body)
-       << ",\"client_port\":" << req.remote_port << ",\"headers\":{";
+       << ",\"target\":" << jsonString(req.target) << ",\"status\":" << res.status
+       << ",\"body\":" << jsonString(req.body) << ",\"client_port\":" << req.remote_port
+       << ",\"headers\":{";
   bool first = true;
   for (const auto& h : req.headers) {
     if (!first) line << ",";
     first = false;
     line << jsonString(h.first) << ":" << jsonString(h.second);
   }
-  line << "}}\n";
+  line << "}";
+  // eBay's API answers in JSON; the checks against its documents read them here.
+  if (!t_jsonAnswer.empty()) line << ",\"answer\":" << jsonString(t_jsonAnswer);
+  line << "}\n";
   std::lock_guard<std::mutex> lock(m_logMutex);
   m_log << line.str();
   m_log.flush();

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "ebayconfig.h"
 
 namespace sim {
 
@@ -67,11 +70,18 @@ struct Config {
   std::string fault;
   std::string faultLocation;
   std::string itemFault;  // the same kinds for every item page; empty: no fault
+
+  EbayConfig ebay;  // eBay's API on the same port
 };
 
 // Reads the command line (see usage()). Returns an error text on bad arguments.
 std::optional<std::string> parseArguments(int argc, char** argv, Config& config);
 std::string usage();
+// The options of eBay's API (ebayoptions.cpp): true when `opt` is one of them, with `error` set
+// when it cannot be read; `item` is the item the options after --item belong to.
+bool parseEbayOption(const std::string& opt, const std::function<bool(std::string&)>& value,
+                     Config& config, Item* item, std::string& error);
+std::string ebayUsage();
 
 // The auction site and vendor server on 127.0.0.1.
 class Simulator {
@@ -129,6 +139,14 @@ void registerBidRoutes(Simulator& sim);     // the two bid steps
 void registerItemPage(Simulator& sim);      // the item page the browser shows
 void registerTimePage(Simulator& sim);      // the official time page
 void registerVendorRoutes(Simulator& sim);  // version file, file list, update files
+void registerEbayRoutes(Simulator& sim);    // eBay's token endpoint, consent, Browse, Offer
+
+// Notes the JSON answer of the request this thread serves, for the request log (the body the
+// log would see may be compressed by then).
+void noteJsonAnswer(const std::string& body);
+
+// A text inside HTML: markup characters and quotes as entities.
+std::string escapeHtml(const std::string& text);
 
 // JSON string literal of a text (quotes included).
 std::string jsonString(const std::string& text);

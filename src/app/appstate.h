@@ -7,6 +7,7 @@
 #include "bidding/bidlimits.h"
 #include "bidding/endpoints.h"
 #include "bidding/formreader.h"
+#include "ebay/account.h"
 
 // The program's shared values, owned by main() and handed to every window and procedure.
 // Tests build a fresh one.
@@ -14,7 +15,8 @@ struct AppState {
   // Item record (filled by the browser scan, saved at shutdown).
   QString ItemID;
   QString AuktionTitel;
-  double endet = 0;  // day serial in local time, whole seconds; 0 = no item
+  QString wholeTitle;  // the title uncut (AuktionTitel is cut at 38 characters); not saved
+  double endet = 0;    // day serial in local time, whole seconds; 0 = no item
 
   // Working values of the settings.
   qint16 msgonsync = 0;
@@ -76,6 +78,9 @@ struct AppState {
 
   // Where the auction site and the vendor server are reached.
   Endpoints endpoints;
+
+  // The user's eBay keyset and sign-in; the access tokens live only here.
+  ebay::Account ebay;
 
   // How texts, numbers and dates are read and written (the user's regional settings).
   RegionalFormat region = RegionalFormat::german();

@@ -19,6 +19,10 @@ const QList<Option>& options() {
        QStringLiteral("zeigt diese Hilfe"),
        Request::Help},
       {{QStringLiteral("version")}, QStringLiteral("zeigt die Version"), Request::Version},
+      // Read by Main from the argument text; listed here so that the help names it.
+      {{QStringLiteral("ebay-zugang")},
+       QStringLiteral("öffnet beim Start das Fenster „eBay-Zugang“"),
+       Request::Run},
   };
   return list;
 }
@@ -46,7 +50,7 @@ Parsed parse(const QStringList& arguments) {
   Parsed parsed;
   parsed.text = arguments.join(QChar(' '));
   for (qsizetype i = 0; i < options().size(); ++i) {
-    if (parser.isSet(known[i])) {
+    if (options()[i].request != Request::Run && parser.isSet(known[i])) {
       parsed.request = options()[i].request;
       break;
     }
@@ -68,7 +72,7 @@ QString helpText() {
   for (const QString& row : rows) {
     const QString names = row.section(QChar('\t'), 0, 0);
     text +=
-        QStringLiteral("  ") + names.leftJustified(14) + row.section(QChar('\t'), 1) + QChar('\n');
+        QStringLiteral("  ") + names.leftJustified(15) + row.section(QChar('\t'), 1) + QChar('\n');
   }
   return text;
 }

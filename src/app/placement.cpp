@@ -1,10 +1,13 @@
 #include "app/placement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <cmath>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
+#include "app/onscreen.h"
 #include "app/settings.h"
 #include "app/twips.h"
 #include "platform/clock.h"
@@ -23,6 +26,15 @@ qint16 multiply16(qint16 a, qint16 b) {
 QRect normalRect(const QWidget& w) {
   if (w.isMinimized() || w.isMaximized()) return w.normalGeometry();
   return w.geometry();
+}
+
+// A position stored under another screen layout (another scale, a monitor since unplugged)
+// may lie partly or wholly off today's screens: the window comes back whole on the nearest one.
+void keepWholeOnScreen(QWidget& w) {
+  QList<QRect> screens;
+  for (const QScreen* s : QGuiApplication::screens()) screens.append(s->availableGeometry());
+  const QPoint shown = onscreen::wholeOnScreen(w.geometry(), screens);
+  if (shown != w.geometry().topLeft()) w.setGeometry(QRect(shown, w.geometry().size()));
 }
 }  // namespace
 
@@ -47,6 +59,7 @@ void GetFormSettings(AppContext& ctx, QWidget& window, const QString& app, const
     const float top = stored("Top", toSingle) + cascade;
     window.setGeometry(twips::toPixelsX(left, &window), twips::toPixelsY(top, &window),
                        window.width(), window.height());
+    keepWholeOnScreen(window);
     if (!restoreState) return;
     const qint16 state = stored("WindowState", [](const QString& t, const RegionalFormat& f) {
       return regional::toInt16(t, f);

@@ -69,13 +69,15 @@ Endpoints Endpoints::load(const QString& programFolder, QStringList* problems) {
     QString* target;
   } keys[] = {{"OfferHost", &e.offerHost},     {"ItemHost", &e.itemHost},
               {"OfferHostDe", &e.offerHostDe}, {"ItemHostDe", &e.itemHostDe},
-              {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer}};
+              {"TimeHost", &e.timeHost},       {"VendorServer", &e.vendorServer},
+              {"EbayApiHost", &e.ebayApiHost}, {"EbayAuthHost", &e.ebayAuthHost}};
   for (const auto& k : keys) {
     const QString key = QString::fromLatin1(k.key);
     if (!lost(key) && !lines.contains(key)) continue;  // not named: the built-in host
     QString host = valueOf(key);
     if (!lost(key) && normaliseBaseUrl(host)) {
       *k.target = host;
+      if (k.target == &e.offerHost) e.classicSiteNamed = true;
     } else {
       k.target->clear();  // no host: nothing goes there
       unread.append(key);

@@ -143,8 +143,8 @@ QString title(const QString& html) {
   // Browsers collapse the title's white space (blanks, tabs, line breaks) to single blanks,
   // those written as references too, so a title never spans lines (nor does its log line).
   static const QRegularExpression space(QStringLiteral("[ \\t\\n\\f\\r]+"));
-  QString text = resolveReferences(inner->toString());
-  text.replace(QChar(u'\0'), QChar(0xFFFD));
+  // Control and bidi characters, written as references or not, are dropped first.
+  QString text = titlerules::plainText(resolveReferences(inner->toString()));
   return text.replace(space, QStringLiteral(" ")).trimmed();
 }
 
@@ -163,6 +163,7 @@ Outcome judge(const Answer& answer, double now, const RegionalFormat& region) {
   }
   o.refusal = Refusal::None;
   o.auktionTitel = a.auktionTitel;
+  o.wholeTitle = a.wholeTitle;
   o.endet = *end;
   return o;
 }

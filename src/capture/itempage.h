@@ -18,8 +18,8 @@ QString url(const QString& itemHost, const QString& itemId);
 QString decode(const QByteArray& body, const QString& contentType);
 
 // The page's title as a browser shows it in its window title: the text of the first <title>
-// element with character references resolved and white space collapsed; empty when there is
-// none.
+// element with character references resolved, white space collapsed and control and bidi
+// characters dropped; empty when there is none.
 QString title(const QString& html);
 
 // What became of a request for an item page.
@@ -44,6 +44,7 @@ struct Outcome {
   Refusal refusal = Refusal::NotLoaded;
   QString itemId;        // always the number asked for, never the one in the page's title
   QString auktionTitel;  // by the title rules of a browser window's title
+  QString wholeTitle;    // uncut
   double endet = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <limits>
 
 #include "app/version.h"
 #include "capture/itemlink.h"
@@ -30,6 +31,21 @@ QString itemNumberAt(const QString& text, int start) {
   return mid(text, start, static_cast<int>(digits));
 }
 
+// A browser writes its own name after the page's title: "... - Chromium", "... — Mozilla
+// Firefox".
+QString withoutBrowserName(const QString& title) {
+  static const QStringList browsers =
+      QStringLiteral(
+          "Mozilla Firefox|Mozilla Firefox Private Browsing|Chromium|Google Chrome|"
+          "Microsoft Edge|Microsoft\u200b Edge|Opera|Vivaldi|Brave|Falkon|Konqueror")
+          .split(QChar(u'|'));
+  for (const QString& browser : browsers)
+    for (const QString dash : {QStringLiteral(" - "), QStringLiteral(" \u2014 ")})
+      if (title.endsWith(dash + browser))
+        return title.left(title.size() - dash.size() - browser.size());
+  return title;
+}
+
 }  // namespace
 
 int position(const QString& text, const QString& needle, Qt::CaseSensitivity cs) {
@@ -53,9 +69,26 @@ QString mid(const QString& text, int start, int length) {
   return QString::fromUcs4(reinterpret_cast<const char32_t*>(t.constData() + from), count);
 }
 
+QString plainText(const QString& title) {
+  QString plain;
+  plain.reserve(title.size());
+  for (const QChar c : title) {
+    const char16_t u = c.unicode();
+    const bool lineOrTab = (u >= 0x09 && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+    const bool control = u < 0x20 || (u >= 0x7F && u <= 0x9F);
+    // LRE, RLE, PDF, LRO, RLO; LRI, RLI, FSI, PDI.
+    const bool bidi = (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+    if (lineOrTab)
+      plain.append(QChar(u' '));
+    else if (!control && !bidi)
+      plain.append(c);
+  }
+  return plain;
+}
+
 QString windowText(const QString& title) {
   const qsizetype nul = title.indexOf(QChar(u'\0'));
-  return nul < 0 ? title : title.left(nul);
+  return plainText(nul < 0 ? title : title.left(nul));
 }
 
 bool isProgramWindow(const QString& title) {
@@ -73,7 +106,9 @@ bool isSavedItemOption(const QString& commandLine) {
 
 AuctionTitle readAuctionTitle(const QString& title) {
   AuctionTitle a;
-  a.auktionTitel = mid(title, position(title, QStringLiteral(") -")) + 4, 38);
+  const int titleStart = position(title, QStringLiteral(") -")) + 4;
+  a.auktionTitel = mid(title, titleStart, 38);
+  a.wholeTitle = withoutBrowserName(mid(title, titleStart, std::numeric_limits<int>::max()));
   a.itemId = itemNumberAt(title, position(title, QStringLiteral("eBay")) + 13);
   a.endText = mid(title, position(title, QStringLiteral("(endet ")) + 7, 17);
   return a;
@@ -85,6 +120,14 @@ QString idleCaption() {
 
 QString itemCaption(const QString& auktionTitel) {
   return auktionTitel + QStringLiteral(" Gebotsfalke");
+}
+
+QString itemSummary(const QString& itemId, const QString& wholeTitle, const QString& bidAmount) {
+  if (itemId.isEmpty()) return QString();
+  QStringList lines{QStringLiteral("Artikel ") + itemId};
+  if (!wholeTitle.isEmpty()) lines.append(wholeTitle);
+  if (!bidAmount.isEmpty()) lines.append(QStringLiteral("Ihr Gebot: ") + bidAmount);
+  return lines.join(QChar(u'\n'));
 }
 
 QString noItemHint() {

@@ -16,7 +16,13 @@ int position(const QString& text, const QString& needle,
 // ends earlier, empty when it ends before start).
 QString mid(const QString& text, int start, int length);
 
-// The title is cut at a NUL character, as a window text buffer would be.
+// A title from another program as plain text: control characters (BEL, ESC, ...) and the bidi
+// embedding, override and isolate characters are dropped, tabs and line breaks become blanks.
+// Such characters would ring, split a log line, or turn the caption, the log and notifications
+// around.
+QString plainText(const QString& title);
+
+// The title is cut at a NUL character, as a window text buffer would be, and made plain text.
 QString windowText(const QString& title);
 
 // The title belongs to a window of this program: it contains "Gebotsfalke" (case-sensitive).
@@ -35,6 +41,7 @@ bool isSavedItemOption(const QString& commandLine);
 // begins (character 4 of the title when there is no ") -").
 struct AuctionTitle {
   QString auktionTitel;  // up to 38 characters
+  QString wholeTitle;    // the auction title uncut, without a browser's name after it
   QString itemId;        // 8 to 19 ASCII digits; empty when the title has no such number there
   QString endText;       // up to 17 characters: the end time in the regional date-time form
 };
@@ -44,6 +51,11 @@ AuctionTitle readAuctionTitle(const QString& title);
 QString idleCaption();
 // The caption while an item is shown: the auction title, a blank, "Gebotsfalke".
 QString itemCaption(const QString& auktionTitel);
+
+// What the title strip's tooltip says about the item, lines joined by LF: "Artikel " and the
+// item number, the whole title, and after a bid "Ihr Gebot: " and its amount. Empty without an
+// item number.
+QString itemSummary(const QString& itemId, const QString& wholeTitle, const QString& bidAmount);
 
 // The hint shown when there is no item, six lines joined by CR LF: open the item in the browser
 // or copy the link to its page, then click "Artikel übernehmen".

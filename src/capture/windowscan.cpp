@@ -48,18 +48,21 @@ void showItem(AppContext& ctx, ScanView& view) {
 struct ReadItem {
   QString itemId;
   QString auktionTitel;
+  QString wholeTitle;
   std::optional<double> end;
   bool readable() const { return !itemId.isEmpty() && end && *end != 0; }
 };
 
 ReadItem readTitle(AppContext& ctx, const QString& title) {
   const titlerules::AuctionTitle a = titlerules::readAuctionTitle(title);
-  return {a.itemId, a.auktionTitel,
+  return {a.itemId, a.auktionTitel, a.wholeTitle,
           regional::parseDateTime(a.endText, ctx.state.region, ctx.services.clock.now())};
 }
 
 ReadItem readSavedItem(AppContext& ctx, const QString& savedEnd) {
-  return {savedSetting(ctx, "ItemID"), savedSetting(ctx, "AuktionTitel"),
+  // Saved from a title by an earlier version, it may still hold what a title must not bring.
+  const QString title = titlerules::plainText(savedSetting(ctx, "AuktionTitel"));
+  return {savedSetting(ctx, "ItemID"), title, title,
           regional::parseDateTime(savedEnd, ctx.state.region, ctx.services.clock.now())};
 }
 
@@ -67,6 +70,7 @@ void applyItem(AppContext& ctx, ScanView& view, const ReadItem& item) {
   AppState& st = ctx.state;
   resetItem(ctx, view);
   st.AuktionTitel = item.auktionTitel;
+  st.wholeTitle = item.wholeTitle;
   st.ItemID = item.itemId;
   view.showBidControls();
   view.showItemTitle(titlerules::itemCaption(st.AuktionTitel));
@@ -190,5 +194,5 @@ bool auctionPageShown(AppContext& ctx, quint64 ownWindowHandle) {
 }
 
 void takeOverItem(AppContext& ctx, ScanView& view, const itempage::Outcome& item) {
-  applyItem(ctx, view, {item.itemId, item.auktionTitel, item.endet});
+  applyItem(ctx, view, {item.itemId, item.auktionTitel, item.wholeTitle, item.endet});
 }

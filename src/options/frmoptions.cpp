@@ -7,11 +7,13 @@
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
-#include "app/scramble.h"
+#include "app/onscreen.h"
+#include "app/savedpassword.h"
 #include "app/settings.h"
 #include "app/twips.h"
 #include "app/version.h"
 #include "app/widgets.h"
+#include "options/ebayzugang.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 
@@ -29,9 +31,11 @@ class StarPasswordStyle : public QProxyStyle {
   }
 };
 
-void setBackground(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+// A fixed light background takes black text with it, whatever the desktop's theme.
+void setBackground(QWidget* w, const QColor& c) {
   QPalette p = w->palette();
-  p.setColor(role, c);
+  p.setColor(QPalette::Window, c);
+  p.setColor(QPalette::WindowText, Qt::black);
   w->setPalette(p);
   w->setAutoFillBackground(true);
 }
@@ -51,7 +55,7 @@ QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, dou
   c->setText(text);
   // A button paints its own background in the button colour; the check boxes take the window's.
   c->setBackgroundRole(QPalette::Window);
-  setBackground(c, QPalette::Window, kBackColor);
+  setBackground(c, kBackColor);
   fitTextToWidth(c);
   return c;
 }
@@ -71,6 +75,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
   b->setText(text);
   QPalette p = b->palette();
   p.setColor(QPalette::Button, kButtonColor);
+  p.setColor(QPalette::ButtonText, Qt::black);
   b->setPalette(p);
   return b;
 }
@@ -114,6 +119,10 @@ frmOptions::frmOptions(AppContext& ctx, QWidget* owner) : QDialog(owner), m_ctx(
   buildControls();
   connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
+  connect(cmdEbayZugang, &QPushButton::clicked, this, [this] {
+    EbayZugang dialog(m_ctx, this);
+    m_ctx.services.dialogs.exec(dialog);
+  });
   Form_Load();
 }
 
@@ -124,7 +133,7 @@ void frmOptions::buildControls() {
                  Qt::WindowCloseButtonHint);
   setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
   setFixedSize(twips::toPixelsX(3780, this), twips::toPixelsY(3720, this));
-  setBackground(this, QPalette::Window, kBackColor);
+  setBackground(this, kBackColor);
 
   Check_msgonsync =
       makeCheck(this, "Check_msgonsync",
@@ -147,12 +156,18 @@ void frmOptions::buildControls() {
   Txt_sectobid = make<QLineEdit>(this, "Txt_sectobid", 120, 2760, 495, 285);
   Label4 =
       makeLabel(this, "Label4", QStringLiteral("Sekunden vor Ende bieten"), 840, 2760, 2415, 255);
+  // The labels name their fields for assistive technology.
+  Label1->setBuddy(Txt_user);
+  Label2->setBuddy(Txt_Pass);
+  Label4->setBuddy(Txt_sectobid);
   cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), 705, 3135, 1095, 375);
   cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Abbrechen"), 1935, 3135, 1095, 375);
+  cmdEbayZugang =
+      makeButton(this, "cmdEbayZugang", QStringLiteral("eBay-Zugang…"), 2040, 2280, 1620, 375);
 
   // Tab order of the design: OK first, then top to bottom, "Abbrechen" last.
   QWidget* order[] = {cmdOK,    Check_msgonsync, Check_synconstart, Check_Warnton, Txt_user,
-                      Txt_Pass, Check_saveuser,  Txt_sectobid,      cmdCancel};
+                      Txt_Pass, Check_saveuser,  Txt_sectobid,      cmdCancel,     cmdEbayZugang};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   cmdOK->setFocus();
   // Enter in any field is "OK", Escape "Abbrechen" (the dialog's own reject). Without a default
@@ -187,8 +202,7 @@ void frmOptions::placeNearCursor() {
   const QScreen* screen = QGuiApplication::screenAt(cursor);
   if (!screen) screen = QGuiApplication::primaryScreen();
   // Off the screen the dialog could not be seen, let alone confirmed.
-  move(screen ? optionrules::keepOnScreen(QRect(wanted, frame), screen->availableGeometry())
-              : wanted);
+  move(screen ? onscreen::keepOnScreen(QRect(wanted, frame), screen->availableGeometry()) : wanted);
 }
 
 optionrules::Values frmOptions::controlValues() const {
@@ -228,11 +242,11 @@ void frmOptions::cmdOK_Click() {
     save(m_ctx, QStringLiteral("saveuser"), QString::number(st.saveuser));
     if (st.saveuser == 1) {
       save(m_ctx, QStringLiteral("user"), st.user);
-      save(m_ctx, QStringLiteral("pass"), cryptme(m_ctx, st.pass, st.passwordKey));
+      save(m_ctx, QStringLiteral("pass"), savedpassword::settingFor(m_ctx, st.pass, true));
     } else {
       // Not kept on disk; this run still bids with them.
       save(m_ctx, QStringLiteral("user"), QString());
-      save(m_ctx, QStringLiteral("pass"), QString());
+      save(m_ctx, QStringLiteral("pass"), savedpassword::settingFor(m_ctx, st.pass, false));
     }
     save(m_ctx, QStringLiteral("sectobid"), st.sectobid);
     accept();

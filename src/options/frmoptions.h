@@ -40,6 +40,7 @@ class frmOptions : public QDialog {
   QLabel* Label4;
   QPushButton* cmdOK;
   QPushButton* cmdCancel;
+  QPushButton* cmdEbayZugang;  // opens the eBay-Zugang dialog
 
  private:
   void buildControls();

@@ -65,15 +65,4 @@ QPoint cursorRelativePosition(QPoint cursorPixels, double twipsPerPixelX, double
           static_cast<int>(std::lround(top / twipsPerPixelY))};
 }
 
-QPoint keepOnScreen(const QRect& frame, const QRect& area) {
-  int x = frame.x();
-  int y = frame.y();
-  // Right and bottom first, so that a frame larger than the area ends up at its top-left.
-  x = std::min(x, area.x() + area.width() - frame.width());
-  y = std::min(y, area.y() + area.height() - frame.height());
-  x = std::max(x, area.x());
-  y = std::max(y, area.y());
-  return {x, y};
-}
-
 }  // namespace optionrules

@@ -35,8 +35,4 @@ QString faultMessage(const QStringList& faults);
 // Where the dialog opens: 500 twips left of and 1800 twips above the cursor, in pixels.
 QPoint cursorRelativePosition(QPoint cursorPixels, double twipsPerPixelX, double twipsPerPixelY);
 
-// Moves a window frame the least distance that puts it wholly on the screen area; a frame
-// larger than the area keeps its top-left corner on it.
-QPoint keepOnScreen(const QRect& frame, const QRect& area);
-
 }  // namespace optionrules

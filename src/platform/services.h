@@ -11,6 +11,7 @@ class ProgramInfo;
 class SleepInhibitor;
 class Notifier;
 class Clipboard;
+class Keyring;
 
 // The operating-system services the program uses. main() picks the real backends; tests hand
 // in fakes.
@@ -26,4 +27,5 @@ struct Services {
   SleepInhibitor& sleepInhibitor;
   Notifier& notifier;
   Clipboard& clipboard;
+  Keyring& keyring;
 };

@@ -31,6 +31,9 @@ void Form1::letSleep() {
 }
 
 void Form1::bidOutcomeKnown(const QString& code) {
+  const AppState& st = ctx().state;
+  m_bidAmount = regional::formatMoney(st.maxBid, st.region);
+  showItemSummary();
   // Only the countdown's bid: Ctrl+F9 shows its outcome in a box of its own.
   if (!m_countdownBid) return;
   m_outcomeToAnnounce = true;

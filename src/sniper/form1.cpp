@@ -75,12 +75,18 @@ void Form1::buildControls() {
                      designFont(QStringLiteral("Arial"), 12));
   Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   twips::setGeometry(Label1, 270, 240, 3585, 270);
+  // Its tooltip says what is taken over (item number, whole title, the bid): it takes the mouse,
+  // and hands its movement on to the window, which restores the links' look.
+  Label1->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+  Label1->setMouseTracking(true);
 
   Lbl_update =
       makeLink(this, "Lbl_update", QStringLiteral("U"), QStringLiteral("Update verfügbar"));
   Lbl_update->setFont(designFont(QStringLiteral("Arial"), 15.75, true));
   Lbl_update->setForeColor(QColor(255, 0, 0));
   Lbl_update->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Lbl_update->setAccessibleName(QStringLiteral("Update verfügbar"));
+  Lbl_update->setAccessibleRole(QAccessible::Button);
   twips::setGeometry(Lbl_update, 3675, 195, 225, 360);
 
   // The countdown spans the panel's width; its height follows its text.
@@ -101,6 +107,7 @@ void Form1::buildControls() {
   Txt_maxbid->setObjectName(QStringLiteral("Txt_maxbid"));
   Txt_maxbid->setAcceptDrops(false);
   Txt_maxbid->setFont(designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
+  Txt_maxbid->setAccessibleName(QStringLiteral("Höchstgebot"));
   twips::setGeometry(Txt_maxbid, 240, 2207, 735, 313);
 
   Command1 = new QPushButton(QStringLiteral("Bieten"), this);
@@ -122,8 +129,19 @@ void Form1::buildControls() {
   Lbl_GetArtikel = makeLink(this, "Lbl_GetArtikel", QStringLiteral("Artikel übernehmen"),
                             QStringLiteral(" Übernimmt den Artikel aus dem Browser "));
   twips::setGeometry(Lbl_GetArtikel, 2400, 2160, 1605, 225);
-  for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
+  for (LinkLabel* l : {Lbl_GoItem, Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel}) {
     l->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    // In a font wider than the design's a link may take the panel's width (its right edge and
+    // alignment stay), then come closer together.
+    fitLinkToWidth(l, Shape1->x() + 3);
+  }
+  // The item link opens a page; the others are commands.
+  for (LinkLabel* l : {Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel})
+    l->setAccessibleRole(QAccessible::Button);
+  // Tab goes in reading order: the top strip, the left panel, then the links top to bottom.
+  QWidget* tabOrder[] = {Lbl_update,  Txt_maxbid,   Command1,      Lbl_GoItem,
+                         Lbl_GetTime, Lbl_Optionen, Lbl_GetArtikel};
+  for (size_t i = 0; i + 1 < std::size(tabOrder); ++i) setTabOrder(tabOrder[i], tabOrder[i + 1]);
 
   Lbl_NoAuction = makeLabel(this, "Lbl_NoAuction", QString(),
                             designFont(QStringLiteral("Microsoft Sans Serif"), 8.25));
@@ -188,6 +206,9 @@ void Form1::setBackColor(const QColor& c) {
   m_backColor = c;
   QPalette pal = palette();
   pal.setColor(QPalette::Window, c);
+  // The backgrounds are light whatever the desktop's theme, and so the text on them is dark: a
+  // dark theme would paint it white (the links set colours of their own).
+  pal.setColor(QPalette::WindowText, Qt::black);
   setPalette(pal);
 }
 
@@ -198,7 +219,7 @@ QColor Form1::backColor() const {
 void Form1::setCommand1BackColor(const QColor& c) {
   m_command1BackColor = c;
   Command1->setStyleSheet(
-      QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+      QStringLiteral("QPushButton { background-color: %1; color: black; border: 1px solid "
                      "#808080; } QPushButton:pressed { border: 2px inset "
                      "#404040; } QPushButton:focus { border: 1px solid black; }")
           .arg(c.name()));

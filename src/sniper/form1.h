@@ -192,6 +192,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // Neither armed nor bidding nor closing: the item may change.
   bool itemMayChange() const;
   void setItemLinkActive(bool active);
+  // The title strip's tooltip: item number, whole title and the amount of a bid made.
+  void showItemSummary();
   // Fits a label's height (and with keepWidth false also its width) to its text.
   static void autoSize(QLabel* label, bool keepWidth);
   // For a snipe nobody watches (bidwatch.cpp): the computer stays awake while armed, and the
@@ -223,4 +225,7 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   int m_clockQuestion = 0;
   QColor m_backColor;
   QColor m_command1BackColor;
+  // The item the amount field and the summary are for, and the amount bid on it (as shown).
+  QString m_summaryItemId;
+  QString m_bidAmount;
 };

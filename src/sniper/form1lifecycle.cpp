@@ -4,7 +4,7 @@
 #include "app/errortrap.h"
 #include "app/logfile.h"
 #include "app/placement.h"
-#include "app/scramble.h"
+#include "app/savedpassword.h"
 #include "app/settings.h"
 #include "app/version.h"
 #include "bidding/inet.h"
@@ -54,8 +54,7 @@ void Form1::Form1init() {
     st.AvailableVersion = c.settings.GetSetting(kApp, kSection, QStringLiteral("Update"));
     st.saveuser = readInt16("saveuser", 1);
     st.user = c.settings.GetSetting(kApp, kSection, QStringLiteral("user"));
-    st.pass =
-        decryptme(c, c.settings.GetSetting(kApp, kSection, QStringLiteral("pass")), st.passwordKey);
+    st.pass = savedpassword::read(c);
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
 
     if (!offersUpdate()) {

@@ -1,5 +1,7 @@
 // What the browser scan shows in the main window, step by step as the scan goes.
+#include "app/appstate.h"
 #include "app/twips.h"
+#include "capture/titlerules.h"
 #include "sniper/form1.h"
 
 namespace {
@@ -13,6 +15,13 @@ void setFontSize(QLabel* label, double pointSize) {
 void Form1::setItemLinkActive(bool active) {
   Lbl_GoItem->setForeColor(active ? QColor(0, 0, 255) : QColor(128, 128, 128));
   setCustomPointer(Lbl_GoItem, active);
+  // Without an item it does nothing, so Tab passes it by.
+  Lbl_GoItem->setFocusPolicy(active ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void Form1::showItemSummary() {
+  const AppState& st = ctx().state;
+  Label1->setToolTip(titlerules::itemSummary(st.ItemID, st.wholeTitle, m_bidAmount));
 }
 
 quint64 Form1::ownWindowHandle() const {
@@ -40,6 +49,16 @@ void Form1::showItemTitle(const QString& caption) {
 }
 
 void Form1::showItemEnd(const QString& titleLine) {
+  // Another item: the amount typed for the last one must not be armed for it by one Enter, nor
+  // its bid be shown.
+  if (ctx().state.ItemID != m_summaryItemId) {
+    m_summaryItemId = ctx().state.ItemID;
+    m_bidAmount.clear();
+    Txt_maxbid->clear();
+  }
+  // What comes next is the amount: the keyboard is there, at start-up and after a take-over.
+  Txt_maxbid->setFocus();
+  showItemSummary();
   Label1->setText(titleLine);
   LabelZeit->show();
   setTimer1Enabled(true);
@@ -68,6 +87,7 @@ void Form1::showNoItem(const QString& caption, const QString& titleLine, const Q
   Command1->hide();
   setCaption(caption);
   Label1->setText(titleLine);
+  Label1->setToolTip(QString());
 
   showHint(hint);
 

@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "app/version.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
+#include "options/ebayzugang.h"
 #include "platform/dialogs.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
@@ -28,6 +30,7 @@
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
 #include "platform/linux/qtclipboard.h"
+#include "platform/linux/qtkeyring.h"
 #include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
@@ -67,6 +70,13 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
     st.helpFile = ctx.services.programInfo.programFolder() + QStringLiteral("/gebotsfalkeplus.chm");
     form.show();
     keepRunning = true;
+    // Over the main window once the program runs (closing the program then ends it too).
+    if (isEbayZugangOption(st.commandLine)) {
+      QTimer::singleShot(0, &form, [&ctx, &form] {
+        EbayZugang dialog(ctx, &form);
+        ctx.services.dialogs.exec(dialog);
+      });
+    }
     if (st.synconstart == 1) {
       form.setTimer1Enabled(false);
       get_time(ctx, form, &form, &form);
@@ -158,8 +168,9 @@ int runProgram(int argc, char** argv) {
   DbusNotifier notifier(version::appTitle(), version::desktopId(),
                         QStringLiteral(":/gebotsfalke.png"), LazyBus::session());
   QtClipboard clipboard;
-  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
-                    processes, programInfo, sleepInhibitor, notifier, clipboard};
+  QtKeyring keyring;
+  Services services{clock,     systemClock, windowList,     sound,    shell,     dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard, keyring};
   SettingsStore settings;
   settings.setNotifier([&dialogs](const QString& text) {
     dialogs.errorBox(text, QStringLiteral("GebotsfalkePlus"));

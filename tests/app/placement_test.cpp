@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QWidget>
 
 #include "app/dateserial.h"
+#include "app/onscreen.h"
 #include "app/placement.h"
 #include "app/settings.h"
 #include "support/testenv.h"
@@ -20,6 +22,38 @@ TEST(GetFormSettings, firstStartAtOriginAndCascadedPastOpenInstances) {
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
   EXPECT_EQ(w.geometry().topLeft(), QPoint(40, 40));
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
+}
+
+// A stored position from another screen layout brings the window whole onto the nearest
+// screen; one the screens show whole stays, across two screens too.
+TEST(GetFormSettings, aPositionOffTheScreensComesBackWholeOnTheNearest) {
+  const QRect laptop(0, 0, 1280, 800), right(1280, 0, 1920, 1080);
+  const struct {
+    const char* what;
+    QPoint stored;
+    QList<QRect> screens;
+    QPoint shown;
+  } cases[] = {
+      {"Left=40000", {2667, 0}, {laptop}, {994, 0}},
+      {"partly off to the right and below", {1000, 636}, {laptop}, {994, 592}},
+      {"above and left of the screen", {-300, -50}, {laptop}, {0, 0}},
+      {"on the screen", {100, 50}, {laptop}, {100, 50}},
+      {"across two screens", {1200, 100}, {laptop, right}, {1200, 100}},
+      {"below the taller screen", {1500, 2000}, {laptop, right}, {1500, 872}},
+      {"mostly on the right screen, partly below both", {1250, 700}, {laptop, right}, {1280, 700}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(onscreen::wholeOnScreen(QRect(c.stored, QSize(286, 208)), c.screens), c.shown);
+  }
+  // The window itself, on this session's screen.
+  TestEnv env;
+  env.setSetting("Left", "40000");
+  QWidget w;
+  w.resize(286, 208);
+  GetFormSettings(*env.ctx, w, kApp, kSection, true);
+  EXPECT_TRUE(w.screen()->availableGeometry().contains(w.geometry())) << w.geometry().x();
+  EXPECT_EQ(env.setting("Left"), "40000");
 }
 
 TEST(FormSettings, placementIsStoredInTwipsAsDecimalTextAndRestoredWithTheState) {

@@ -80,6 +80,10 @@ TEST(Finde_Alle_Fenster, takesTheFirstAuctionPageOverByPositionAndCountsProgramW
       {"without \") -\" the title starts at the fourth character",
        {win(1, kNokia.left(53) + QStringLiteral(" Nokia"))},
        "1234567890 | y Artikel 1234567890 (endet 05.12.26 2 | 05.12.2026 20:00:00"},
+      {"control and bidi characters are dropped before the title is read",
+       {win(1,
+            QStringLiteral("eBay\a Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - \u202ENokia"
+                           "\u202C 3310\tHandy\u2067\u2069\u202A\u202B\u202D\u2066\u2068\x1b"))}},
       {"a twelve-digit item number is taken whole",
        {win(1, QStringLiteral("eBay Artikel 123456789012 (endet 05.12.26 20:00:00 MEZ) - Lok"))},
        "123456789012 | Lok | 05.12.2026 20:00:00"},

@@ -173,18 +173,20 @@ def check_deb(packages, workdir):
     depends = [d.strip().split(" ")[0] for d in fields["Depends"].split(",")]
     # From dpkg-shlibdeps: the libraries the executables really link, with their versions.
     for library in ("libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6network6",
-                    "libqt6dbus6", "libxcb1", "libasound2", "libsodium23", "qt6-qpa-plugins"):
+                    "libqt6dbus6", "libxcb1", "libasound2", "libsodium23", "qt6-qpa-plugins",
+                    "fonts-liberation2"):
         check(library in depends, "Depends lacks %s: %s" % (library, fields["Depends"]))
     say("Depends: " + fields["Depends"])
-    # The README's apt line for the portable folder names every library beyond Qt's and the C
-    # and C++ runtime's (which the Qt packages bring along).
+    # The README's apt line for the portable folder names every package beyond Qt's own modules
+    # and the C and C++ runtime's (which the Qt packages bring along).
     with open(README, encoding="utf-8") as f:
         portable_line = [line for line in f if "sudo apt install libqt6" in line]
     check(len(portable_line) == 1, "the README's portable apt line: %r" % portable_line)
     listed = [word.strip("`):")
               for word in portable_line[0].split("sudo apt install", 1)[1].split()]
     own = [d for d in depends if not d.startswith(
-        ("libqt6", "qt6-", "libc6", "libgcc", "libstdc++", "libxcb"))]
+        ("libqt6core", "libqt6gui", "libqt6widgets", "libqt6network", "libqt6dbus", "qt6-",
+         "libc6", "libgcc", "libstdc++", "libxcb"))]
     check(set(own) <= set(listed),
           "the README's portable list lacks %r" % sorted(set(own) - set(listed)))
 

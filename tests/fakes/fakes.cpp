@@ -100,3 +100,21 @@ StartResult FakeProcesses::startDetached(const QString& program, const QStringLi
   environments.append(environment);
   return answer;
 }
+
+Keyring::Answer FakeKeyring::read(const QString& name) {
+  if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
+  if (!secrets.contains(name)) return {Status::NotFound, {}, {}};
+  return {Status::Ok, secrets.value(name), {}};
+}
+
+Keyring::Answer FakeKeyring::write(const QString& name, const QString& secret) {
+  if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
+  secrets.insert(name, secret);
+  return {Status::Ok, {}, {}};
+}
+
+Keyring::Answer FakeKeyring::remove(const QString& name) {
+  if (!available) return {Status::Unavailable, {}, QStringLiteral("kein Schlüsselbund")};
+  secrets.remove(name);
+  return {Status::Ok, {}, {}};
+}

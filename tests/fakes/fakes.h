@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/keyring.h"
 #include "platform/notifier.h"
 #include "platform/processes.h"
 #include "platform/programinfo.h"
@@ -163,4 +165,14 @@ class FakeClipboard : public Clipboard {
   }
   QString content;
   int reads = 0;
+};
+
+// A keyring held in memory; like a desktop without one unless `available` is set.
+class FakeKeyring : public Keyring {
+ public:
+  Answer read(const QString& name) override;
+  Answer write(const QString& name, const QString& secret) override;
+  Answer remove(const QString& name) override;
+  bool available = false;
+  QHash<QString, QString> secrets;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -8,6 +9,7 @@
 #include <QStyle>
 #include <QTest>
 
+#include "app/savedpassword.h"
 #include "app/scramble.h"
 #include "app/twips.h"
 #include "options/frmoptions.h"
@@ -57,6 +59,11 @@ TEST_F(Options, loadShowsTheWorkingValuesReadably) {
   EXPECT_EQ(QStringList({dlg.Txt_user->text(), dlg.Txt_Pass->text(), dlg.Txt_sectobid->text()}),
             QStringList({"bieter", "geheim", "10"}));
   EXPECT_EQ(dlg.Txt_Pass->echoMode(), QLineEdit::Password);
+  // A screen reader names each box by its label.
+  const std::pair<QLineEdit*, QLabel*> named[] = {
+      {dlg.Txt_user, dlg.Label1}, {dlg.Txt_Pass, dlg.Label2}, {dlg.Txt_sectobid, dlg.Label4}};
+  for (const auto& [box, label] : named)
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name), label->text());
   EXPECT_EQ(dlg.Txt_Pass->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
                                              dlg.Txt_Pass),
             '*');
@@ -97,6 +104,19 @@ TEST_F(Options, okTakesOverAndStoresEveryFieldWithThePasswordScrambledUnlessNotT
   again.cmdOK->click();
   EXPECT_EQ(stored().mid(3, 3), QStringList({"0", "", ""}));
   EXPECT_EQ(QStringList({env.state.user, env.state.pass}), QStringList({"neuer_bieter", "neu"}));
+
+  // Where a keyring answers the password goes there, "pass" stays empty; not saving it any
+  // more removes it there too.
+  env.keyring.available = true;
+  frmOptions kept(*env.ctx, nullptr);
+  kept.Check_saveuser->setChecked(true);
+  kept.cmdOK->click();
+  EXPECT_EQ(env.setting("pass"), "");
+  EXPECT_EQ(env.keyring.secrets.value(savedpassword::kKeyringName), "neu");
+  frmOptions forgotten(*env.ctx, nullptr);
+  forgotten.Check_saveuser->setChecked(false);
+  forgotten.cmdOK->click();
+  EXPECT_TRUE(env.keyring.secrets.isEmpty());
 }
 
 // Cancel and the close box change nothing; OK with an invalid value (every rule and its text:

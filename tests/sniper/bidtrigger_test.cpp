@@ -50,6 +50,8 @@ TEST(BidTrigger, theSequenceLogsSoundsDisarmsAndPausesUntilTheEnd) {
     const QString noData = "Keine Daten vom\neBay-Server erhalten.\nInternetverbindung prüfen.";
     EXPECT_EQ(w.form.labelZeitCaption(), noData);
     EXPECT_EQ(w.zeitFontSize(), 11);
+    // The amount bid stays to be seen.
+    EXPECT_EQ(control<QLabel>(w.form, "Label1")->toolTip(), "Artikel 1234567890\nIhr Gebot: 12,50");
     EXPECT_EQ(w.env.clock.wholeSeconds(), dateserial::toLinearSeconds(w.env.state.endet));
     const QList<QPair<int, int>> tones = {{900, 80}, {950, 80}, {900, 80}, {950, 80}, {900, 700}};
     EXPECT_EQ(w.env.sound.tones, warnton == 1 ? tones : decltype(tones)());

@@ -1,11 +1,19 @@
 // The armed window keeps the computer awake through logind until every way out of the armed
 // state, and announces a bid's outcome on the desktop when it is not the active window; against
-// fake services on private buses, and without them.
+// fake services on private buses, and without them. Under a dark desktop theme every window's
+// texts stay readable.
+#include <QCheckBox>
+#include <QStyle>
+#include <QStyleOption>
+#include <cmath>
+
+#include "options/frmoptions.h"
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/logindinhibitor.h"
 #include "sniperfixture.h"
 #include "support/fakedesktop.h"
 #include "support/privatebus.h"
+#include "update/frmupdate.h"
 
 namespace {
 const QString kNoData = "Keine Daten vom\neBay-Server erhalten.\nInternetverbindung prüfen.";
@@ -57,7 +65,7 @@ struct DesktopWindow {
   TestEnv env;
   Services services{env.clock, env.systemClock, env.windowList, env.sound,
                     env.shell, env.dialogs,     env.processes,  env.programInfo,
-                    inhibitor, notifier,        env.clipboard};
+                    inhibitor, notifier,        env.clipboard,  env.keyring};
   // The environment's Inet1 is connected to its handler already (TestEnv), which collects the
   // replies into the same shared values.
   AppContext ctx{env.state, services, *env.settings, env.inet1};
@@ -135,4 +143,100 @@ TEST(KeepAwake, withoutTheServicesNothingElseChanges) {
     EXPECT_FALSE(w.env.state.armed);
     EXPECT_TRUE(w.env.dialogs.errors.isEmpty());
   }
+}
+
+namespace {
+// The contrast ratio of two colours (1 to 21), by their relative luminance.
+double contrast(QRgb a, QRgb b) {
+  const auto luminance = [](QRgb c) {
+    const auto linear = [](int v) {
+      const double s = v / 255.0;
+      return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// For every text the window shows: its strongest contrast against the colour most of the
+// text's area has, its background, as painted.
+void expectEveryTextReadable(QWidget& window) {
+  const QImage shot = window.grab().toImage();
+  for (QWidget* w : window.findChildren<QWidget*>()) {
+    // The main window's Label2 is meant to be all but invisible.
+    if (!w->isVisible() || (window.objectName() == "Form1" && w->objectName() == "Label2"))
+      continue;
+    QString text;
+    QRect area = w->rect();
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      text = label->text();
+    } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+      QStyleOptionButton option;
+      option.initFrom(box);
+      option.text = text = box->text();
+      area = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+      text = button->text();
+      area.adjust(4, 4, -4, -4);  // inside the frame
+    } else if (auto* field = qobject_cast<QLineEdit*>(w)) {
+      text = field->text();
+      area.adjust(3, 3, -3, -3);
+    }
+    if (text.isEmpty()) continue;
+    area.translate(w->mapTo(&window, QPoint()));
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x) ++counts[shot.pixel(x, y)];
+    const QRgb background =
+        std::max_element(counts.keyValueBegin(), counts.keyValueEnd(), [](auto a, auto b) {
+          return a.second < b.second;
+        })->first;
+    double strongest = 1;
+    for (auto it = counts.keyBegin(); it != counts.keyEnd(); ++it)
+      strongest = std::max(strongest, contrast(*it, background));
+    EXPECT_GE(strongest, 2.5) << window.objectName().toStdString() << " "
+                              << w->objectName().toStdString() << ": " << text.toStdString();
+  }
+}
+}  // namespace
+
+// A dark theme gives light text: wherever a window fixes a light background, it fixes the text
+// colour with it. The main window with an item, disarmed and armed; the options; the update
+// window.
+TEST(DarkTheme, everyTextStandsOutFromItsBackground) {
+  QPalette dark(Qt::white, QColor(53, 53, 53), QColor(80, 80, 80), QColor(20, 20, 20),
+                QColor(40, 40, 40), Qt::white, Qt::white, QColor(30, 30, 30), QColor(45, 45, 45));
+  dark.setColor(QPalette::ButtonText, Qt::white);
+  const QPalette before = QApplication::palette();
+  QApplication::setPalette(dark);
+  {
+    TestEnv env;
+    env.setSetting("Update", "1.4.0");
+    env.windowList.list = {
+        {0x40000001, true, true,
+         "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy"}};
+    env.clock.set(2026, 12, 5, 19, 0, 0);
+    env.state.siteTimeMeasuring = true;  // arming measures no clock here
+    Form1 form(*env.ctx);
+    form.Form1init();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    expectEveryTextReadable(form);
+    env.state.user = "bieter";
+    env.state.pass = "geheim";
+    form.findChild<QLineEdit*>("Txt_maxbid")->setText("12,5");
+    form.Command1_Click();
+    ASSERT_TRUE(env.state.armed);
+    expectEveryTextReadable(form);
+    form.Command1_Click();
+
+    frmOptions options(*env.ctx, &form);
+    options.show();
+    expectEveryTextReadable(options);
+    FrmUpdate update(*env.ctx, &form);
+    update.show();
+    expectEveryTextReadable(update);
+  }
+  QApplication::setPalette(before);
 }

@@ -16,10 +16,11 @@ const QString kHint = QStringLiteral(
     "Öffnen Sie den Artikel\r\nim Web-Browser oder\r\nkopieren Sie den Link\r\nzur "
     "Artikelseite und\r\nklicken Sie auf\r\n'Artikel übernehmen'");
 
-// The main window as the user sees it: caption, title line, the controls shown, whether the
-// countdown runs, and the colour and pointer of "Link zum Artikel".
+// The main window as the user sees it: caption, title line and its tooltip, the controls shown,
+// whether the countdown runs, and the colour and pointer of "Link zum Artikel".
 QString view(const Form1& f) {
-  QStringList parts{f.caption(), control<QLabel>(f, "Label1")->text()};
+  const QLabel* title = control<QLabel>(f, "Label1");
+  QStringList parts{f.caption(), title->text(), title->toolTip().replace('\n', " / ")};
   for (const char* name : {"Txt_maxbid", "Command1", "LabelZeit", "Lbl_NoAuction", "Lbl_GoItem"})
     if (!control<QWidget>(f, name)->isHidden()) parts << QString::fromLatin1(name);
   const auto* link = control<LinkLabel>(f, "Lbl_GoItem");
@@ -41,21 +42,31 @@ TEST(ScanInTheWindow, showsTheItemThenOnlyTheResetThenTheHintCentredOnTheLeftPan
     QTest::mouseClick(control<LinkLabel>(form, "Lbl_GetArtikel"), Qt::LeftButton);
   };
 
+  // The tooltip names the item with its whole title, without the browser's name.
+  const QString nokia = "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy";
   takeOver({{0x40000001, true, true,
-             "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy"}});
+             nokia + " mit Ladegerät, Originalverpackung und Rechnung — Mozilla Firefox"}});
   EXPECT_EQ(view(form),
-            "Nokia 3310 Handy Gebotsfalke | endet am 05.12.2026 20:00:00 | Txt_maxbid | Command1 "
-            "| LabelZeit | Lbl_GoItem | countdown | #0000ff hand");
+            "Nokia 3310 Handy mit Ladegerät, Origin Gebotsfalke | endet am 05.12.2026 20:00:00 | "
+            "Artikel 1234567890 / Nokia 3310 Handy mit Ladegerät, Originalverpackung und Rechnung "
+            "| Txt_maxbid | Command1 | LabelZeit | Lbl_GoItem | countdown | #0000ff hand");
+  // The amount typed stays for the same item and goes for another.
+  auto* amount = control<QLineEdit>(form, "Txt_maxbid");
+  amount->setText("20,00");
+  takeOver({{0x40000001, true, true, nokia}});
+  EXPECT_EQ(amount->text(), "20,00");
+  takeOver({{0x40000001, true, true, QString(nokia).replace("1234567890", "9876543210")}});
+  EXPECT_EQ(amount->text(), "");
 
   // No titled window and nothing saved: the reset leaves the title line and the countdown label.
   takeOver({});
   EXPECT_EQ(view(form), kIdle +
-                            " | endet am 05.12.2026 20:00:00 | LabelZeit | Lbl_GoItem | "
-                            "stopped | #808080");
+                            " | endet am 05.12.2026 20:00:00 | Artikel 9876543210 / Nokia 3310 "
+                            "Handy | LabelZeit | Lbl_GoItem | stopped | #808080");
 
   takeOver({{0x40000001, true, true, "Terminal"}, {0x40000002, true, true, "Dateien"}});
   EXPECT_EQ(view(form),
-            kIdle + " | Kein Artikel gewählt. | Lbl_NoAuction | Lbl_GoItem | stopped | #808080");
+            kIdle + " | Kein Artikel gewählt. |  | Lbl_NoAuction | Lbl_GoItem | stopped | #808080");
   const auto* hint = control<QLabel>(form, "Lbl_NoAuction");
   const auto* panel = control<QWidget>(form, "Shape2");
   EXPECT_EQ(hint->text(), kHint);

@@ -74,6 +74,9 @@ TEST(Main, namesWhatEndpointsIniCouldNotGiveInOneBox) {
   TestEnv env;
   env.writeEndpointsIni(env.state.endpoints);
   QFile ini(env.programFolder() + "/endpoints.ini");
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const int brokenLine = ini.readAll().count('\n') + 2;  // the line of the lone quote
+  ini.close();
   ASSERT_TRUE(ini.open(QIODevice::Append));
   ini.write("OfferHost=\"http://127.0.0.1:1\n\"\n");
   ini.close();
@@ -82,7 +85,9 @@ TEST(Main, namesWhatEndpointsIniCouldNotGiveInOneBox) {
   EXPECT_EQ(env.state.endpoints.offerHost, "");
   EXPECT_EQ(env.dialogs.errors,
             QStringList{"Die Datei '" + ini.fileName() +
-                        "' ist fehlerhaft. Nicht gelesen werden konnten: Zeile 9, OfferHost.\r\n"
+                        "' ist fehlerhaft. Nicht gelesen werden konnten: Zeile " +
+                        QString::number(brokenLine) +
+                        ", OfferHost.\r\n"
                         "Statt ihrer gelten nicht die eingebauten Werte: Gebote, Anmeldedaten und "
                         "Updates gehen an keinen anderen Server."});
 }
@@ -263,6 +268,7 @@ TEST(Program, printsHelpAndVersionWithoutADisplayAndSaysWhenItNeedsOne) {
       {{}, 1, "", noDisplay},
       {{"-TIME"}, 1, "", noDisplay},
       {{"-h", "x"}, 0, "Aufruf", ""},
+      {{"--ebay-zugang"}, 1, "", noDisplay},  // an option of the window
   };
   TestEnv env;
   for (const auto& c : cases) {

@@ -38,6 +38,8 @@ QString SimServer::baseUrl() const {
 Endpoints SimServer::endpoints() const {
   Endpoints e;
   e.offerHost = e.itemHost = e.offerHostDe = e.itemHostDe = e.timeHost = e.vendorServer = baseUrl();
+  e.ebayApiHost = e.ebayAuthHost = baseUrl();
+  e.classicSiteNamed = true;
   e.vendorKey = m_vendorKey;
   return e;
 }

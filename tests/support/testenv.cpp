@@ -19,7 +19,8 @@ TestEnv::TestEnv() {
   // No test reaches the real auction site: every host points at a port where nobody listens.
   const QString dead = QStringLiteral("http://127.0.0.1:1");
   state.endpoints.offerHost = state.endpoints.itemHost = state.endpoints.offerHostDe =
-      state.endpoints.itemHostDe = state.endpoints.timeHost = state.endpoints.vendorServer = dead;
+      state.endpoints.itemHostDe = state.endpoints.timeHost = state.endpoints.vendorServer =
+          state.endpoints.ebayApiHost = state.endpoints.ebayAuthHost = dead;
   clock.set(2026, 12, 5, 19, 0, 0);
   systemClock.clock = &clock;
 }
@@ -59,5 +60,7 @@ void TestEnv::writeEndpointsIni(const Endpoints& e) {
       {"OfferHost", e.offerHost},   {"ItemHost", e.itemHost}, {"OfferHostDe", e.offerHostDe},
       {"ItemHostDe", e.itemHostDe}, {"TimeHost", e.timeHost}, {"VendorServer", e.vendorServer}};
   for (const auto& k : keys) ini.write(QByteArray(k.first) + "=" + k.second.toUtf8() + "\n");
+  if (!e.ebayApiHost.isEmpty()) ini.write("EbayApiHost=" + e.ebayApiHost.toUtf8() + "\n");
+  if (!e.ebayAuthHost.isEmpty()) ini.write("EbayAuthHost=" + e.ebayAuthHost.toUtf8() + "\n");
   if (!e.vendorKey.isEmpty()) ini.write("VendorKey=" + e.vendorKey.toBase64() + "\n");
 }

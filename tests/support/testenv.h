@@ -39,8 +39,9 @@ struct TestEnv {
   FakeSleepInhibitor sleepInhibitor;
   FakeNotifier notifier;
   FakeClipboard clipboard;
-  Services services{clock,     systemClock, windowList,     sound,    shell,    dialogs,
-                    processes, programInfo, sleepInhibitor, notifier, clipboard};
+  FakeKeyring keyring;
+  Services services{clock,     systemClock, windowList,     sound,    shell,     dialogs,
+                    processes, programInfo, sleepInhibitor, notifier, clipboard, keyring};
   std::unique_ptr<SettingsStore> settings;
   AppState state;
   Inet inet1;

@@ -171,7 +171,9 @@ TEST(GetTime, takesTheSiteTimeOverToTheMillisecondOrSaysWhyNotAfterTheVersionChe
     EXPECT_EQ(s.env.clock.siteLeadMs(), c.refuse ? lead : 0);
     const qint64 moved = s.env.clock.computerMs() - computerBefore;  // waits and shifts
     // (A lead under half a second hides among the waits.)
-    if (qAbs(lead) >= kClockRightWithinMs) EXPECT_EQ(moved >= lead, !c.refuse) << moved;
+    if (qAbs(lead) >= kClockRightWithinMs) {
+      EXPECT_EQ(moved >= lead, !c.refuse) << moved;
+    }
   }
 }
 
