@@ -220,7 +220,8 @@ class Journey:
         window = self.program.wait_window(
             "Form1", lambda w: not w.shown("Txt_maxbid") and not w.shown("Command1"), 10,
             "the end of the auction in the window")
-        self.step("auction over, the window shows: " + window.text("LabelZeit"))
+        self.step("auction over, the window shows: %s" % window.text("LabelZeit").replace(
+            "\n", " / "))
         return window
 
     def end_program(self):
