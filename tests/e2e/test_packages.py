@@ -5,7 +5,6 @@ leaving updates to the package manager. The portable folder's own update is test
 import gzip
 import os
 import re
-import shlex
 import shutil
 import stat
 import struct
@@ -70,10 +69,12 @@ def string_value(raw):
 
 
 def exec_arguments(raw):
-    """The program and arguments an Exec value names: the string escapes undone, then split as
-    a POSIX shell splits (double quotes group; inside them a backslash keeps the next '"', '`',
-    '$' or '\\' literal, as the desktop entry rules say); '%%' is '%'."""
-    return [a.replace("%%", "%") for a in shlex.split(string_value(raw))]
+    """The program and arguments an Exec value names: the string escapes undone, then split at
+    blanks, double quotes grouping, a backslash inside them keeping the next '"', '`', '$' or
+    '\\' literal, as the desktop entry rules say; '%%' is '%'."""
+    words = re.findall(r'"((?:[^"\\]|\\.)*)"|([^" ]+)', string_value(raw))
+    return [(re.sub(r'\\([`"$\\])', r"\1", quoted) or bare).replace("%%", "%")
+            for quoted, bare in words]
 
 
 def check_deb(packages, workdir):
