@@ -14,10 +14,12 @@
 #include <QTest>
 
 #include "app/vberror.h"
+#include "bidding/bidoutcome.h"
 #include "bidding/inet.h"
 #include "bidding/proxyrules.h"
 #include "support/rawserver.h"
 #include "support/simserver.h"
+#include "timesync/timepage.h"
 
 namespace {
 
@@ -324,5 +326,28 @@ TEST(Inet, headersThatCouldAddALineAreRefused) {
       EXPECT_EQ(e.number(), 5) << headers;
       EXPECT_FALSE(inet.StillExecuting()) << headers;
     }
+  }
+}
+
+// The bid's and the clock's header lines go out first, as one block in their own order; the
+// component's own Accept-Encoding only after them.
+TEST(TransferHeaders, theCallersBlockGoesOutFirstInItsOrder) {
+  const ScopedEnvironment direct({{"no_proxy", "127.0.0.1"}});  // no proxy in between
+  RawServer site("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhallo");
+  ASSERT_TRUE(site.listen());
+  Inet inet;
+  for (const QString& block :
+       {bidoutcome::requestHeaders("http://x/ws/eBayISAPI.dll"), timepage::kRequestHeaders}) {
+    SCOPED_TRACE(block.toStdString());
+    site.heard.clear();
+    inet.Execute(site.baseUrl() + "/", "POST", "a=1", block);
+    inet.waitWhileExecuting();
+    const QStringList sent =
+        QString::fromLatin1(site.heard).section("\r\n\r\n", 0, 0).split("\r\n").mid(1);
+    const QStringList lines = block.split("\r\n", Qt::SkipEmptyParts);
+    const qsizetype at = sent.indexOf(lines.first());  // after Qt's own "Host"
+    EXPECT_EQ(sent.mid(at, lines.size()), lines);
+    EXPECT_GE(sent.indexOf("Accept-Encoding: identity"), at + lines.size())
+        << sent.join(" | ").toStdString();
   }
 }
