@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,9 +19,26 @@
 #include "support/controls.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
-#include "update/versioncheck.h"
 
 namespace {
+// Exit code of a child that could not give up its rights.
+const int kCannotDropRights = 99;
+
+// Run in a child before it starts the program: it may never set the clock, and with
+// readOnly it may not write where the mode bits forbid it either, even as the superuser.
+bool dropRights(bool readOnly) {
+  prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  data[0].inheritable = data[1].inheritable = 0;
+  if (syscall(SYS_capset, &header, data) != 0) return false;
+  // The superuser's program gets every right in the bounding set.
+  if (::geteuid() != 0) return true;
+  if (prctl(PR_CAPBSET_DROP, CAP_SYS_TIME, 0, 0, 0) != 0) return false;
+  return !readOnly || prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0;
+}
+
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
 bool runMain(TestEnv& env, Form1& form, const QStringList& args) {
   env.writeEndpointsIni(env.state.endpoints);
@@ -132,72 +151,77 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   }
 }
 
-// A copy installed from the package cannot install a newer version itself: no update mark
-// leads to a download that would not come. That there is one is said once, where a portable
-// copy shows its mark.
-TEST(UpdateMark, anInstalledCopyShowsNoMarkAndSaysOnceThatANewerVersionIsOut) {
-  sim::Config config;
-  config.vendorVersion = "1.03.0007";
-  SimServer server(config);
-  for (const bool installed : {false, true}) {
-    SCOPED_TRACE(installed);
-    TestEnv env;
-    env.programInfo.installed = installed;
-    env.state.endpoints = server.endpoints();
-    Form1 form(*env.ctx);
-    ASSERT_TRUE(runMain(env, form, {}));
-    for (int check = 0; check < 2; ++check)
-      VersionCheck(*env.ctx, form, clockSyncUserAgent("1.3.6", "Linux"));
-    EXPECT_EQ(env.state.AvailableVersion, "1.03.0007");
-    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), !installed);
-    EXPECT_EQ(env.dialogs.errors,
-              installed ? QStringList{"Eine neuere Version von GebotsfalkePlus ist erschienen: "
-                                      "1.03.0007 (installiert ist 1.3.6).\r\nDiese Kopie wurde "
-                                      "über die Paketverwaltung installiert und wird auch über sie "
-                                      "aktualisiert. Bitte installieren Sie die neue Version als "
-                                      "Paket, zum Beispiel mit apt."}
-                        : QStringList());
-  }
-}
-
-// Help and version are printed without a display; anything else that wants the window says on
-// standard error that there is none, instead of aborting. Only the exact "-time" runs without.
-TEST(Program, printsHelpAndVersionWithoutADisplayAndSaysWhenItNeedsOne) {
+// Run from a shell or from cron without a display (and without the right to set the clock):
+// help and version are printed, anything that wants the window says that there is none instead
+// of aborting; only the exact "-time" runs, and every failure of it ends with exit code 1 and a
+// line on standard error. A clock that is right (the simulator shows the real time) needs no
+// setting: exit code 0, nothing said. Only "-time" writes a log.
+TEST(Program, runsWithoutADisplayOnlyForHelpVersionAndTheClockAndSaysWhy) {
   const QString noDisplay =
       "GebotsfalkePlus: Keine grafische Oberfläche: DISPLAY ist nicht gesetzt. Ohne sie läuft nur "
       "„gebotsfalkeplus -time“.\n";
+  enum Given { kNothing, kNoTimePage, kReadOnlyProgramFolder };
   const struct {
     QStringList args;
+    Given given;
     int exitCode;
     const char* out;  // the start of standard output
     QString err;
   } cases[] = {
-      {{"--help"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
-      {{"-h"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
-      {{"-bay", "--version"}, 0, "GebotsfalkePlus 1.3.6\n", ""},
-      {{}, 1, "", noDisplay},
-      {{"-TIME"}, 1, "", noDisplay},
-      {{"-h", "x"}, 0, "Aufruf", ""},
-      {{"--ebay-zugang"}, 1, "", noDisplay},  // an option of the window
+      {{"--help"}, kNothing, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-h", "x"}, kNothing, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-bay", "--version"}, kNothing, 0, "GebotsfalkePlus 1.3.6\n", ""},
+      {{}, kNothing, 1, "", noDisplay},
+      {{"-TIME"}, kNothing, 1, "", noDisplay},
+      {{"--ebay-zugang"}, kNothing, 1, "", noDisplay},  // an option of the window
+      {{"-time"}, kNothing, 0, "", ""},
+      {{"-time"}, kNoTimePage, 1, "", "GebotsfalkePlus: Keine Zeitinformationen erhalten.\n"},
+      {{"-time"},
+       kReadOnlyProgramFolder,
+       1,
+       "",
+       "GebotsfalkePlus: Die Datei '<log>' konnte nicht geschrieben werden: Zugriff verweigert.; "
+       "Protokollzeilen gehen verloren.\nFehler: Fehlernummer: 70; Beschreibung: Zugriff "
+       "verweigert; Programmteil: WriteLog\n"},
   };
-  TestEnv env;
+  SimServer server;  // its site shows the real time: even a clock that was set stays right
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.args.join(' ').toStdString());
+    SCOPED_TRACE(c.args.join(' ').toStdString() + " " + std::to_string(c.given));
+    TestEnv env;
+    const QString log = env.programFolder() + "/gebotsfalke.log";
+    Endpoints endpoints = server.endpoints();
+    if (c.given == kNoTimePage) endpoints.timeHost = "http://127.0.0.1:1";
+    env.writeEndpointsIni(endpoints);
+    const bool readOnly = c.given == kReadOnlyProgramFolder;
+    if (readOnly)
+      QFile::setPermissions(env.programFolder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     QProcess program;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char* name :
+         {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "QT_LOGGING_RULES"})
       e.remove(QString::fromLatin1(name));
     e.insert("GEBOTSFALKE_HOME", env.programFolder());
     e.insert("XDG_CONFIG_HOME", env.configFolder());
+    e.insert("TZ", "Europe/Berlin");
     program.setProcessEnvironment(e);
+    const bool clockRun = c.args == QStringList{"-time"};
+    if (clockRun)
+      program.setChildProcessModifier([readOnly] {
+        if (!dropRights(readOnly)) ::_exit(kCannotDropRights);
+      });
     program.start(QStringLiteral(GF_PROGRAM_EXECUTABLE), c.args);
-    ASSERT_TRUE(program.waitForFinished(30000));
+    ASSERT_TRUE(program.waitForFinished(60000));
+    QFile::setPermissions(env.programFolder(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (program.exitCode() == kCannotDropRights)
+      GTEST_SKIP() << "the right to set the clock cannot be dropped here";
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), c.exitCode);
     EXPECT_EQ(QString::fromUtf8(program.readAllStandardOutput()).left(strlen(c.out)), c.out);
-    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()), c.err);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()),
+              QString(c.err).replace("<log>", log));
+    EXPECT_EQ(QFile::exists(log), clockRun && !readOnly);
   }
-  EXPECT_FALSE(QFile::exists(env.programFolder() + "/gebotsfalke.log"));  // nothing started
 }
 
 // The password is in the program's memory: no core file of it may be written, and other
