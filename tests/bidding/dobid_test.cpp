@@ -119,17 +119,19 @@ TEST(DoBid, everyOutcomeEndToEnd) {
     });
   };
   // The confirmation redirected (307, 308: with its body) to another port, and to another host
-  // at the site's own port. Not a byte may reach either.
+  // at the site's own port: not a byte may reach either. Back to the site itself (no `to`), it
+  // would send the form once more.
   RawServer otherPort, otherHost;
   otherPort.listen();
-  const auto redirect = [](const char* status, RawServer& to, bool otherHost) {
-    return [status, &to, otherHost](BidRun& r) {
-      if (otherHost) to.listen("127.0.0.2", r.site().port());
+  const auto redirect = [](const char* status, RawServer* to, bool otherHost) {
+    return [status, to, otherHost](BidRun& r) {
+      if (otherHost) to->listen("127.0.0.2", r.site().port());
       std::lock_guard<std::mutex> lock(r.site().sim().mutex());
       sim::Config& c = r.site().sim().config();
       c.faultStep = 2;
       c.fault = status;
-      c.faultLocation = (to.baseUrl() + "/ws/eBayISAPI.dll").toStdString();
+      c.faultLocation =
+          ((to ? to->baseUrl() : r.site().baseUrl()) + "/ws/eBayISAPI.dll").toStdString();
     };
   };
   const auto redirectLog = [](const QString& origin) {
@@ -177,11 +179,14 @@ TEST(DoBid, everyOutcomeEndToEnd) {
       {"form names another host", [&](sim::Config& c) {
          c.bidFormAction = (foreign.baseUrl() + "/ws/eBayISAPI.dll").toStdString(); }, none, "er",
        kProblem, {S, D1, S2, foreignForm, D2}, {P, R}, "1"},
-      {"a redirect to another port", none, redirect("307", otherPort, false), "er", kProblem,
+      {"a redirect to another port", none, redirect("307", &otherPort, false), "er", kProblem,
        {S, D1, S2, redirectLog(otherPort.baseUrl()), D2},
        {P, P, R}, ""},
-      {"a redirect to another host", none, redirect("308", otherHost, true), "er", kProblem,
+      {"a redirect to another host", none, redirect("308", &otherHost, true), "er", kProblem,
        {S, D1, S2, redirectLog("http://127.0.0.2:{site port}"), D2}, {P, P, R}, ""},
+      {"a 307 back to the site", none, redirect("307", nullptr, false), "er", kProblem,
+       {S, D1, S2, "Bieten Teil 2/2 - Weiterleitung nach http://127.0.0.1:{site port} würde das "
+       "Formular erneut senden, nicht gefolgt", D2}, {P, P, R}, ""},
       {"form without fields", none, emptyForm, "er", kProblem, {S, D1, S2, er, D2}, {P, P, R}, "12"},
       {"relative form address", none, [](BidRun& r) { r.afterReply(1, [&r] {
          r.env.state.ResponseText.replace("action=\"" + r.site().baseUrl(), "action=\""); }); },

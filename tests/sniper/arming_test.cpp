@@ -2,6 +2,7 @@
 #include <QTcpServer>
 #include <QToolTip>
 
+#include "app/twips.h"
 #include "bidding/inet.h"
 #include "options/frmoptions.h"
 
@@ -23,9 +24,12 @@ TEST_F(WindowTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   EXPECT_EQ(form.backColor(), QColor(255, 192, 192));
   EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus scharfgestellt");
+  const int armedTop = ui.LabelZeit->y();
 
   QTest::mouseClick(ui.Command1, Qt::LeftButton);
   EXPECT_FALSE(env.state.armed);
+  // Armed, the countdown stood 350 twips higher, clear of the bid line.
+  EXPECT_NEAR((ui.LabelZeit->y() - armedTop) * twips::perPixelY(ui.LabelZeit), 350, 15);
   EXPECT_EQ(ui.Command1->text(), "bieten");
   EXPECT_TRUE(ui.Txt_maxbid->isEnabled());
   EXPECT_FALSE(ui.LblBieten->isVisible());
