@@ -24,6 +24,7 @@
 #include "platform/dialogs.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
+#include "platform/linux/dbusgroupbus.h"
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
@@ -34,6 +35,7 @@
 #include "platform/linux/x11windowlist.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
+#include "sniper/listrun.h"
 #include "timesync/clockonly.h"
 #include "timesync/gettime.h"
 
@@ -108,6 +110,7 @@ void closeOnTerminationSignals(Form1& form) {
 
 int runProgram(int argc, char** argv) {
   disableCoreDumps();
+  if (isListRun(argc, argv)) return runList(argc, argv);
   // The "-time" run shows no window, so it needs no display (cron has none), and what its
   // boxes would say goes to standard error.
   const bool clockOnly = argc == 2 && isClockOnlyRun(QString::fromLocal8Bit(argv[1]));
@@ -154,6 +157,9 @@ int runProgram(int argc, char** argv) {
   connectInet1(ctx);
 
   Form1 form(ctx);
+  // The user's other windows, for bid groups and "--liste".
+  DbusGroupBus groupBus(LazyBus::session());
+  if (!clockOnly) form.setGroupBus(&groupBus);
   QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
   closeOnTerminationSignals(form);
 
