@@ -1,4 +1,6 @@
 // Arming, the bid amount and the keyboard commands of the main window.
+#include <QToolTip>
+
 #include "app/appstate.h"
 #include "app/errortrap.h"
 #include "app/logfile.h"
@@ -10,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/shell.h"
+#include "sniper/amounthint.h"
 #include "sniper/form1.h"
 #include "timesync/sitetime.h"
 
@@ -64,7 +67,7 @@ void Form1::disarm(QString& step) {
   step = QStringLiteral("7");
   setCustomPointer(Lbl_Optionen, true);
   step = QStringLiteral("8");
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, true);
     Lbl_update->show();
   }
@@ -113,6 +116,8 @@ void Form1::arm(QString& step) {
     st.maxBid = 0;
   }
   step = QStringLiteral("20");
+  // The amount is read as always; a refused one says why, beside the field.
+  showAmountHint(amounthint::refusal(typed, st.maxBid, st.region));
   if (st.maxBid == 0 || accountMissing()) return;
   step = QStringLiteral("22");
   st.armed = true;
@@ -144,7 +149,7 @@ void Form1::arm(QString& step) {
   Lbl_Optionen->setForeColor(kRefusedGrey);
   step = QStringLiteral("34");
   setCustomPointer(Lbl_Optionen, false);
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, false);
     Lbl_update->hide();
   }
@@ -155,6 +160,19 @@ void Form1::arm(QString& step) {
   // The countdown goes by the site's clock: measured again when that is 30 minutes ago, in the
   // background; this window decides whether the new time is taken over (clockchange.cpp).
   measureSiteTimeIfDue(c, this, *this);
+}
+
+void Form1::showAmountHint(const QString& text) {
+  // A tooltip moves nothing in the window; the field keeps the text as its own tooltip and
+  // description (for a screen reader) until the amount is taken or edited.
+  const bool wasShown = !Txt_maxbid->toolTip().isEmpty();
+  Txt_maxbid->setToolTip(text);
+  Txt_maxbid->setAccessibleDescription(text);
+  if (text.isEmpty()) {
+    if (wasShown) QToolTip::hideText();
+  } else if (Txt_maxbid->isVisible()) {
+    QToolTip::showText(Txt_maxbid->mapToGlobal(QPoint(0, Txt_maxbid->height())), text, Txt_maxbid);
+  }
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift) {

@@ -65,7 +65,13 @@ void Form1::Update_Label() {
   AppState& st = ctx().state;
   ScopedFlag evaluating(m_evaluating);
   trap(ctx(), "Update_Label", [&] {
-    const qint32 trigger = regional::toInt32(st.sectobid, st.region);
+    const qint32 trigger = [&] {
+      try {
+        return regional::toInt32(st.sectobid, st.region);
+      } catch (const VbError& e) {
+        throw vberr::inSetting(e, QStringLiteral("sectobid"));  // its box names the setting
+      }
+    }();
     if (st.endet == 0) {
       setTimer1Enabled(false);
       m_triggerTimer->stop();

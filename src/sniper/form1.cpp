@@ -177,6 +177,8 @@ void Form1::connectHandlers() {
   connect(m_itemPageFetch, &ItemPageFetch::finished, this, &Form1::ItemPage_Loaded);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
+  // A new amount is typed: what was said about the last one no longer applies.
+  connect(Txt_maxbid, &QLineEdit::textEdited, this, [this] { showAmountHint(QString()); });
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);
   connect(Lbl_GetTime, &LinkLabel::clicked, this, &Form1::Lbl_GetTime_Click);
   connect(Lbl_Optionen, &LinkLabel::clicked, this, &Form1::Lbl_Optionen_Click);

@@ -111,6 +111,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
+  // A newer version is offered that this copy can install itself: the mark may show.
+  bool offersUpdate();
   // The bid's outcome, as soon as the bid transaction knows it (BidView).
   void bidOutcomeKnown(const QString& code) override;
   // A new measurement of the site's clock (SiteTimeGate, clockchange.cpp): while armed it may
@@ -187,6 +189,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // Arming pieces of Command1_Click.
   void disarm(QString& step);
   void arm(QString& step);
+  // Why the amount could not be taken (amounthint.h), beside the field; empty clears it.
+  void showAmountHint(const QString& text);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
   // Taking the item over: "Artikel übernehmen" looks at the browser windows, then the clipboard.

@@ -57,7 +57,7 @@ void Form1::Form1init() {
     st.pass = savedpassword::read(c);
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
 
-    if (st.AvailableVersion.isEmpty()) {
+    if (!offersUpdate()) {
       Lbl_update->hide();
     } else {
       setCustomPointer(Lbl_update, true);
