@@ -23,6 +23,10 @@ const QList<Option>& options() {
       {{QStringLiteral("ebay-zugang")},
        QStringLiteral("öffnet beim Start das Fenster „eBay-Zugang“"),
        Request::Run},
+      // Read before the parser, as the only argument; listed here so that the help names it.
+      {{QStringLiteral("liste")},
+       QStringLiteral("zeigt die laufenden Fenster, eines je Zeile, und endet"),
+       Request::Run},
   };
   return list;
 }

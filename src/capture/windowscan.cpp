@@ -79,7 +79,6 @@ void applyItem(AppContext& ctx, ScanView& view, const ReadItem& item) {
 }
 
 void applyNoItem(AppContext& ctx, ScanView& view) {
-  AppState& st = ctx.state;
   resetItem(ctx, view);
   view.showNoItem(titlerules::idleCaption(), QStringLiteral("Kein Artikel gewählt."),
                   titlerules::noItemHint());

@@ -7,6 +7,7 @@
 #include "app/version.h"
 #include "bidding/dobid.h"
 #include "bidding/inet.h"
+#include "groups/groupmember.h"
 #include "options/optionrules.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
@@ -56,6 +57,7 @@ void Form1::disarm(QString& step) {
   step = QStringLiteral("3");
   st.armed = false;
   letSleep();
+  if (m_group->state() == grouprule::State::Armed) setGroupState(grouprule::State::None);
   step = QStringLiteral("4");
   Lbl_GetArtikel->setForeColor(kLinkBlue);
   step = QStringLiteral("5");
@@ -119,6 +121,9 @@ void Form1::arm(QString& step) {
   if (st.maxBid == 0 || accountMissing()) return;
   step = QStringLiteral("22");
   st.armed = true;
+  m_groupHoldLogged = false;
+  m_groupResultText.clear();
+  setGroupState(grouprule::State::Armed);
   step = QStringLiteral("23");
   LblBieten->setText(st.sectobid + QStringLiteral(" Sek. vor Ende \n") +
                      regional::formatMoney(st.maxBid, st.region) + QStringLiteral(" bieten."));

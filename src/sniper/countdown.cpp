@@ -6,6 +6,7 @@
 #include "app/placement.h"
 #include "app/stagemarks.h"
 #include "bidding/dobid.h"
+#include "groups/groupmember.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -86,6 +87,7 @@ void Form1::Update_Label() {
         missBid(remaining);
         return;
       }
+      if (m_group->grouped() && !groupAllowsBid(remaining)) return;
       runBidSequence(remaining);
       return;
     }
@@ -167,6 +169,7 @@ void Form1::missBid(qint64 remaining) {
   st.bidResultText = QStringLiteral("Gebot verpasst:\r\nAuktion war\r\nschon beendet.");
   m_outcomeToAnnounce = true;
   Command1_Click();  // disarms
+  itemResultKnown(false);
   showAuctionOver();
 }
 
@@ -248,6 +251,8 @@ void Form1::showAuctionOver() {
   st.clockLabelOffset = 200;
   Txt_maxbid->setEnabled(true);
   centreLabelZeit();
+  showGroupResult();
+  checkGroupResultAfterEnd();
 }
 
 void Form1::scheduleTriggerEvaluation(qint64 remaining, qint32 trigger) {

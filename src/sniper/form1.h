@@ -12,8 +12,11 @@
 #include "bidding/bidview.h"
 #include "bidding/bidwarmup.h"
 #include "capture/scanview.h"
+#include "groups/grouprule.h"
 #include "timesync/sitetimegate.h"
 
+class GroupBus;
+class GroupMember;
 class ItemPageFetch;
 namespace itempage {
 struct Answer;
@@ -63,6 +66,13 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // The item page has come (or not).
   void ItemPage_Loaded(const itempage::Answer& answer);
 
+  // Bid groups (groupmenu.cpp): main hands in the bus the user's windows share; without one a
+  // group is refused.
+  void setGroupBus(GroupBus* bus);
+  // The item's result after the end, from whichever route learnt it (the item page, the eBay
+  // API): the group is told, and a window in a group says "gewonnen" or "nicht gewonnen".
+  void itemResultKnown(bool won);
+
   // Main stops the countdown around the synchronisation at start.
   void setTimer1Enabled(bool enabled);
 
@@ -83,6 +93,7 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void closeEvent(QCloseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
@@ -203,6 +214,17 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void showOutcomeAtOnce();
   void announceOutcome(const QString& text);
   void raiseWindow();
+  // Bid groups (groupmenu.cpp).
+  void showGroupDialog();
+  QString groupSummary() const;
+  void announceWindow();
+  void setGroupState(grouprule::State state);
+  // At the trigger: whether the group lets this window bid now; holds or disarms it if not.
+  bool groupAllowsBid(qint64 remaining);
+  void notifyGroup(const QString& text);
+  void groupBidOutcome(const QString& code);
+  void checkGroupResultAfterEnd();
+  void showGroupResult();
 
   AppContext& m_ctx;
   // The bid's connection, opened in the last seconds before the trigger.
@@ -228,4 +250,12 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // The item the amount field and the summary are for, and the amount bid on it (as shown).
   QString m_summaryItemId;
   QString m_bidAmount;
+  // The bid group and what the window knows of it.
+  GroupMember* m_group = nullptr;
+  ItemPageFetch* m_resultFetch = nullptr;
+  QString m_groupBidCode;
+  QString m_groupResultText;
+  bool m_groupHoldLogged = false;
+  // Enter went down in the amount field (its release there arms).
+  bool m_enterDownInAmount = false;
 };

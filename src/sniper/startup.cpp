@@ -26,6 +26,7 @@
 #include "platform/dialogs.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
+#include "platform/linux/dbusgroupbus.h"
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
@@ -37,6 +38,7 @@
 #include "platform/processes.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
+#include "sniper/listrun.h"
 #include "timesync/clockonly.h"
 #include "timesync/gettime.h"
 #include "update/staging.h"
@@ -115,6 +117,7 @@ void closeOnTerminationSignals(Form1& form) {
 
 int runProgram(int argc, char** argv) {
   disableCoreDumps();
+  if (isListRun(argc, argv)) return runList(argc, argv);
   QStringList given;
   for (int i = 1; i < argc; ++i) given << QString::fromLocal8Bit(argv[i]);
   const commandline::Parsed commandLine = commandline::parse(given);
@@ -181,6 +184,9 @@ int runProgram(int argc, char** argv) {
   connectInet1(ctx);
 
   Form1 form(ctx);
+  // The user's other windows, for bid groups and "--liste".
+  DbusGroupBus groupBus(LazyBus::session());
+  if (!clockOnly) form.setGroupBus(&groupBus);
   QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
   closeOnTerminationSignals(form);
 

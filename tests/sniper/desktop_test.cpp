@@ -96,7 +96,7 @@ TEST(KeepAwake, withoutTheServicesNothingElseChanges) {
     QWidget other;
     other.show();
     other.activateWindow();
-    QTest::qWaitForWindowActive(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     ASSERT_TRUE(w.eventually([&] { return w.env.logMessages().contains(line); }));
     w.evaluateAt(10);
     ASSERT_TRUE(w.desktop->systemRoundTrip());
