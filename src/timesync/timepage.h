@@ -45,6 +45,9 @@ struct PageTime {
   QString failure;
 };
 PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today);
+// The same from an answer's Date header ("Sun, 06 Dec 2026 18:15:30 GMT"), as local time: eBay's
+// API hosts have no time page, and their answers carry the whole second they were made in.
+PageTime readDateHeader(const QString& date);
 
 // "Timesync: " + old time + " -> " + new time "HH:mm:ss", with " (nicht gestellt)" when the
 // clock refused the change, then the site's lead over the computer's clock ("+90,4 Sekunden").
