@@ -1,4 +1,6 @@
 // Arming, the bid amount and the keyboard commands of the main window.
+#include <functional>
+
 #include "app/appstate.h"
 #include "app/errortrap.h"
 #include "app/logfile.h"
@@ -52,6 +54,7 @@ void Form1::disarm(QString& step) {
   AppState& st = c.state;
   step = QStringLiteral("3");
   st.armed = false;
+  m_ebayRoute.disarm();
   letSleep();
   step = QStringLiteral("4");
   Lbl_GetArtikel->setForeColor(kLinkBlue);
@@ -88,7 +91,7 @@ void Form1::arm(QString& step) {
   AppState& st = c.state;
   // Seconds the countdown cannot bid with (no number, below 1, above 300) count as missing:
   // the options dialog then asks for them with its own check.
-  auto accountMissing = [&] {
+  std::function<bool()> accountMissing = [&] {
     return st.pass.isEmpty() || st.user.isEmpty() ||
            !optionrules::secondsValid(st.sectobid, st.region);
   };
@@ -96,6 +99,15 @@ void Form1::arm(QString& step) {
   // nowhere, or never.
   if (st.ItemID.isEmpty() || st.endet == 0) return;
   step = QStringLiteral("16");
+  // The bid goes through eBay's API, or the classic way to a site endpoints.ini names; with
+  // neither, one message says what to set up. The API needs no account name and password.
+  const ebay::route::Choice route = m_ebayRoute.choice();
+  if (route.route == ebay::route::Route::None) {
+    c.services.dialogs.messageBox(this, route.message, version::appTitle());
+    return;
+  }
+  const bool api = route.route == ebay::route::Route::Api;
+  if (api) accountMissing = [&] { return !optionrules::secondsValid(st.sectobid, st.region); };
   if (accountMissing()) {
     step = QStringLiteral("17");
     showOptionsDialog();
@@ -112,6 +124,7 @@ void Form1::arm(QString& step) {
   }
   step = QStringLiteral("20");
   if (st.maxBid == 0 || accountMissing()) return;
+  if (api && !armThroughEbay(typed)) return;
   step = QStringLiteral("22");
   st.armed = true;
   step = QStringLiteral("23");
@@ -164,7 +177,10 @@ void Form1::Form_KeyDown(int keyCode, int shift) {
       if (!st.armed || c.inet1.StillExecuting() || st.bidBusy) return;
       BidSequence sequence(*this);
       WriteLog(c, QStringLiteral("STRG+F9 startet Bieten"));
-      do_bid(c, *this);
+      if (m_ebayRoute.armed())
+        m_ebayRoute.bid(*this);
+      else
+        do_bid(c, *this);
       // Closed during the bid: the program ends without waiting for a click on the result.
       if (!m_closeAfterBid)
         c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());
