@@ -3,7 +3,7 @@
 
   driver.py test NAME --build DIR [--workdir DIR] [--packages DIR]
       one end-to-end test (win, chromium, firefox, clipboard-link, clipboard-number, timesync,
-      timesync-ahead, missed, update, desktop),
+      timesync-ahead, missed, update, desktop, ebay),
       or one of the packages of scripts/package in DIR (package-files: their contents and the
       checks of the Debian tools; package-win: the snipe with the copy from the .deb;
       package-installed: that copy leaves the update to the package manager; package-update:
@@ -29,11 +29,12 @@ from scenarios import ACCOUNT, AMOUNT, BERLIN, BID_CASES, BROWSER_CASES, BROWSER
 from session import SKIP, Build, Failure, Skip, form_fields, fresh_folder, say  # noqa: E402
 from packaged import run_installed_update, run_package_win  # noqa: E402
 from desktop import run_desktop  # noqa: E402
+from ebay import run_ebay  # noqa: E402
 from packages import Packages, check_files  # noqa: E402
 
 PACKAGE_TESTS = ["package-files", "package-win", "package-installed", "package-update"]
 TESTS = sorted(BID_CASES) + sorted(BROWSER_CASES) + sorted(CLIPBOARD_CASES) + \
-    ["timesync", "timesync-ahead", "missed", "update", "desktop"] + PACKAGE_TESTS
+    ["timesync", "timesync-ahead", "missed", "update", "desktop", "ebay"] + PACKAGE_TESTS
 
 
 def run_test(build, name, workdir, packages_dir):
@@ -65,6 +66,8 @@ def run_test(build, name, workdir, packages_dir):
         run_update(build, workdir, verbose=True)
     elif name == "desktop":
         run_desktop(build, workdir, verbose=True)
+    elif name == "ebay":
+        run_ebay(build, workdir, verbose=True)
     else:
         raise SystemExit("unknown test %s (known: %s)" % (name, ", ".join(TESTS)))
 

@@ -126,6 +126,7 @@ class Program:
         self.buses = no_buses(workdir)
         self.output = os.path.join(workdir, "program.out")
         self.proc = None
+        self.extra_env = {}  # further environment of a run (PATH with a stand-in xdg-open)
         with open(os.path.join(self.home, "endpoints.ini"), "w") as f:
             f.write("[Endpoints]\n")
             for key in ENDPOINT_KEYS:
@@ -153,6 +154,7 @@ class Program:
                    XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                    QT_QPA_PLATFORM="xcb", QT_PLUGIN_PATH=self.build.plugins,
                    QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file, **self.buses)
+        env.update(self.extra_env)
         if not self.home_variable:
             del env["GEBOTSFALKE_HOME"]
         if self.wayland_session:
