@@ -98,9 +98,12 @@ def sign_in(j, opened):
     j.user.type(PASSWORD)
     j.user.key("Return")
     j.browser.wait_page("Authorization successfully completed")
-    j.user.key("ctrl+l", "ctrl+c")
-    wait_for(lambda: "code=" in j.x.run("xclip", "-selection", "clipboard", "-o").stdout, 10,
-             "the address copied")
+
+    def copy_address():  # again until it is copied: a busy browser may miss the first keys
+        j.x.run("xdotool", "windowactivate", "--sync", j.browser.window)
+        j.user.key("ctrl+l", "ctrl+c")
+        return "code=" in j.x.run("xclip", "-selection", "clipboard", "-o").stdout
+    wait_for(copy_address, 20, "the address copied", interval=1)
     j.user.click("EbayZugang", "Txt_Adresse")
     j.user.key("ctrl+v", "Return")
     status = j.program.wait_window(
