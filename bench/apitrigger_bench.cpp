@@ -53,15 +53,6 @@ double localSerial(qint64 epochMs) {
                                 t.time().minute(), t.time().second()});
 }
 
-QList<QJsonObject> requestLog(const QString& path) {
-  QList<QJsonObject> out;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
-  return out;
-}
-
 // The user's part of the consent page: agreeing, as a browser would; the address it ends at.
 QString agree(const QUrl& page) {
   QNetworkAccessManager browser;
@@ -157,7 +148,7 @@ class Harness {
     control<QWidget>("Txt_maxbid")->show();
     control<QWidget>("Command1")->show();
     control<QLineEdit>("Txt_maxbid")->setText(QStringLiteral("50,00"));
-    const qsizetype requestsBefore = requestLog(m_log).size();
+    const qsizetype requestsBefore = bench::requestLog(m_log).size();
     Sample sample;
     m_form->Command1_Click();  // arms: reads the item through the Browse API first
     if (!s.armed) {
@@ -169,7 +160,7 @@ class Harness {
     // "Auktion gewonnen!" or "Auktion nicht gewonnen": the verdict after the end.
     if (!bench::waitFor([&] { return m_form->labelZeitCaption().contains("gewonnen"); }, 90000, 20))
       sample.problem = QStringLiteral("countdown %1: no verdict after the end").arg(n);
-    for (const QJsonObject& r : requestLog(m_log).mid(requestsBefore)) {
+    for (const QJsonObject& r : bench::requestLog(m_log).mid(requestsBefore)) {
       const QString path = r[QStringLiteral("path")].toString();
       if (sample.triggerMs < 0 && path.endsWith(QLatin1String("/place_proxy_bid"))) {
         sample.triggerMs = r[QStringLiteral("arrival_ms")].toDouble() - double(triggerSecond);
@@ -192,7 +183,7 @@ class Harness {
   // this run, and all of them.
   std::pair<int, int> renewals() const {
     int nearTrigger = 0, all = 0;
-    for (const QJsonObject& r : requestLog(m_log)) {
+    for (const QJsonObject& r : bench::requestLog(m_log)) {
       if (r[QStringLiteral("path")].toString() != QLatin1String("/identity/v1/oauth2/token") ||
           !r[QStringLiteral("body")].toString().contains(QLatin1String("refresh_token")))
         continue;
@@ -223,12 +214,6 @@ class Harness {
   std::unique_ptr<Form1> m_form;
   std::vector<double> m_triggers;
 };
-
-QJsonArray toArray(const std::vector<double>& v) {
-  QJsonArray a;
-  for (double x : v) a.append(x);
-  return a;
-}
 
 }  // namespace
 
@@ -315,12 +300,12 @@ int main(int argc, char** argv) {
       {QStringLiteral("api_countdowns"), int(trigger.size())},
       {QStringLiteral("api_trigger_median_ms"), bench::median(trigger)},
       {QStringLiteral("api_trigger_worst_ms"), bench::worst(trigger)},
-      {QStringLiteral("api_trigger_samples_ms"), toArray(trigger)},
+      {QStringLiteral("api_trigger_samples_ms"), bench::toArray(trigger)},
       {QStringLiteral("api_warm_connection_pct"),
        trigger.empty() ? -1 : 100.0 * warm / double(trigger.size())},
       {QStringLiteral("raw_api_requests"), int(raw.limit.size())},
       {QStringLiteral("raw_api_request_median_ms"), bench::median(raw.limit)},
-      {QStringLiteral("raw_api_request_samples_ms"), toArray(raw.limit)},
+      {QStringLiteral("raw_api_request_samples_ms"), bench::toArray(raw.limit)},
       {QStringLiteral("raw_api_write_median_ms"), bench::median(raw.fromWrite)},
       {QStringLiteral("token_refresh_within_60s_of_trigger"), nearTrigger},
       {QStringLiteral("token_refreshes"), renewals},
