@@ -220,8 +220,8 @@ int main(int argc, char** argv) {
            .arg(get(api, "raw_api_requests"))},
       {"token_refresh_within_60s_of_trigger", "token renewals within 60 s of a trigger",
        get(api, "token_refresh_within_60s_of_trigger"), 0, "",
-       QStringLiteral("%1 renewals in the run; one armed 70 s before, its renewal due in the "
-                      "last minute")
+       QStringLiteral("renewals in the whole run: %1 (one countdown armed 70 s before, its "
+                      "renewal due in the last minute)")
            .arg(get(api, "token_refreshes")),
        false, true},
       {"warm_connection_pct", "step 1 on a connection open 1 s before",
