@@ -24,6 +24,9 @@ namespace {
 
 // A hanging answer gives up after this long even when the server keeps running.
 constexpr int64_t kLongestHangMs = 10 * 60 * 1000;
+// A slow answer comes whole after this long, with nothing before it: slower than a site that
+// is well, faster than the bid's silence limit.
+constexpr int64_t kSlowAnswerMs = 2000;
 
 // Exactly ten characters: long enough not to count as "no data", too short for any page.
 const char* const kTenCharacters = "Fehler 503";
@@ -139,7 +142,8 @@ bool parseFault(const std::string& text, Config& config) {
     if (kind.size() == 4) return false;
     config.faultLocation = kind.substr(4);
     kind.resize(3);
-  } else if (!isFaultKind(kind) && kind != "hang-once" && kind != "trickle" && kind != "reset") {
+  } else if (!isFaultKind(kind) && kind != "hang-once" && kind != "trickle" && kind != "reset" &&
+             kind != "slow") {
     return false;  // neither one of the item page's kinds nor one only a bid step answers with
   }
   config.faultStep = text[0] - '0';
@@ -160,6 +164,8 @@ void applyBidFault(Simulator& sim, int step, const std::string& item, const http
   }
   if (fault == "hang-once") {
     hang(sim);
+  } else if (fault == "slow") {
+    sleepUntil(sim, nowMs() + kSlowAnswerMs);
   } else if (fault == "trickle") {
     trickle(sim, res);
   } else if (fault == "reset") {

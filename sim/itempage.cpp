@@ -1,7 +1,9 @@
 // The item page a browser shows: its HTML title is what the program reads from the browser's
 // window title, e.g. "eBay Artikel 1234567890 (endet 05.12.26 20:00:00 MEZ) - Nokia 3310 Handy".
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "germantime.h"
 #include "simulator.h"
@@ -137,6 +139,8 @@ void servePage(Simulator& sim, const std::string& id, httplib::Response& res) {
   const std::string end = germanEndText(item.endMs);
   const std::string title = "eBay Artikel " + item.id + " (endet " + end + ") - " + item.title;
   const bool ended = sim.siteNowMs() >= item.endMs;
+  if (ended && item.endedPageDelayMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(item.endedPageDelayMs));
   std::string body =
       "<html><head>\n<meta http-equiv=\"Content-Type\" content=\"" + std::string(kContentType) +
       "\">\n<title>" + html1252(title) + "</title>\n</head><body>\n<h1>" + html1252(item.title) +

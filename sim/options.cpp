@@ -11,7 +11,8 @@ namespace sim {
 std::string usage() {
   return "usage: auction-sim [--port N] [--request-log FILE]\n"
          "  [--item ID --title TEXT --ends-in SECONDS --price AMOUNT [--increment AMOUNT]\n"
-         "   [--high-bidder USER:AMOUNT]]...  (options after --item belong to that item)\n"
+         "   [--high-bidder USER:AMOUNT] [--ended-page-delay MS]]...\n"
+         "                   (options after --item belong to that item)\n"
          "  [--account USER:PASSWORD]... [--signin-once]\n"
          "  [--no-bid-form] [--bid-form-action URL] [--unknown-reply] [--short-reply STEP]\n"
          "  [--fault STEP:KIND] [--item-fault KIND] [--connect-delay MS]\n"
@@ -21,6 +22,8 @@ std::string usage() {
          "                   (negative: behind), to the millisecond (90.4): the time page,\n"
          "                   the Date header, the auctions' ends and the request log's\n"
          "                   arrival_ms go by it\n"
+         "  --ended-page-delay MS  the item's page answers only after MS milliseconds once\n"
+         "                   its auction has ended\n"
          "  --connect-delay MS  a newly accepted connection waits MS milliseconds before it is\n"
          "                   served (the handshakes of a real network); the request log says\n"
          "                   when each request's connection was accepted\n"
@@ -39,6 +42,8 @@ std::string usage() {
          "                   missing      404\n"
          "                   cut          the first half under the full Content-Length, then\n"
          "                                the connection closes\n"
+         "                   stall        the first half under the full Content-Length, then\n"
+         "                                nothing while the connection stays open\n"
          "                   chunked      the whole body, chunked, without Content-Length\n"
          "                   chunked-cut  the first half, chunked, then the connection closes\n"
          "                   chunked-long the body and 1 MiB more, chunked\n"
@@ -58,6 +63,7 @@ std::string usage() {
          "                   ten      a reply of exactly 10 characters\n"
          "                   garbage  2048 random bytes (the same ones every time)\n"
          "                   trickle  the headers at once, then the page one byte per second\n"
+         "                   slow     the whole answer after 2 seconds with nothing before it\n"
          "                   reset    the connection is reset before anything is answered\n"
          "                   307:URL, 308:URL  a redirect to URL (which keeps the method and\n"
          "                            the body)\n"
@@ -119,9 +125,12 @@ std::optional<std::string> parseArguments(int argc, char** argv, Config& config)
       item->id = v;
       item->endMs = start + 180000;
     } else if (opt == "--title" || opt == "--ends-in" || opt == "--price" || opt == "--increment" ||
-               opt == "--high-bidder") {
+               opt == "--high-bidder" || opt == "--ended-page-delay") {
       if (!item) return opt + " must follow --item";
-      if (opt == "--title") {
+      if (opt == "--ended-page-delay") {
+        if (!toInt(v, item->endedPageDelayMs) || item->endedPageDelayMs < 0)
+          return "bad --ended-page-delay: " + v;
+      } else if (opt == "--title") {
         item->title = v;
       } else if (opt == "--ends-in") {
         double secs;

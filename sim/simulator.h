@@ -35,6 +35,9 @@ struct Item {
   std::string highBidder;  // current high bidder, empty while nobody has bid
   double highMax = 0;      // the high bidder's proxy maximum
   int bidCount = 0;
+  // Once the auction has ended, its item page answers only after this long (a site that is
+  // slow right after an end).
+  int64_t endedPageDelayMs = 0;
 };
 
 struct Config {

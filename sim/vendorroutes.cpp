@@ -1,8 +1,10 @@
 // The vendor server: the version file, the file list, the signed manifest and the update files
 // of a folder, each of them broken or forged on demand.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "releasesigning.h"
 #include "simulator.h"
@@ -89,7 +91,7 @@ bool writeFrom(const std::shared_ptr<std::string>& data, size_t offset, size_t u
 }
 
 // Sends the body raw (never compressed) the way the fault says.
-void send(httplib::Response& res, std::string body, const std::string& fault) {
+void send(Simulator& sim, httplib::Response& res, std::string body, const std::string& fault) {
   const char* type = "application/octet-stream";
   if (fault == "forge") body = kForgedBody;
   if (fault == "flip" && !body.empty()) body[body.size() / 2] ^= 0x01;
@@ -101,6 +103,17 @@ void send(httplib::Response& res, std::string body, const std::string& fault) {
     res.set_content_provider(std::max<size_t>(data->size(), 1), type,
                              [data, half](size_t offset, size_t, httplib::DataSink& sink) {
                                writeFrom(data, offset, half, sink);
+                               return false;
+                             });
+  } else if (fault == "stall") {
+    // Announces the full length and sends the first half; then nothing more comes, while the
+    // connection stays open until the client leaves (or ten minutes pass).
+    res.set_content_provider(std::max<size_t>(data->size(), 1), type,
+                             [&sim, data, half](size_t offset, size_t, httplib::DataSink& sink) {
+                               if (!writeFrom(data, offset, half, sink)) return false;
+                               const int64_t giveUp = nowMs() + 10 * 60 * 1000;
+                               while (!sim.stopping && sink.is_writable() && nowMs() < giveUp)
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                                return false;
                              });
   } else if (fault == "chunked" || fault == "chunked-cut" || fault == "chunked-long") {
@@ -132,9 +145,9 @@ void send(httplib::Response& res, std::string body, const std::string& fault) {
 }  // namespace
 
 const std::vector<std::string>& vendorFaultKinds() {
-  static const std::vector<std::string> kinds = {"missing",     "cut",          "chunked",
-                                                 "chunked-cut", "chunked-long", "no-length",
-                                                 "huge",        "flip",         "forge"};
+  static const std::vector<std::string> kinds = {
+      "missing",      "cut",       "stall", "chunked", "chunked-cut",
+      "chunked-long", "no-length", "huge",  "flip",    "forge"};
   return kinds;
 }
 
@@ -172,7 +185,7 @@ void registerVendorRoutes(Simulator& sim) {
     const std::string fault = vendor.faultOf(name);
     auto body = vendor.body(name);
     if (!body || fault == "missing") return notFound(res);
-    send(res, std::move(*body), fault);
+    send(sim, res, std::move(*body), fault);
   });
 }
 

@@ -38,6 +38,8 @@ struct AppState {
   // tones, Ctrl+F9's result box, the pause until the auction's end). No second one may start
   // (countdown trigger and Ctrl+F9 both check), and nothing arms meanwhile.
   bool bidBusy = false;
+  // The bid group the item belongs to (empty: none); every log line names it.
+  QString group;
 
   // Transfers and clock synchronisation.
   QString ResponseText;

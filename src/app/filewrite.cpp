@@ -42,10 +42,13 @@ int closeChecked(int fd) {
 }  // namespace
 
 int append(const QString& path, const QByteArray& bytes) {
-  const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return errno;
   struct stat st {};
-  const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+  const bool known = ::fstat(fd, &st) == 0;
+  const off_t before = known ? st.st_size : -1;
+  // A file of an earlier version that others could read is closed to them (when it is ours).
+  if (known && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::fchmod(fd, st.st_mode & 0700);
   int err = writeAll(fd, bytes);
   if (err != 0 && before >= 0) {
     [[maybe_unused]] const int cut = ::ftruncate(fd, before);
@@ -65,6 +68,26 @@ int replaceOwnerOnly(const QString& path, const QByteArray& bytes) {
   if (err == 0) err = closeErr;
   if (err != 0) ::unlink(name.constData());
   return err;
+}
+
+PieceWriter::~PieceWriter() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+int PieceWriter::open(const QString& path) {
+  m_fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return m_fd < 0 ? errno : 0;
+}
+
+int PieceWriter::write(const QByteArray& piece) {
+  return m_fd < 0 ? EBADF : writeAll(m_fd, piece);
+}
+
+int PieceWriter::close() {
+  if (m_fd < 0) return EBADF;
+  const int fd = m_fd;
+  m_fd = -1;
+  return closeChecked(fd);
 }
 
 int whyNotWritable(const QString& path, qint64 bytes) {

@@ -7,8 +7,10 @@
 // is no missing right.
 namespace filewrite {
 
-// Appends the bytes to the file (created when missing). On a failure the file is cut back to
-// its former length, so no half line stays behind. 0, or the errno of the failure.
+// Appends the bytes to the file (created when missing). The file is readable and writable by
+// its owner only: created so, and an existing one of ours loses the rights of others. On a
+// failure the file is cut back to its former length, so no half line stays behind. 0, or the
+// errno of the failure.
 int append(const QString& path, const QByteArray& bytes);
 
 // Replaces the file with the bytes. The new file is readable and writable by its owner only
@@ -16,6 +18,23 @@ int append(const QString& path, const QByteArray& bytes);
 // it open reads the new content. 0, or the errno of the failure (a file that could not be
 // finished is removed).
 int replaceOwnerOnly(const QString& path, const QByteArray& bytes);
+
+// A file written piece by piece, with the errno of what failed: open() replaces the file's
+// content (creating it for everyone the umask allows), write() adds a piece, close() ends it.
+// Each returns 0 or the errno; after a failure the file is left as it is.
+class PieceWriter {
+ public:
+  PieceWriter() = default;
+  ~PieceWriter();
+  PieceWriter(const PieceWriter&) = delete;
+  PieceWriter& operator=(const PieceWriter&) = delete;
+  int open(const QString& path);
+  int write(const QByteArray& piece);
+  int close();
+
+ private:
+  int m_fd = -1;
+};
 
 // Why a file in a folder cannot be written now: the errno of a trial write of `bytes` bytes into
 // an unnamed file there (a file that exists and may not be written counts as well); 0 when the

@@ -7,9 +7,34 @@
 
 namespace inifile {
 namespace {
-// Section and key names are written percent-encoded ("Gebotsfalke%2B").
+// Section and key names as QSettings writes them ("Gebotsfalke%2B"): "%2B" for an ASCII
+// character, "%U00FF" for one beyond it, "\" for "/". Read the way QSettings reads them, so
+// that a key written anew is the key read back: every name, however odd, keeps its value.
 QString unescapeName(const QByteArray& name) {
-  return QString::fromUtf8(QByteArray::fromPercentEncoding(name));
+  const QString text = QString::fromUtf8(name);
+  QString out;
+  for (qsizetype i = 0; i < text.size();) {
+    const QChar c = text[i];
+    if (c == QLatin1Char('\\')) {
+      out += QLatin1Char('/');
+      ++i;
+      continue;
+    }
+    const qsizetype digitsAt = i + 1 + (i + 1 < text.size() && text[i + 1] == QLatin1Char('U'));
+    const qsizetype digits = digitsAt == i + 1 ? 2 : 4;
+    bool ok = false;
+    const ushort code = c == QLatin1Char('%') && digitsAt + digits <= text.size()
+                            ? text.mid(digitsAt, digits).toUShort(&ok, 16)
+                            : 0;
+    if (!ok) {
+      out += c;
+      ++i;
+      continue;
+    }
+    out += QChar(code);
+    i = digitsAt + digits;
+  }
+  return out;
 }
 }  // namespace
 

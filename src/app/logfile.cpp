@@ -35,7 +35,9 @@ QString logLine(const AppContext& ctx, const QString& message) {
   return regional::formatGeneralDate(ctx.services.clock.now(), s.region) + tab +
          regional::formatGeneralDate(s.endet, s.region) + tab + field(s.ItemID) + tab +
          field(s.sectobid) + tab + regional::formatSingle(s.maxBid, s.region) + tab +
-         field(message);
+         field(s.group.isEmpty()
+                   ? message
+                   : message + QStringLiteral(" (Gruppe ") + s.group + QLatin1Char(')'));
 }
 
 void WriteLog(AppContext& ctx, QString message) {

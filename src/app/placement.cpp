@@ -43,18 +43,27 @@ void GetFormSettings(AppContext& ctx, QWidget& window, const QString& app, const
   trap(ctx, "GetFormSettings", [&] {
     const RegionalFormat& fmt = ctx.state.region;
     const qint16 cascade = multiply16(300, ctx.state.instanceCount);
-    const float left =
-        regional::toSingle(ctx.settings.GetSetting(app, section, QStringLiteral("Left"), 0), fmt) +
-        cascade;
-    const float top =
-        regional::toSingle(ctx.settings.GetSetting(app, section, QStringLiteral("Top"), 0), fmt) +
-        cascade;
+    // A stored text that is no number: its box names the setting.
+    auto stored = [&](const char* key, auto convert) {
+      const QString name = QString::fromLatin1(key);
+      try {
+        return convert(ctx.settings.GetSetting(app, section, name, 0), fmt);
+      } catch (const VbError& e) {
+        throw vberr::inSetting(e, name);
+      }
+    };
+    const auto toSingle = [](const QString& t, const RegionalFormat& f) {
+      return regional::toSingle(t, f);
+    };
+    const float left = stored("Left", toSingle) + cascade;
+    const float top = stored("Top", toSingle) + cascade;
     window.setGeometry(twips::toPixelsX(left, &window), twips::toPixelsY(top, &window),
                        window.width(), window.height());
     keepWholeOnScreen(window);
     if (!restoreState) return;
-    const qint16 state = regional::toInt16(
-        ctx.settings.GetSetting(app, section, QStringLiteral("WindowState"), 0), fmt);
+    const qint16 state = stored("WindowState", [](const QString& t, const RegionalFormat& f) {
+      return regional::toInt16(t, f);
+    });
     switch (state) {
       case 0:
         window.setWindowState(Qt::WindowNoState);

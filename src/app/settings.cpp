@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 
 #include "app/filewrite.h"
@@ -85,7 +86,17 @@ void SettingsStore::keepEveryKey(const QString& path) const {
   for (const inifile::Entry& e : inifile::scan(bytes))
     values.insert(e.key, inifile::lineValue(e.line));
   QStringList names;  // the keys as the user knows them, without their section
-  for (const QString& key : lost) names.append(key.section(QChar('/'), -1));
+  int unnamed = 0;    // keys no one could read out (binary bytes): only counted
+  for (const QString& key : lost) {
+    const QString name = key.section(QChar('/'), -1);
+    const bool readable = name.size() <= 40 && std::all_of(name.begin(), name.end(), [](QChar c) {
+                            return c.isPrint() && c != QChar::ReplacementCharacter;
+                          });
+    readable ? names.append(name) : void(++unnamed);
+  }
+  if (unnamed > 0)
+    names.append(unnamed == 1 ? QStringLiteral("1 Zeile ohne lesbaren Namen")
+                              : QStringLiteral("%1 Zeilen ohne lesbaren Namen").arg(unnamed));
   const QString unreadable = names.isEmpty() ? QString()
                                              : QStringLiteral(" (nicht lesbar waren: ") +
                                                    names.join(QStringLiteral(", ")) + QChar(')');

@@ -42,4 +42,9 @@ void raise(int number) {
   throw VbError(number);
 }
 
+VbError inSetting(const VbError& error, const QString& key) {
+  return VbError(error.number(), error.description() + QStringLiteral(" (Einstellung '") + key +
+                                     QStringLiteral("')"));
+}
+
 }  // namespace vberr

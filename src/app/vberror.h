@@ -35,4 +35,8 @@ inline constexpr int kInvalidProperty = 380;  // Unzulässiger Eigenschaftswert
 QString description(int number);
 
 [[noreturn]] void raise(int number);
+
+// The same error, its description naming the setting whose stored text it could not read:
+// "Typen unverträglich (Einstellung 'Left')".
+VbError inSetting(const VbError& error, const QString& key);
 }  // namespace vberr

@@ -218,8 +218,8 @@ void EbayRoute::bid(BidView& view) {
     st.bidResultText = result->outcome.resultText;
     for (const QString& line : result->outcome.logLines) WriteLog(m_ctx, line);
     // Whether it was won is known only after the end; a bid without answer may have been taken.
-    if (result->placed || code == QLatin1String("nd"))
-      askAfterEnd(m_item->itemId, m_endMs + kFirstAskAfterEndMs, 0);
+    m_awaitingVerdict = result->placed || code == QLatin1String("nd");
+    if (m_awaitingVerdict) askAfterEnd(m_item->itemId, m_endMs + kFirstAskAfterEndMs, 0);
   });
   view.bidOutcomeKnown(code);
   VersionCheck(m_ctx, view,
@@ -233,12 +233,14 @@ void EbayRoute::askAfterEnd(const QString& itemId, qint64 atMs, int attempt) {
       const std::optional<BidOutcome> decided =
           r.bidding ? ebay::outcome::afterEnd(*r.bidding) : std::nullopt;
       if (decided) {
+        m_awaitingVerdict = false;
         for (const QString& line : decided->logLines) WriteLog(m_ctx, line);
         emit auctionDecided(decided->code == QLatin1String("hb"), *decided);
         return;
       }
       if (attempt + 1 < kAsksAfterEnd)
         return askAfterEnd(itemId, m_ctx.services.clock.localMs() + kAskAgainMs, attempt + 1);
+      m_awaitingVerdict = false;
       WriteLog(m_ctx,
                QStringLiteral("eBay-Auktionsergebnis nicht abrufbar (HTTP %1)").arg(r.status));
     });

@@ -65,6 +65,8 @@ class EbayRoute : public QObject {
   void bid(BidView& view);
   // Renewals of the user token started within a minute before the trigger (none, by design).
   int renewalsNearTrigger() const { return m_renewalsNearTrigger; }
+  // A bid went out through this route and eBay's verdict after the end is still to come.
+  bool decidesAfterEnd() const { return m_awaitingVerdict; }
 
  signals:
   // Price, minimum bid or bid count of the item changed.
@@ -89,6 +91,7 @@ class EbayRoute : public QObject {
   std::optional<ebay::ItemData> m_item;
   bool m_adultConsent = false;
   bool m_armed = false;
+  bool m_awaitingVerdict = false;
   ebay::Money m_amount;
   qint64 m_triggerMs = 0;
   qint64 m_endMs = 0;

@@ -88,7 +88,9 @@ Inet::Inet(QObject* parent) : QObject(parent), m_nam(makeManager()) {
     t->setTimerType(Qt::PreciseTimer);
   }
   connect(&m_timeout, &QTimer::timeout, this, [this] { abandon(TransferEnd::TimedOut); });
-  connect(&m_silence, &QTimer::timeout, this, [this] { abandon(TransferEnd::Silent); });
+  connect(&m_silence, &QTimer::timeout, this, [this] {
+    if (!m_silenceExcused || !m_silenceExcused()) abandon(TransferEnd::Silent);
+  });
   connect(&m_lifetime, &QTimer::timeout, this, [this] { abandon(TransferEnd::LifetimeOver); });
 }
 
@@ -159,9 +161,10 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   const auto headerList = parseHeaders(headers);
 
   QNetworkRequest request{QUrl(url)};
-  // Bodies arrive as sent, so that their length is the Content-Length the server announces.
-  request.setRawHeader("Accept-Encoding", "identity");
+  // The caller's header lines go out first and in their order, as the site knows them.
   for (const auto& h : headerList) request.setRawHeader(h.first, h.second);
+  // Bodies arrive as sent, so that their length is the Content-Length the server announces.
+  if (!request.hasRawHeader("Accept-Encoding")) request.setRawHeader("Accept-Encoding", "identity");
   request.setTransferTimeout(0);  // the component's own time-out below covers the whole exchange
 
   m_body.clear();
@@ -206,6 +209,7 @@ void Inet::Execute(const QString& url, const QString& operation, const QString& 
   connect(m_reply, &QNetworkReply::requestSent, this, [this] { m_requestSent = true; });
   connect(m_reply, &QNetworkReply::finished, this, &Inet::onFinished);
   m_timeout.start(m_timeoutMs);
+  m_silenceExcused = limits.silenceExcused;
   if (limits.silenceMs > 0) m_silence.start(limits.silenceMs);
   if (limits.lifetimeMs > 0) m_lifetime.start(limits.lifetimeMs);
 }

@@ -15,6 +15,9 @@ class QNetworkReply;
 struct TransferLimits {
   int silenceMs = 0;   // abandoned when the connection delivers no byte for this long
   int lifetimeMs = 0;  // abandoned when it has not completed this long after its start
+  // Asked when the silence limit is reached: true keeps the transfer waiting for its answer,
+  // up to its other bounds.
+  std::function<bool()> silenceExcused = {};
 };
 
 // A request that carries the account (the bid's confirmation) goes out once and follows no
@@ -152,6 +155,7 @@ class Inet : public QObject {
   QPointer<QNetworkReply> m_warmUp;
   QTimer m_timeout;
   QTimer m_silence;
+  std::function<bool()> m_silenceExcused;
   QTimer m_lifetime;
   int m_timeoutMs = kDefaultTimeoutMs;
   TransferEnd m_ended = TransferEnd::Running;

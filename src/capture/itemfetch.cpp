@@ -48,7 +48,9 @@ void ItemPageFetch::onEnded() {
   a.arrived = m_completed;
   if (a.arrived) {
     const QByteArray body = m_inet->GetChunkBytes(static_cast<int>(kLongestPage));
-    a.pageTitle = itempage::title(itempage::decode(body, m_inet->GetHeader("Content-Type")));
+    const QString html = itempage::decode(body, m_inet->GetHeader("Content-Type"));
+    a.pageTitle = itempage::title(html);
+    a.highBidder = itempage::highBidder(html);
   } else {
     a.reason =
         m_inet->bodyTooLong() ? QStringLiteral("Seite zu lang") : QStringLiteral("keine Antwort");

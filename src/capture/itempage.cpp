@@ -137,6 +137,16 @@ QString decode(const QByteArray& body, const QString& contentType) {
   return isUtf8(contentType, body) ? QString::fromUtf8(body) : cp1252::decode(body);
 }
 
+QString highBidder(const QString& html) {
+  // "Höchstbietender:</td><td>name</td>": the label, any tags and blanks, then the name.
+  static const QRegularExpression bidder(
+      QStringLiteral("H(?:ö|&ouml;|&#246;)chstbietender:\\s*(?:<[^>]*>\\s*)*([^<]*)"),
+      QRegularExpression::CaseInsensitiveOption);
+  const QString name = resolveReferences(bidder.match(html).captured(1)).simplified();
+  // "(noch keine Gebote)" and the like name nobody.
+  return name.startsWith(QLatin1Char('(')) ? QString() : name;
+}
+
 QString title(const QString& html) {
   const std::optional<QStringView> inner = titleElementText(html);
   if (!inner) return QString();

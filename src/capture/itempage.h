@@ -22,6 +22,10 @@ QString decode(const QByteArray& body, const QString& contentType);
 // characters dropped; empty when there is none.
 QString title(const QString& html);
 
+// The account the page names as the high bidder ("Höchstbietender:" and the text after it, up
+// to the next tag, with character references resolved); empty when it names none.
+QString highBidder(const QString& html);
+
 // What became of a request for an item page.
 struct Answer {
   QString itemId;        // the item number that was asked for
@@ -29,6 +33,7 @@ struct Answer {
   int status = 0;        // its status
   QString reason;        // why none came (time-out, connection refused, page too long, ...)
   QString pageTitle;     // title() of the page
+  QString highBidder;    // highBidder() of the page
 };
 
 enum class Refusal {

@@ -79,7 +79,6 @@ void applyItem(AppContext& ctx, ScanView& view, const ReadItem& item) {
 }
 
 void applyNoItem(AppContext& ctx, ScanView& view) {
-  AppState& st = ctx.state;
   resetItem(ctx, view);
   view.showNoItem(titlerules::idleCaption(), QStringLiteral("Kein Artikel gewählt."),
                   titlerules::noItemHint());
@@ -104,13 +103,20 @@ void refuseTitle(AppContext& ctx, ScanView& view, const QString& title, const Re
   if (ctx.state.endet == 0) applyNoItem(ctx, view);
 }
 
-// Said once in a run: every scan without an auction page comes back to the saved item.
-void tellSavedItemUnreadable(AppContext& ctx) {
+// Said once in a run: every scan without an auction page comes back to the saved item. The
+// message names the setting that cannot be read, and its text.
+void tellSavedItemUnreadable(AppContext& ctx, const ReadItem& saved, const QString& savedEnd) {
   AppState& st = ctx.state;
   if (st.savedItemUnreadableTold) return;
   st.savedItemUnreadableTold = true;
-  tellNotTakenOver(ctx, QStringLiteral("Der gespeicherte Artikel ist nicht lesbar."),
-                   QStringLiteral("gespeicherter Artikel nicht lesbar"));
+  const QString setting = saved.end && *saved.end != 0
+                              ? QStringLiteral("'ItemID' ist leer")
+                              : QStringLiteral("'endet' ist kein Datum mit Uhrzeit: „") +
+                                    savedEnd.left(40) + QStringLiteral("“");
+  tellNotTakenOver(ctx,
+                   QStringLiteral("Der gespeicherte Artikel ist nicht lesbar (Einstellung ") +
+                       setting + QStringLiteral(")."),
+                   QStringLiteral("gespeicherter Artikel nicht lesbar (") + setting + QChar(')'));
 }
 
 }  // namespace
@@ -159,7 +165,7 @@ void Finde_Alle_Fenster(AppContext& ctx, ScanView& view) {
       applyItem(ctx, view, saved);
       return;
     }
-    if (!savedEnd.isEmpty()) tellSavedItemUnreadable(ctx);
+    if (!savedEnd.isEmpty()) tellSavedItemUnreadable(ctx, saved, savedEnd);
     if (otherWindows)
       applyNoItem(ctx, view);
     else

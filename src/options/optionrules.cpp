@@ -41,10 +41,16 @@ QStringList faults(const Values& v, bool armed, const RegionalFormat& fmt) {
                      "' nicht enthalten (nur Zeichen des westeuropäischen "
                      "Zeichensatzes)") +
                  crlf;
-  if (!secondsValid(v.sectobid, fmt))
-    lines << QStringLiteral(
-                 "'Sekunden vor Ende bieten' muss eine ganze Zahl zwischen 1 und 300 sein") +
+  if (!secondsValid(v.sectobid, fmt)) {
+    // A whole number out of range gets the dialog's own line; what is no whole number at all
+    // (a word, a fraction, nothing) is told that a whole number is wanted.
+    const auto value = regional::parseNumber(v.sectobid, fmt);
+    const bool whole = value && *value == std::floor(*value);
+    lines << (whole ? QStringLiteral("'Sekunden vor Ende bieten' muss zwischen 1 und 300 betragen")
+                    : QStringLiteral("'Sekunden vor Ende bieten' muss eine ganze Zahl zwischen 1 "
+                                     "und 300 sein")) +
                  crlf;
+  }
   return lines;
 }
 

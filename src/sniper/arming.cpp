@@ -1,4 +1,5 @@
 // Arming, the bid amount and the keyboard commands of the main window.
+#include <QToolTip>
 #include <functional>
 
 #include "app/appstate.h"
@@ -7,10 +8,12 @@
 #include "app/version.h"
 #include "bidding/dobid.h"
 #include "bidding/inet.h"
+#include "groups/groupmember.h"
 #include "options/optionrules.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "platform/shell.h"
+#include "sniper/amounthint.h"
 #include "sniper/form1.h"
 #include "timesync/sitetime.h"
 
@@ -56,6 +59,7 @@ void Form1::disarm(QString& step) {
   st.armed = false;
   m_ebayRoute.disarm();
   letSleep();
+  if (m_group->state() == grouprule::State::Armed) setGroupState(grouprule::State::None);
   step = QStringLiteral("4");
   Lbl_GetArtikel->setForeColor(kLinkBlue);
   step = QStringLiteral("5");
@@ -65,7 +69,7 @@ void Form1::disarm(QString& step) {
   step = QStringLiteral("7");
   setCustomPointer(Lbl_Optionen, true);
   step = QStringLiteral("8");
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, true);
     Lbl_update->show();
   }
@@ -123,10 +127,15 @@ void Form1::arm(QString& step) {
     st.maxBid = 0;
   }
   step = QStringLiteral("20");
+  // The amount is read as always; a refused one says why, beside the field.
+  showAmountHint(amounthint::refusal(typed, st.maxBid, st.region));
   if (st.maxBid == 0 || accountMissing()) return;
   if (api && !armThroughEbay(typed)) return;
   step = QStringLiteral("22");
   st.armed = true;
+  m_groupHoldLogged = false;
+  m_groupResultText.clear();
+  setGroupState(grouprule::State::Armed);
   step = QStringLiteral("23");
   LblBieten->setText(st.sectobid + QStringLiteral(" Sek. vor Ende \n") +
                      regional::formatMoney(st.maxBid, st.region) + QStringLiteral(" bieten."));
@@ -152,7 +161,7 @@ void Form1::arm(QString& step) {
   Lbl_Optionen->setForeColor(kRefusedGrey);
   step = QStringLiteral("34");
   setCustomPointer(Lbl_Optionen, false);
-  if (!st.AvailableVersion.isEmpty()) {
+  if (offersUpdate()) {
     setCustomPointer(Lbl_update, false);
     Lbl_update->hide();
   }
@@ -163,6 +172,19 @@ void Form1::arm(QString& step) {
   // The countdown goes by the site's clock: measured again when that is 30 minutes ago, in the
   // background; this window decides whether the new time is taken over (clockchange.cpp).
   measureSiteTimeIfDue(c, this, *this);
+}
+
+void Form1::showAmountHint(const QString& text) {
+  // A tooltip moves nothing in the window; the field keeps the text as its own tooltip and
+  // description (for a screen reader) until the amount is taken or edited.
+  const bool wasShown = !Txt_maxbid->toolTip().isEmpty();
+  Txt_maxbid->setToolTip(text);
+  Txt_maxbid->setAccessibleDescription(text);
+  if (text.isEmpty()) {
+    if (wasShown) QToolTip::hideText();
+  } else if (Txt_maxbid->isVisible()) {
+    QToolTip::showText(Txt_maxbid->mapToGlobal(QPoint(0, Txt_maxbid->height())), text, Txt_maxbid);
+  }
 }
 
 void Form1::Form_KeyDown(int keyCode, int shift) {

@@ -34,6 +34,7 @@ void Form1::bidOutcomeKnown(const QString& code) {
   const AppState& st = ctx().state;
   m_bidAmount = regional::formatMoney(st.maxBid, st.region);
   showItemSummary();
+  groupBidOutcome(code);
   // Only the countdown's bid: Ctrl+F9 shows its outcome in a box of its own.
   if (!m_countdownBid) return;
   m_outcomeToAnnounce = true;

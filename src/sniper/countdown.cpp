@@ -6,6 +6,7 @@
 #include "app/placement.h"
 #include "app/stagemarks.h"
 #include "bidding/dobid.h"
+#include "groups/groupmember.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -64,7 +65,13 @@ void Form1::Update_Label() {
   AppState& st = ctx().state;
   ScopedFlag evaluating(m_evaluating);
   trap(ctx(), "Update_Label", [&] {
-    const qint32 trigger = regional::toInt32(st.sectobid, st.region);
+    const qint32 trigger = [&] {
+      try {
+        return regional::toInt32(st.sectobid, st.region);
+      } catch (const VbError& e) {
+        throw vberr::inSetting(e, QStringLiteral("sectobid"));  // its box names the setting
+      }
+    }();
     if (st.endet == 0) {
       setTimer1Enabled(false);
       m_triggerTimer->stop();
@@ -80,6 +87,7 @@ void Form1::Update_Label() {
         missBid(remaining);
         return;
       }
+      if (m_group->grouped() && !groupAllowsBid(remaining)) return;
       runBidSequence(remaining);
       return;
     }
@@ -168,6 +176,7 @@ void Form1::missBid(qint64 remaining) {
   st.bidResultText = QStringLiteral("Gebot verpasst:\r\nAuktion war\r\nschon beendet.");
   m_outcomeToAnnounce = true;
   Command1_Click();  // disarms
+  itemResultKnown(false);
   showAuctionOver();
 }
 
@@ -250,6 +259,8 @@ void Form1::showAuctionOver() {
   st.clockLabelOffset = 200;
   Txt_maxbid->setEnabled(true);
   centreLabelZeit();
+  showGroupResult();
+  checkGroupResultAfterEnd();
 }
 
 void Form1::scheduleTriggerEvaluation(qint64 remaining, qint32 trigger) {

@@ -17,6 +17,7 @@
 #include "ebay/ebaytime.h"
 #include "ebay/itemwatch.h"
 #include "ebay/requests.h"
+#include "groups/groupmember.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/notifier.h"
@@ -156,10 +157,12 @@ bool Form1::armThroughEbay(const QString& typed) {
   return true;
 }
 
-void Form1::ebayAuctionDecided(bool, const BidOutcome& outcome) {
+void Form1::ebayAuctionDecided(bool won, const BidOutcome& outcome) {
   AppContext& c = ctx();
   trap(c, "ebayAuctionDecided", [&] {
     if (m_unloaded) return;
+    // The window says it below; the group hears it.
+    m_group->settle(won);
     if (timer1Enabled()) {
       // The countdown has not shown the end yet: it shows this there, once.
       c.state.bidResultText = outcome.resultText;

@@ -1,14 +1,17 @@
 #include "sniper/form1.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 #include "app/appstate.h"
 #include "app/twips.h"
 #include "capture/itemfetch.h"
 #include "capture/titlerules.h"
+#include "groups/groupmember.h"
 
 // The images (cursor, icon) live in the core library, which must register them itself.
 static void initResources() {
@@ -47,6 +50,8 @@ ShapeWidget* makeShape(QWidget* parent, const char* name) {
 Form1::Form1(AppContext& ctx, QWidget* parent) : QWidget(parent), m_ctx(ctx) {
   initResources();
   setObjectName(QStringLiteral("Form1"));
+  // Without a bus (setGroupBus) the window is in no group and refuses one.
+  m_group = new GroupMember(nullptr, this);
   buildControls();
   connectHandlers();
 }
@@ -173,6 +178,8 @@ void Form1::connectHandlers() {
   connect(m_itemPageFetch, &ItemPageFetch::finished, this, &Form1::ItemPage_Loaded);
   connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(Txt_maxbid, &QLineEdit::textChanged, this, &Form1::Txt_maxbid_Change);
+  // A new amount is typed: what was said about the last one no longer applies.
+  connect(Txt_maxbid, &QLineEdit::textEdited, this, [this] { showAmountHint(QString()); });
   connect(Lbl_GoItem, &LinkLabel::clicked, this, &Form1::Lbl_GoItem_Click);
   connect(Lbl_GetTime, &LinkLabel::clicked, this, &Form1::Lbl_GetTime_Click);
   connect(Lbl_Optionen, &LinkLabel::clicked, this, &Form1::Lbl_Optionen_Click);
@@ -322,13 +329,24 @@ bool Form1::eventFilter(QObject* watched, QEvent* e) {
     auto* k = static_cast<QKeyEvent*>(e);
     const int code = handlerKeyCode(k->key());
     const int shift = handlerShift(k->modifiers());
+    if (watched == Txt_maxbid && code == 13) m_enterDownInAmount = true;
     Form_KeyDown(code, shift);
     // Handled here; it must not reach the window a second time when the field ignores it.
     if (code >= 112 && code <= 135) return true;
+  } else if (e->type() == QEvent::ContextMenu && watched == Txt_maxbid &&
+             static_cast<QContextMenuEvent*>(e)->reason() == QContextMenuEvent::Keyboard) {
+    // The menu key means the window's menu (the field keeps its own on the right button).
+    const QPoint at = Txt_maxbid->mapTo(this, QPoint(0, Txt_maxbid->height()));
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+    contextMenuEvent(&menu);
+    return true;
   } else if (e->type() == QEvent::KeyRelease && watched == Txt_maxbid) {
     auto* k = static_cast<QKeyEvent*>(e);
-    if (!k->isAutoRepeat())
-      Txt_maxbid_KeyUp(handlerKeyCode(k->key()), handlerShift(k->modifiers()));
+    const int code = handlerKeyCode(k->key());
+    // An Enter pressed in a dialog (the group dialog) is let go in the field once the dialog
+    // has closed: only an Enter pressed in the field counts.
+    if (code == 13 && !std::exchange(m_enterDownInAmount, false)) return false;
+    if (!k->isAutoRepeat()) Txt_maxbid_KeyUp(code, handlerShift(k->modifiers()));
   }
   return QWidget::eventFilter(watched, e);
 }

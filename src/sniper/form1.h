@@ -13,8 +13,11 @@
 #include "bidding/bidwarmup.h"
 #include "bidding/ebayroute.h"
 #include "capture/scanview.h"
+#include "groups/grouprule.h"
 #include "timesync/sitetimegate.h"
 
+class GroupBus;
+class GroupMember;
 class ItemPageFetch;
 namespace ebay {
 struct ItemResult;
@@ -67,6 +70,13 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // The item page has come (or not).
   void ItemPage_Loaded(const itempage::Answer& answer);
 
+  // Bid groups (groupmenu.cpp): main hands in the bus the user's windows share; without one a
+  // group is refused.
+  void setGroupBus(GroupBus* bus);
+  // The item's result after the end, from whichever route learnt it (the item page, the eBay
+  // API): the group is told, and a window in a group says "gewonnen" or "nicht gewonnen".
+  void itemResultKnown(bool won);
+
   // Main stops the countdown around the synchronisation at start.
   void setTimer1Enabled(bool enabled);
 
@@ -78,6 +88,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   QColor command1BackColor() const;
   // LabelZeit's caption, lines joined by LF.
   QString labelZeitCaption() const { return LabelZeit->text(); }
+  // What the window tells its bid group: none, armed, bid, won or lost.
+  grouprule::State groupState() const;
 
  signals:
   // The window has been closed and its unload handler has run.
@@ -87,6 +99,7 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void closeEvent(QCloseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
@@ -104,6 +117,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void showHint(const QString& hint);
   // A newer version is offered (UpdateMark).
   void showUpdateMark() override;
+  // A newer version is offered that this copy can install itself: the mark may show.
+  bool offersUpdate();
   // The bid's outcome, as soon as the bid transaction knows it (BidView).
   void bidOutcomeKnown(const QString& code) override;
   // A new measurement of the site's clock (SiteTimeGate, clockchange.cpp): while armed it may
@@ -180,6 +195,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // Arming pieces of Command1_Click.
   void disarm(QString& step);
   void arm(QString& step);
+  // Why the amount could not be taken (amounthint.h), beside the field; empty clears it.
+  void showAmountHint(const QString& text);
   void setLinkNormal(LinkLabel* label);
   void setLinkHover(LinkLabel* label);
   // Taking the item over: "Artikel übernehmen" looks at the browser windows, then the clipboard.
@@ -212,6 +229,17 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void showOutcomeAtOnce();
   void announceOutcome(const QString& text);
   void raiseWindow();
+  // Bid groups (groupmenu.cpp).
+  void showGroupDialog();
+  QString groupSummary() const;
+  void announceWindow();
+  void setGroupState(grouprule::State state);
+  // At the trigger: whether the group lets this window bid now; holds or disarms it if not.
+  bool groupAllowsBid(qint64 remaining);
+  void notifyGroup(const QString& text);
+  void groupBidOutcome(const QString& code);
+  void checkGroupResultAfterEnd();
+  void showGroupResult();
 
   AppContext& m_ctx;
   // The bid's connection, opened in the last seconds before the trigger.
@@ -242,4 +270,12 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   // The item the amount field and the summary are for, and the amount bid on it (as shown).
   QString m_summaryItemId;
   QString m_bidAmount;
+  // The bid group and what the window knows of it.
+  GroupMember* m_group = nullptr;
+  ItemPageFetch* m_resultFetch = nullptr;
+  QString m_groupBidCode;
+  QString m_groupResultText;
+  bool m_groupHoldLogged = false;
+  // Enter went down in the amount field (its release there arms).
+  bool m_enterDownInAmount = false;
 };

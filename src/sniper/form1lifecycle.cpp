@@ -58,7 +58,7 @@ void Form1::Form1init() {
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
     m_ebayRoute.load();
 
-    if (st.AvailableVersion.isEmpty()) {
+    if (!offersUpdate()) {
       Lbl_update->hide();
     } else {
       setCustomPointer(Lbl_update, true);

@@ -21,7 +21,9 @@ void Form1::setItemLinkActive(bool active) {
 
 void Form1::showItemSummary() {
   const AppState& st = ctx().state;
-  Label1->setToolTip(titlerules::itemSummary(st.ItemID, st.wholeTitle, m_bidAmount));
+  Label1->setToolTip(titlerules::itemSummary(st.ItemID, st.wholeTitle, m_bidAmount) +
+                     groupSummary());
+  announceWindow();
 }
 
 quint64 Form1::ownWindowHandle() const {

@@ -11,8 +11,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstdio>
 
 #include "app/appstate.h"
+#include "app/commandline.h"
 #include "app/errortrap.h"
 #include "app/logfile.h"
 #include "app/scramble.h"
@@ -24,6 +26,7 @@
 #include "platform/dialogs.h"
 #include "platform/linux/alsasound.h"
 #include "platform/linux/coredumps.h"
+#include "platform/linux/dbusgroupbus.h"
 #include "platform/linux/dbusnotifier.h"
 #include "platform/linux/desktop.h"
 #include "platform/linux/logindinhibitor.h"
@@ -32,10 +35,13 @@
 #include "platform/linux/qtplatform.h"
 #include "platform/linux/systemclockbackend.h"
 #include "platform/linux/x11windowlist.h"
+#include "platform/processes.h"
 #include "platform/services.h"
 #include "sniper/form1.h"
+#include "sniper/listrun.h"
 #include "timesync/clockonly.h"
 #include "timesync/gettime.h"
+#include "update/staging.h"
 
 bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
   AppState& st = ctx.state;
@@ -58,6 +64,9 @@ bool Main(AppContext& ctx, Form1& form, const QStringList& arguments) {
       return;
     }
     CheckLogfileSize(ctx);
+    // The download folder of an update that was killed midway. Not while another instance
+    // runs: it may be downloading into its own.
+    if (!ctx.services.processes.previousInstance()) UpdateStaging::removeLeftovers(folder);
     WriteLog(ctx, QStringLiteral("GebotsfalkePlus gestartet - Version ") + version::full());
     form.Form1init();
     st.helpFile = ctx.services.programInfo.programFolder() + QStringLiteral("/gebotsfalkeplus.chm");
@@ -108,9 +117,21 @@ void closeOnTerminationSignals(Form1& form) {
 
 int runProgram(int argc, char** argv) {
   disableCoreDumps();
+  if (isListRun(argc, argv)) return runList(argc, argv);
+  QStringList given;
+  for (int i = 1; i < argc; ++i) given << QString::fromLocal8Bit(argv[i]);
+  const commandline::Parsed commandLine = commandline::parse(given);
+  // Help and version are printed without a window, so without a display.
+  if (commandLine.request != commandline::Request::Run) {
+    const QString text = commandLine.request == commandline::Request::Help
+                             ? commandline::helpText()
+                             : commandline::versionText();
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return 0;
+  }
   // The "-time" run shows no window, so it needs no display (cron has none), and what its
   // boxes would say goes to standard error.
-  const bool clockOnly = argc == 2 && isClockOnlyRun(QString::fromLocal8Bit(argv[1]));
+  const bool clockOnly = isClockOnlyRun(commandLine.text);
   if (clockOnly) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Only failures of the run reach standard error, not Qt's notes about the environment
@@ -119,6 +140,15 @@ int runProgram(int argc, char** argv) {
         QStringLiteral("*.debug=false\n*.info=false\n*.warning=false"));
   }
   qtplatform::applyToEnvironment();
+  // Without a display Qt would abort; the user is told what is missing instead.
+  if (const QString problem = qtplatform::displayProblem(); !problem.isEmpty()) {
+    std::fputs((QStringLiteral("GebotsfalkePlus: ") + problem +
+                QStringLiteral(" Ohne sie läuft nur „gebotsfalkeplus -time“.\n"))
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
+    return 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("GebotsfalkePlus"));
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -154,6 +184,9 @@ int runProgram(int argc, char** argv) {
   connectInet1(ctx);
 
   Form1 form(ctx);
+  // The user's other windows, for bid groups and "--liste".
+  DbusGroupBus groupBus(LazyBus::session());
+  if (!clockOnly) form.setGroupBus(&groupBus);
   QObject::connect(&form, &Form1::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
   closeOnTerminationSignals(form);
 

@@ -5,7 +5,9 @@
 
 ClockOnlyOutcome clockOnlyOutcome(const AppState& st) {
   const bool errorReported = !st.lastFailingProcedure.isEmpty();
-  if (st.SyncMessage == kClockSetMessage) return {errorReported ? 1 : 0, QString()};
+  // A clock that is right needs no setting: the run did what it is for.
+  if (st.SyncMessage == kClockSetMessage || st.SyncMessage == kClockRightMessage)
+    return {errorReported ? 1 : 0, QString()};
   // A synchronisation that ended in an error box has no outcome text of its own.
   if (st.SyncMessage.isEmpty() && errorReported) return {1, QString()};
   if (st.SyncMessage.isEmpty()) return {1, QStringLiteral("Die Systemuhr wurde nicht gestellt.")};

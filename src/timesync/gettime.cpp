@@ -19,12 +19,15 @@
 #include "update/versioncheck.h"
 
 namespace {
-// The time page as it came, and when its request went out and its answer began to arrive (the
-// computer's clock; arrivedMs -1 when nothing came).
+// The time page as it came, when its request went out and its answer began to arrive (the
+// computer's clock; arrivedMs -1 when nothing came), and how its transfer ended.
 struct FirstPage {
   QString page;
   qint64 sentMs = 0;
   qint64 arrivedMs = -1;
+  TransferEnd ended = TransferEnd::Running;
+  int status = 0;
+  QString failureText;
 };
 
 // Fetches the time page and returns the body of exactly this request, empty when it failed.
@@ -44,8 +47,14 @@ FirstPage fetchTimePage(AppContext& ctx) {
       first.arrivedMs = ctx.services.clock.computerMs();
     if (state == Inet::kResponseCompleted) first.page = st.ResponseText;
   });
-  const auto ended =
-      QObject::connect(&inet, &Inet::executionEnded, &inet, [&] { running = false; });
+  const auto ended = QObject::connect(&inet, &Inet::executionEnded, &inet, [&] {
+    if (running) {
+      first.ended = inet.ended();
+      first.status = inet.status();
+      first.failureText = inet.failureText();
+    }
+    running = false;
+  });
   struct Disconnect {
     QMetaObject::Connection a, b;
     ~Disconnect() {
@@ -78,7 +87,10 @@ QString syncClock(AppContext& ctx, const FirstPage& first, SiteTimeGate* gate) {
   AppState& st = ctx.state;
   Clock& clock = ctx.services.clock;
   const timepage::PageTime time = timepage::readPageTime(first.page, st.region, clock.now());
-  if (!time.ok) return time.failure;
+  if (!time.ok) {
+    WriteLog(ctx, timepage::noTimeLogLine(first.ended, first.status, first.failureText, time));
+    return time.failure;
+  }
   // Read as always: the page was written when its answer began to arrive, and has been
   // travelling for the whole seconds since.
   const qint64 wholeSecondLead = siteoffset::wholeSecondLead(

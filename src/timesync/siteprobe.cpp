@@ -57,8 +57,11 @@ void SiteTimeProbe::send() {
   m_sentMs = m_clock.computerMs();
   try {
     m_inet->Execute(m_url, QString(), QString(), timepage::kRequestHeaders);
-  } catch (const VbError&) {
-    if (m_first) m_failure = timepage::kNoTime;
+  } catch (const VbError& e) {
+    if (m_first) {
+      m_failure = timepage::kNoTime;
+      m_failureLogLine = QStringLiteral("Timesync nicht möglich: ") + e.description();
+    }
     finish();
   }
 }
@@ -84,6 +87,8 @@ void SiteTimeProbe::takeFirstPage(const QString& page) {
   const timepage::PageTime time = readTime(page);
   if (!time.ok) {
     m_failure = time.failure;
+    m_failureLogLine =
+        timepage::noTimeLogLine(m_inet->ended(), m_inet->status(), m_inet->failureText(), time);
     finish();
     return;
   }

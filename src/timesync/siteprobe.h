@@ -37,6 +37,8 @@ class SiteTimeProbe : public QObject {
   bool measured() const { return m_measured; }
   const siteoffset::Estimate& estimate() const { return m_estimate; }
   QString failure() const { return m_failure; }
+  // The log line that says why the first page brought no time.
+  QString failureLogLine() const { return m_failureLogLine; }
 
  signals:
   // The readings are over (measured() tells whether there is an estimate).
@@ -66,4 +68,5 @@ class SiteTimeProbe : public QObject {
   bool m_fromDateHeader = false;
   siteoffset::Estimate m_estimate;
   QString m_failure;
+  QString m_failureLogLine;
 };

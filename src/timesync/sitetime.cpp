@@ -30,6 +30,7 @@ QString adoptSiteTime(AppContext& ctx, qint64 leadMs) {
   WriteLog(ctx, timepage::logLine(serialOf(before), serialOf(computer + lead), !change.ok,
                                   siteoffset::leadText(lead, st.region)));
   if (change.ok) return kClockSetMessage;
+  if (qAbs(lead) < kClockRightWithinMs) return kClockRightMessage;
   return kClockRefusedMessage + QStringLiteral("\r\n") + siteoffset::keptLeadLine(lead, st.region);
 }
 
@@ -56,7 +57,7 @@ void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, SiteTimeGate& gate) {
     if (s.closing) return;  // the end line is written: nothing follows it
     if (!probe->measured()) {
       // Nothing changes: the clock goes on as before.
-      WriteLog(ctx, QStringLiteral("Timesync nicht möglich: ") + probe->failure());
+      WriteLog(ctx, probe->failureLogLine());
       return;
     }
     const qint64 lead = probe->estimate().leadMs;

@@ -34,13 +34,38 @@ double readStamp(const QString& window, const RegionalFormat& fmt, double today)
 
 PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today) {
   const qsizetype zone = zoneWordPosition(page);
-  if (zone == 0) return {false, 0, kNoTime};
+  if (zone == 0)
+    return {false, 0, kNoTime, QStringLiteral("keine Zeitangabe mit MEZ oder MESZ auf der Seite")};
+  if (zone <= kStampLead)
+    return {false, 0, vberr::description(vberr::kTypeMismatch),
+            QStringLiteral("vor der Zeitzone steht keine vollständige Zeitangabe")};
+  const QString window = stampWindow(page, zone);
   try {
-    const double stamp = readStamp(stampWindow(page, zone), fmt, today);
-    return {true, dateserial::toLinearSeconds(stamp) * 1000, QString()};
+    const double stamp = readStamp(window, fmt, today);
+    return {true, dateserial::toLinearSeconds(stamp) * 1000, QString(), QString()};
   } catch (const VbError& e) {
-    return {false, 0, e.description()};
+    return {false, 0, e.description(),
+            QStringLiteral("„") + window.trimmed() +
+                QStringLiteral("“ ist kein Datum mit Uhrzeit (TT.MM.JJJJ hh:mm:ss)")};
   }
+}
+
+QString noTimeLogLine(TransferEnd ended, int status, const QString& failureText,
+                      const PageTime& time) {
+  QString why;
+  if (ended == TransferEnd::TimedOut) {
+    why = QStringLiteral("keine Antwort vom Server (Zeitüberschreitung)");
+  } else if (ended == TransferEnd::Cancelled) {
+    why = QStringLiteral("die Abfrage wurde abgebrochen");  // a bid needed the connection
+  } else if (ended != TransferEnd::Completed) {
+    why = QStringLiteral("keine Antwort vom Server") +
+          (failureText.isEmpty() ? QString() : QStringLiteral(" (") + failureText + QChar(')'));
+  } else if (status != 200) {
+    why = QStringLiteral("der Server antwortete mit Status %1").arg(status);
+  } else {
+    why = time.why;
+  }
+  return QStringLiteral("Timesync nicht möglich: ") + why;
 }
 
 QString logLine(double oldTime, double newTime, bool refused, const QString& lead) {

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "app/regional.h"
+#include "bidding/inet.h"
 
 // Reading the auction site's official time page and working out what the clock is set to.
 namespace timepage {
@@ -36,18 +37,25 @@ QString stampWindow(const QString& page, qsizetype zonePosition);
 // without a time, cannot set the clock either.
 double readStamp(const QString& window, const RegionalFormat& fmt, double today);
 
-// The time of a page: the whole second it shows (ms since 30.12.1899), or why it has none, the
-// text a synchronisation ends with: kNoTime without a zone word, else the description of the
-// stamp's conversion error.
+// The time of a page: the whole second it shows (ms since 30.12.1899), or why it has none: the
+// text a synchronisation ends with (kNoTime without a zone word, else the description of the
+// stamp's conversion error) and, for the log, what the page lacked.
 struct PageTime {
   bool ok = false;
   qint64 shownMs = 0;
   QString failure;
+  QString why;
 };
 PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today);
 // The same from an answer's Date header ("Sun, 06 Dec 2026 18:15:30 GMT"), as local time: eBay's
 // API hosts have no time page, and their answers carry the whole second they were made in.
 PageTime readDateHeader(const QString& date);
+
+// The log line of a time page that gave no time: "Timesync nicht möglich: " and why, from how
+// its transfer ended (its HTTP status and, for a failed connection, the component's reason) and
+// what the page lacked.
+QString noTimeLogLine(TransferEnd ended, int status, const QString& failureText,
+                      const PageTime& time);
 
 // "Timesync: " + old time + " -> " + new time "HH:mm:ss", with " (nicht gestellt)" when the
 // clock refused the change, then the site's lead over the computer's clock ("+90,4 Sekunden").

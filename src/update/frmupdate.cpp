@@ -8,6 +8,7 @@
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
+#include "app/filewrite.h"
 #include "app/logfile.h"
 #include "app/placement.h"
 #include "app/settings.h"
@@ -211,9 +212,11 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchRelease(std::optional<UpdateSt
     inet1.setBodyLimit(signedrelease::kMaxListBytes);
     m_listRunning = true;
     runRequest(m_ctx, inet1, inet1.URL, QStringLiteral("Get"), QString(),
-               requestHeaders(st.VersionText, st.InstallTag));
+               requestHeaders(st.VersionText, st.InstallTag), {m_silenceMs, 0});
   }
   if (st.UpdateCancelled) return closed;
+  if (inet1.ended() == TransferEnd::Silent)
+    return silentTransfer(QStringLiteral("Die Dateiliste"), m_silenceMs);
   if (auto f = transferFailure(inet1.status(), inet1.bodyTooLong(),
                                QStringLiteral("Die Dateiliste"), UpdatePart::FileList))
     return f;
@@ -275,9 +278,10 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchDescription(const QString& nam
   Inet2->URL = st.endpoints.vendorServer + QStringLiteral("/files/") + name;
   Inet2->setBodyLimit(limit);
   Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(),
-                 requestHeaders(st.VersionText, st.InstallTag));
+                 requestHeaders(st.VersionText, st.InstallTag), {m_silenceMs, 0});
   Inet2->waitWhileExecuting();
   if (st.UpdateCancelled) return Failure::closed();
+  if (Inet2->ended() == TransferEnd::Silent) return silentTransfer(what, m_silenceMs);
   if (auto f = transferFailure(Inet2->status(), Inet2->bodyTooLong(), what, UpdatePart::Signature))
     return f;
   body = Inet2->GetChunkBytes(static_cast<int>(limit));
@@ -296,14 +300,18 @@ std::optional<FrmUpdate::Failure> FrmUpdate::fetchFile(const Planned& file,
   m_written = false;
   m_writeError.clear();
   Inet2->Execute(Inet2->URL, QStringLiteral("Get"), QString(),
-                 requestHeaders(st.VersionText, st.InstallTag));
+                 requestHeaders(st.VersionText, st.InstallTag), {m_silenceMs, 0});
   Inet2->waitWhileExecuting();
   if (st.UpdateCancelled) return Failure::closed();
-  if (auto f = transferFailure(Inet2->status(), Inet2->bodyTooLong(), what, UpdatePart::File))
-    return f;
-  if (!m_writeError.isEmpty() || !m_written)
-    return Failure{Failure::NotInstalled,
-                   what + QStringLiteral(" konnte nicht gespeichert werden: ") + m_writeError};
+  // A file that stopped coming ends the download after a silence, with the offer to try again.
+  if (Inet2->ended() == TransferEnd::Silent) return silentTransfer(what, m_silenceMs);
+  // A transfer that did not complete counts as unanswered, whatever its header said.
+  const int status = Inet2->ended() == TransferEnd::Completed ? Inet2->status() : 0;
+  if (auto f = transferFailure(status, Inet2->bodyTooLong(), what, UpdatePart::File)) return f;
+  if (!m_written)
+    return Failure{
+        Failure::NotInstalled,
+        what + QStringLiteral(" konnte nicht gespeichert werden: ") + m_writeError + QChar('.')};
   return releaseplan::checkDownloadedFile(file, st.DownloadTarget);
 }
 
@@ -353,9 +361,10 @@ void FrmUpdate::Inet2_StateChanged(int state) {
     if (state != Inet::kResponseCompleted || st.DownloadTarget.isEmpty()) return;
     // An error page is never written, not even into the staging folder.
     if (Inet2->status() != 200) return;
-    QFile file(st.DownloadTarget);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-      m_writeError = file.errorString();
+    // Written with the reason of a failure in the user's words: a full disk is said so.
+    filewrite::PieceWriter file;
+    if (const int err = file.open(st.DownloadTarget)) {
+      m_writeError = filewrite::reason(err);
       return;
     }
     QByteArray piece = Inet2->GetChunkBytes(1024);
@@ -363,19 +372,18 @@ void FrmUpdate::Inet2_StateChanged(int state) {
     LblProgress->setText(percentText(received, st.DownloadLength));
     QCoreApplication::processEvents();
     while (!piece.isEmpty()) {
-      if (file.write(piece) != piece.size()) {
-        m_writeError = file.errorString();
+      if (const int err = file.write(piece)) {
+        m_writeError = filewrite::reason(err);
         return;
       }
       piece = Inet2->GetChunkBytes(1024);
       received += piece.size();
       LblProgress->setText(percentText(received, st.DownloadLength));
     }
-    if (!file.flush()) {
-      m_writeError = file.errorString();
+    if (const int err = file.close()) {
+      m_writeError = filewrite::reason(err);
       return;
     }
-    file.close();
     m_written = true;
   });
 }

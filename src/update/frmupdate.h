@@ -36,6 +36,11 @@ class FrmUpdate : public QDialog {
 
   void done(int result) override;
 
+  // A transfer of the update that brings no byte for this long is given up (the download then
+  // says so and offers itself again); shorter in tests.
+  static constexpr int kSilenceMs = 60000;
+  void setSilenceLimitMs(int ms) { m_silenceMs = ms; }
+
   // Controls, named as in the design.
   QLabel* Label1;
   QLabel* LblProgress;
@@ -72,4 +77,5 @@ class FrmUpdate : public QDialog {
   // The current file was written to its end by the response handler, or why it was not.
   bool m_written = false;
   QString m_writeError;
+  int m_silenceMs = kSilenceMs;
 };

@@ -14,4 +14,15 @@ inline const QString kInstalledCopy = QStringLiteral(
     "unverändert.\r\n"
     "Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt.");
 
+// Said once by a copy installed from the package when a newer version is offered: it shows no
+// update mark, since its online update would download nothing.
+inline QString newerVersionForPackage(const QString& available, const QString& installed) {
+  return QStringLiteral("Eine neuere Version von GebotsfalkePlus ist erschienen: ") + available +
+         QStringLiteral(" (installiert ist ") + installed +
+         QStringLiteral(
+             ").\r\nDiese Kopie wurde über die Paketverwaltung installiert und wird "
+             "auch über sie aktualisiert. Bitte installieren Sie die neue Version als "
+             "Paket, zum Beispiel mit apt.");
+}
+
 }  // namespace updaterules

@@ -61,6 +61,14 @@ std::optional<UpdateFailure> transferFailure(int status, bool tooLong, const QSt
       what + QStringLiteral(" kam nicht an: Der Server antwortete mit %1.").arg(status)};
 }
 
+UpdateFailure silentTransfer(const QString& what, int silenceMs) {
+  return UpdateFailure{
+      UpdateFailure::NotLoaded,
+      what + QStringLiteral(" kam nicht vollständig an: Der Server sendete %1 "
+                            "Sekunden lang nichts.")
+                 .arg(regional::formatDouble(silenceMs / 1000.0, RegionalFormat::german()))};
+}
+
 QString requestHeaders(const QString& versionText, const QString& installTag) {
   return QStringLiteral("Proxy-Connection: Keep-Alive\r\nPragma: no-cache\r\n") +
          QStringLiteral("User-Agent: Nachlader+ - ") + versionText + QStringLiteral(" - ") +

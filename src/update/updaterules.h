@@ -59,6 +59,9 @@ enum class UpdatePart { FileList, Signature, File };
 std::optional<UpdateFailure> transferFailure(int status, bool tooLong, const QString& what,
                                              UpdatePart part);
 
+// A transfer given up after silenceMs without a byte: the file stopped coming.
+UpdateFailure silentTransfer(const QString& what, int silenceMs);
+
 // The header text of every update request (lines ended by CR LF).
 QString requestHeaders(const QString& versionText, const QString& installTag);
 

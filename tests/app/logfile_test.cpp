@@ -14,10 +14,15 @@ TEST(ErrorBox, showsTheNumberWithASignPosition) {
             "Fehlernummer: -5\r\nBeschreibung: x\r\nProgrammteil: Main");
 }
 
-// The time stamp cuts the fraction of a second: a second that has not begun never shows.
+// The time stamp cuts the fraction of a second: a second that has not begun never shows. The
+// log is readable by its owner only, like the settings: created so, and a log of an earlier
+// version that others could read is closed to them.
 TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLfEachOnItsLine) {
   TestEnv env;
+  const QString path = env.programFolder() + "/gebotsfalke.log";
   WriteLog(*env.ctx, "GebotsfalkePlus gestartet - Version 1.3.6");
+  EXPECT_EQ(QFile::permissions(path) & 0x0777, 0x0600);
+  QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadGroup | QFile::ReadOther);
   env.clock.set(2026, 12, 5, 19, 59, 50, 999);
   env.state.endet = dateserial::fromParts({2026, 12, 5, 20, 0, 0});
   env.state.ItemID = "1234567890";
@@ -26,8 +31,9 @@ TEST(WriteLog, appendsSixTabSeparatedFieldsInWindows1252WithCrLfEachOnItsLine) {
   WriteLog(*env.ctx, "Höchstgebot");
   env.state.ItemID = "12\r\n34\t5";  // line breaks and tabs in a field become blanks
   WriteLog(*env.ctx, "a\nb");
+  EXPECT_EQ(QFile::permissions(path) & 0x0777, 0x0600);
 
-  QFile f(env.programFolder() + "/gebotsfalke.log");
+  QFile f(path);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_TRUE(
       f.readAll().contains("H\xF6"

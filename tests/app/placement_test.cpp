@@ -83,7 +83,7 @@ TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {
   GetFormSettings(*env.ctx, w, kApp, kSection, true);
   EXPECT_EQ(w.geometry().topLeft(), QPoint(30, 30));
   ASSERT_EQ(env.dialogs.errors.size(), 1);
-  EXPECT_TRUE(env.dialogs.errors[0].contains("Typen unverträglich"));
+  EXPECT_TRUE(env.dialogs.errors[0].contains("Typen unverträglich (Einstellung 'Left')"));
   EXPECT_TRUE(env.dialogs.errors[0].endsWith("Programmteil: GetFormSettings"));
 
   env.setSetting("Left", "150");
@@ -92,6 +92,9 @@ TEST(GetFormSettings, badStoredValuesShowTheErrorBoxAndKeepWhatWasThere) {
   EXPECT_EQ(w.geometry().topLeft(), QPoint(10, 0));  // moved, but the state is refused
   EXPECT_EQ(w.windowState(), Qt::WindowNoState);
   EXPECT_TRUE(env.dialogs.errors.last().contains("Unzulässiger Eigenschaftswert"));
+  env.setSetting("WindowState", "zu");
+  GetFormSettings(*env.ctx, w, kApp, kSection, true);
+  EXPECT_TRUE(env.dialogs.errors.last().contains("(Einstellung 'WindowState')"));
 
   env.state.instanceCount = 110;  // 300 x 110 leaves the 16-bit range
   GetFormSettings(*env.ctx, w, kApp, kSection, false);

@@ -13,9 +13,11 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include "bidding/bidoutcome.h"
 #include "bidding/inet.h"
 #include "bidding/proxyrules.h"
 #include "support/simserver.h"
+#include "timesync/timepage.h"
 
 namespace {
 
@@ -46,7 +48,8 @@ Ending post(Inet& inet, const QString& url, const TransferLimits& limits = {}) {
   return {inet.ended(), inet.requestSent(), took.elapsed()};
 }
 
-// A proxy that notes the first line of every request and answers it with "hallo".
+// A proxy that notes the first line of every request (and the whole request) and answers it
+// with "hallo".
 class RecordingProxy {
  public:
   RecordingProxy() {
@@ -56,6 +59,7 @@ class RecordingProxy {
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
           const QByteArray request = socket->readAll();
           lines.append(QString::fromLatin1(request.left(request.indexOf("\r\n"))));
+          requests.append(QString::fromLatin1(request));
           socket->write("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhallo");
           socket->disconnectFromHost();
         });
@@ -65,6 +69,7 @@ class RecordingProxy {
   }
   QString address() const { return QString("127.0.0.1:%1").arg(m_server.serverPort()); }
   QStringList lines;
+  QStringList requests;
 
  private:
   QTcpServer m_server;
@@ -330,4 +335,25 @@ TEST(TransferConnections, aConnectionOpenedAheadCarriesTheNextRequests) {
   inet.warmUp("http://127.0.0.1:1");  // nobody listens there
   ASSERT_TRUE(QTest::qWaitFor([&] { return ends.size() == 2; }, 10000));
   EXPECT_EQ(ends.last(), "Verbindung abgelehnt");
+}
+
+// The bid's and the clock's header lines go out first, as one block in their own order; the
+// component's own Accept-Encoding only after them.
+TEST(TransferHeaders, theCallersBlockGoesOutFirstInItsOrder) {
+  const ScopedEnvironment direct({{"no_proxy", "127.0.0.1"}});  // no proxy in between
+  RecordingProxy site;                                          // answers any request
+  Inet inet;
+  for (const QString& block :
+       {bidoutcome::requestHeaders("http://x/ws/eBayISAPI.dll"), timepage::kRequestHeaders}) {
+    SCOPED_TRACE(block.toStdString());
+    inet.Execute("http://" + site.address() + "/", "POST", "a=1", block);
+    inet.waitWhileExecuting();
+    ASSERT_FALSE(site.requests.isEmpty());
+    const QStringList sent = site.requests.last().section("\r\n\r\n", 0, 0).split("\r\n").mid(1);
+    const QStringList lines = block.split("\r\n", Qt::SkipEmptyParts);
+    const qsizetype at = sent.indexOf(lines.first());  // after Qt's own "Host"
+    EXPECT_EQ(sent.mid(at, lines.size()), lines);
+    EXPECT_GE(sent.indexOf("Accept-Encoding: identity"), at + lines.size())
+        << sent.join(" | ").toStdString();
+  }
 }

@@ -182,3 +182,14 @@ TEST(QtPlatform, aWaylandSessionWithX11RunsOnX11) {
   EXPECT_EQ(qtplatform::choose("wayland", "wayland-0", ":0"), "");
   EXPECT_EQ(qtplatform::choose("offscreen", "wayland-0", ":0"), "");
 }
+
+TEST(ItemPageAnswer, theHighBidderTheItemPageNames) {
+  const std::pair<QString, QString> cases[] = {
+      {"<tr><td>Höchstbietender:</td><td>bieter_1</td></tr>", "bieter_1"},
+      {"<td>Höchstbietender:</td>\n<td class=x> <b>K&auml;ufer 2 </b></td>", "Käufer 2"},
+      {"H&ouml;chstbietender: anna", "anna"},
+      {"<td>Höchstbietender:</td><td>(noch keine Gebote)</td>", ""},
+      {"<p>Gebote: 3</p>", ""},
+  };
+  for (const auto& [html, name] : cases) EXPECT_EQ(itempage::highBidder(html), name) << html;
+}

@@ -177,7 +177,8 @@ TEST(Finde_Alle_Fenster, anItemThatCannotBeReadIsNotShownAndSaidOnce) {
        false,
        "Terminal",
        {start, kNoItem},
-       {"Der gespeicherte Artikel ist nicht lesbar."}},
+       {"Der gespeicherte Artikel ist nicht lesbar (Einstellung 'endet' ist kein Datum mit "
+        "Uhrzeit: „07.12.2026 25:99:00“)."}},
       {"a title's end that is no date: the item shown stays",
        "",
        "",

@@ -30,12 +30,14 @@ DEB_FILES = {
 }
 PORTABLE_FILES = {"gebotsfalkeplus": 0o755, "doupdate": 0o755, "install-desktop-entry": 0o755,
                   APP_ID + ".desktop": 0o644, APP_ID + ".png": 0o644, "LICENSE": 0o644}
-INSTALLED_COPY = (
-    "Diese Kopie von GebotsfalkePlus wurde über die Paketverwaltung installiert und wird "
-    "auch über sie aktualisiert.\n"
-    "Das Online Update lädt deshalb nichts herunter; die installierte Version bleibt "
-    "unverändert.\n"
-    "Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt.")
+PORTABLE_ENTRY = APP_ID + ".Portable.desktop"  # never the package's id, which it would hide
+README = os.path.join(os.path.dirname(__file__), "..", "..", "README.md")
+OFFERED = "1.03.0007"
+NEWER_FOR_PACKAGE = (
+    "Eine neuere Version von GebotsfalkePlus ist erschienen: %s (installiert ist %s).\n"
+    "Diese Kopie wurde über die Paketverwaltung installiert und wird auch über sie "
+    "aktualisiert. Bitte installieren Sie die neue Version als Paket, zum Beispiel mit apt."
+    % (OFFERED, VERSION))
 
 
 def files_with_modes(top):
@@ -85,8 +87,20 @@ def check_deb(packages, workdir):
     depends = [d.strip().split(" ")[0] for d in fields["Depends"].split(",")]
     # From dpkg-shlibdeps: the libraries the executables really link, with their versions.
     for library in ("libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6network6",
-                    "libqt6dbus6", "libxcb1", "libasound2", "qt6-qpa-plugins", "fonts-liberation2"):
+                    "libqt6dbus6", "libxcb1", "libasound2", "libsodium23", "qt6-qpa-plugins",
+                    "fonts-liberation2"):
         assert library in depends, "Depends lacks %s: %s" % (library, fields["Depends"])
+    # The README's apt line for the portable folder names every package beyond Qt's own modules
+    # and the C and C++ runtime's (which the Qt packages bring along).
+    with open(README, encoding="utf-8") as f:
+        portable_line = [line for line in f if "sudo apt install libqt6" in line]
+    assert len(portable_line) == 1, portable_line
+    listed = [word.strip("`):")
+              for word in portable_line[0].split("sudo apt install", 1)[1].split()]
+    own = [d for d in depends if not d.startswith(
+        ("libqt6core", "libqt6gui", "libqt6widgets", "libqt6network", "libqt6dbus", "qt6-",
+         "libc6", "libgcc", "libstdc++", "libxcb"))]
+    assert set(own) <= set(listed), "the README's portable list lacks %r" % (set(own) - set(listed))
     root = packages.unpack_deb(os.path.join(workdir, "deb"))
     usr = os.path.join(root, "usr")
     assert os.listdir(root) == ["usr"], "the .deb puts files outside /usr"
@@ -99,8 +113,10 @@ def check_deb(packages, workdir):
         "gebotsfalkeplus", APP_ID, "Network;"], entry
     assert {"Name", "Name[de]", "Comment", "Comment[de]"} <= set(entry), entry
     metainfo = os.path.join(usr, "share/metainfo/%s.metainfo.xml" % APP_ID)
-    # The file alone, and with what it names in the tree (the desktop entry).
-    for command in (["validate", "--no-net", metainfo], ["validate-tree", "--no-net", root]):
+    # The file alone, as pedantically as software centres read it and with every address it
+    # names fetched (it names none, so this holds offline too), and with what it names in the
+    # tree (the desktop entry).
+    for command in (["validate", "--pedantic", metainfo], ["validate-tree", "--no-net", root]):
         result = tool("appstreamcli", *command)
         assert result.returncode == 0, result
     with open(metainfo, encoding="utf-8") as f:
@@ -139,15 +155,22 @@ def check_install_desktop_entry(folder, workdir):
     shutil.copytree(folder, odd, symlinks=True)
     data = os.path.join(workdir, "data")
     env = dict(os.environ, XDG_DATA_HOME=data)
-    entry_path = os.path.join(data, "applications", APP_ID + ".desktop")
+    entry_path = os.path.join(data, "applications", PORTABLE_ENTRY)
+    # An entry under the package's id, as earlier versions of the script wrote it, goes.
+    earlier = os.path.join(data, "applications", APP_ID + ".desktop")
+    os.makedirs(os.path.dirname(earlier))
+    with open(earlier, "w", encoding="utf-8") as f:
+        f.write("[Desktop Entry]\nTryExec=/alt/gebotsfalkeplus\n")
     for where in (folder, odd):
         result = tool(os.path.join(where, "install-desktop-entry"), env=env)
         assert result.returncode == 0, result
         entry = desktop_file(entry_path)
         executable = os.path.join(where, "gebotsfalkeplus")
         assert (exec_arguments(entry["Exec"]), string_value(entry["TryExec"]),
-                string_value(entry["Icon"])) == ([executable], executable,
-                                                 os.path.join(where, APP_ID + ".png")), entry
+                string_value(entry["Icon"]), entry["Name[de]"]) == (
+            [executable], executable, os.path.join(where, APP_ID + ".png"),
+            "GebotsfalkePlus (portabel)"), entry
+        assert not os.path.exists(earlier), "an entry under the package's id is left"
         assert stat.S_IMODE(os.stat(entry_path).st_mode) == 0o644
     result = tool(os.path.join(odd, "install-desktop-entry"), "--remove", env=env)
     assert result.returncode == 0 and not os.path.exists(entry_path), result
@@ -182,28 +205,29 @@ def test_win(packages, journey, workdir):
 def test_installed(packages, journey, workdir):
     """The copy from the .deb started as installed (no GEBOTSFALKE_HOME): its program folder is
     ~/.local/share/GebotsfalkePlus, even where the superuser could write beside the executable.
-    "Online Update jetzt starten" says that the package manager updates this copy and downloads
-    nothing; the offered version stays."""
+    It shows no update mark, whose update would download nothing: after "Uhr synchronisieren"
+    (whose outcome box is switched off) it says that a newer version is out and that the
+    package manager brings it, and asks the vendor server for nothing but the version."""
     user = os.path.join(workdir, "user")  # the user's home folder
     home = os.path.join(user, ".local", "share", "GebotsfalkePlus")
-    j = journey(["--vendor-version", "1.03.0007"], settings={"Update": "1.03.0007"}, home=home)
+    j = journey(["--vendor-version", OFFERED], settings={"msgonsync": "0"}, home=home)
     root = packages.unpack_deb(os.path.join(workdir, "root"))
     j.program.executable = os.path.join(root, "usr", "bin", "gebotsfalkeplus")
     j.program.home_variable, j.program.user_home = False, user
     j.start_program()
-    j.open_update_window("1.03.0007")
-    j.user.click("FrmUpdate", "Btn_Update")
-    box = j.program.wait_window("QMessageBox", timeout=10, what="the update's answer")
-    assert box.label_text() == INSTALLED_COPY
+    j.user.click("Form1", "Lbl_GetTime")
+    box = j.program.wait_window("QMessageBox", timeout=30, what="the notice")
+    assert box.label_text() == NEWER_FOR_PACKAGE
     j.user.activate(box)
-    j.user.key("Return")
-    wait_for(lambda: not j.program.window("QMessageBox"), 10, "the message box to close")
-    assert j.program.window("FrmUpdate").shown("Btn_Update"), "the update window lost its button"
+    j.user.click_control(box.button("OK"))
+    wait_for(lambda: not j.program.window("QMessageBox"), 10, "the box to close")
+    assert not j.program.window("Form1").shown("Lbl_update"), "the update mark is shown"
     j.end_program()
-    assert not [r for r in j.sim.requests() if r["path"].startswith("/files/")], "downloaded"
+    assert [r["path"] for r in j.sim.requests() if r["path"].startswith("/files/")] == \
+        ["/files/update+"], j.sim.requests()
     assert os.listdir(os.path.join(root, "usr", "bin")) == ["gebotsfalkeplus"]
     messages = j.program.messages()
     assert messages[:1] == ["GebotsfalkePlus gestartet - Version " + VERSION], messages
     assert not [m for m in messages if m.startswith("Update")], messages
     settings = j.program.settings()
-    assert (settings.get("Update"), settings.get("InstallDir")) == ("1.03.0007", home), settings
+    assert (settings.get("Update"), settings.get("InstallDir")) == (OFFERED, home), settings

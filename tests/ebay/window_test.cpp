@@ -160,6 +160,7 @@ TEST(EbayWindow, bidsAtTheTriggerExactlyAsTypedAndSaysAfterTheEndWhetherItWasWon
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return w.ui.LabelZeit->text() == "Auktion\ngewonnen!\nEndpreis 5,00 EUR"; }, 5000))
       << w.ui.LabelZeit->text().toStdString();
+  EXPECT_EQ(w.form.groupState(), grouprule::State::Won);  // what a bid group hears
 }
 
 TEST(EbayWindow, aRefreshTokenEbayRefusesLeavesTheKeyringToo) {

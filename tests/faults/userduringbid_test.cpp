@@ -11,8 +11,9 @@ using namespace faults;
 namespace {
 enum class Start { kCountdown, kCtrlF9 };
 // When the user acts: while the site answers step 1, step 2 or the vendor report, during the
-// pause after the countdown's bid, or while Ctrl+F9's result is shown.
-enum class When { kStep1, kStep2, kReport, kPause, kResultBox };
+// pause after the countdown's bid, or while Ctrl+F9's result is shown; or right after step 2
+// went out to a site that answers it only after a silence longer than the bid's limit.
+enum class When { kStep1, kStep2, kReport, kPause, kResultBox, kStep2SlowSite };
 enum class Action { kClick, kEnter, kClose, kTick };
 
 void act(Form1& form, Action action) {
@@ -51,6 +52,8 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       {Start::kCountdown, When::kStep1, Action::kTick},
       {Start::kCountdown, When::kStep1, Action::kClose},
       {Start::kCountdown, When::kStep2, Action::kClose},
+      // The close waits for the answer beyond the silence and logs the real outcome.
+      {Start::kCountdown, When::kStep2SlowSite, Action::kClose},
       {Start::kCountdown, When::kReport, Action::kClose},
       {Start::kCountdown, When::kPause, Action::kClose},
       {Start::kCtrlF9, When::kStep1, Action::kClick},
@@ -64,7 +67,9 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "start " << int(c.start) << ", when " << int(c.when)
                                     << ", action " << int(c.action));
-    FaultRun run;
+    const bool slowSite = c.when == When::kStep2SlowSite;
+    FaultRun run(slowSite ? site(2, "slow") : site());
+    if (slowSite) run.env.state.bidLimits.silenceMs = 500;  // the site answers after 2 s
     Form1& form = run.form;
     int answers = 0;  // replies of the site begun so far: step 1, step 2, vendor report
     int acted = 0;
@@ -72,6 +77,9 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       if (acted++ == 0) act(form, c.action);
     };
     QObject::connect(&run.env.inet1, &Inet::StateChanged, &form, [&](int state) {
+      // Step 1 is in: step 2 goes out before anything queued now is handled.
+      if (slowSite && state == Inet::kResponseCompleted && answers == 1)
+        QTimer::singleShot(0, &form, actNow);
       if (state != Inet::kReceivingResponse) return;
       ++answers;
       if ((c.when == When::kStep1 && answers == 1) || (c.when == When::kStep2 && answers == 2) ||

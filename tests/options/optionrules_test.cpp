@@ -15,7 +15,9 @@ TEST(OptionRules, secondsAreAWholeNumberFromOneToThreeHundred) {
 // and while armed an empty name or password; OK shows them in one message.
 TEST(OptionRules, eachInvalidValueGetsItsLineInOneMessage) {
   using optionrules::Values;
-  const QString seconds =
+  // A whole number out of range has the dialog's own line, anything else a line of its own.
+  const QString seconds = "'Sekunden vor Ende bieten' muss zwischen 1 und 300 betragen\r\n";
+  const QString notWhole =
       "'Sekunden vor Ende bieten' muss eine ganze Zahl zwischen 1 und 300 sein\r\n";
   const QString unstorable =
       "Passwort darf das Zeichen '%1' nicht enthalten (nur Zeichen des westeuropäischen "
@@ -28,6 +30,8 @@ TEST(OptionRules, eachInvalidValueGetsItsLineInOneMessage) {
       {{.user = "bieter", .pass = "geheim", .sectobid = "10"}, true, {}},
       {{.sectobid = "10"}, false, {}},
       {{.user = "bieter", .pass = "geheim", .sectobid = "0"}, false, {seconds}},
+      {{.sectobid = "1,5"}, false, {notWhole}},
+      {{.sectobid = "zehn"}, false, {notWhole}},
       {{.pass = "Łódź", .sectobid = "10"}, false, {unstorable.arg("Ł")}},
       {{.pass = "x\U0001F600", .sectobid = "10"}, false, {unstorable.arg("\U0001F600")}},
       {{.sectobid = "400"},

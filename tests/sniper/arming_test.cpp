@@ -1,5 +1,6 @@
 #include <QDialog>
 #include <QTcpServer>
+#include <QToolTip>
 
 #include "bidding/inet.h"
 #include "options/frmoptions.h"
@@ -34,12 +35,29 @@ TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus entschärft");
 }
 
-TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
-  for (const char* typed : {"", "abc", "12.50", "0"}) {
+// An amount that cannot be bid leaves the window disarmed and says why beside the field (its
+// tooltip), with the form that works; the amount is read as always.
+TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedAndSayWhy) {
+  const struct {
+    const char* typed;
+    QString said;
+  } cases[] = {
+      {"", "Bitte ein Höchstgebot eingeben, zum Beispiel 20,00."},
+      {"abc", "„abc“ wurde nicht verstanden. Bitte den Betrag so eingeben: 20,00"},
+      {"20 EUR", "„20 EUR“ wurde nicht verstanden. Bitte den Betrag so eingeben: 20,00"},
+      {"20.00", "„20.00“ wurde nicht verstanden. Bitte den Betrag so eingeben: 20,00"},
+      {"1,234.5", "„1,234.5“ wurde nicht verstanden. Bitte den Betrag so eingeben: 1.234,50"},
+      {"0",
+       "Ein Höchstgebot von 0 kann nicht geboten werden. Bitte einen Betrag eingeben, zum "
+       "Beispiel 20,00."},
+  };
+  for (const auto& c : cases) {
     env.state.maxBid = 7;
-    armWith(QString::fromLatin1(typed));
-    EXPECT_FALSE(env.state.armed) << typed;
-    EXPECT_EQ(env.state.maxBid, 0.0f) << typed;
+    armWith(QString::fromLatin1(c.typed));
+    EXPECT_FALSE(env.state.armed) << c.typed;
+    EXPECT_EQ(env.state.maxBid, 0.0f) << c.typed;
+    EXPECT_EQ(ui.Txt_maxbid->toolTip(), c.said);
+    EXPECT_EQ(QToolTip::text(), c.said);
   }
   // Texts that are no number stay as typed; a number is written back in the money form.
   EXPECT_EQ(ui.Txt_maxbid->text(), "0,00");
@@ -48,6 +66,7 @@ TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedWithoutAWord) {
   armWith("-5");  // only zero is refused
   EXPECT_TRUE(env.state.armed);
   EXPECT_EQ(ui.Txt_maxbid->text(), "-5,00");
+  EXPECT_EQ(ui.Txt_maxbid->toolTip(), "");
   // Nor is anything armed without an item number and an end (a start with "-bay" and nothing
   // saved showed the bid controls so).
   form.Command1_Click();

@@ -76,7 +76,8 @@ TEST_F(SniperTest, noItemOrASettingThatIsNoNumberLeavesTheCountdownAsItWas) {
   env.state.sectobid = "zehn";
   evaluateAt(100);
   EXPECT_EQ(env.dialogs.errors.size(), 1);
-  EXPECT_TRUE(env.dialogs.errors.value(0).endsWith("Programmteil: Update_Label"));
+  EXPECT_TRUE(env.dialogs.errors.value(0).endsWith(
+      "Typen unverträglich (Einstellung 'sectobid')\r\nProgrammteil: Update_Label"));
   env.state.sectobid = "10";
   env.state.endet = 0;
   form.Update_Label();

@@ -134,7 +134,7 @@ TEST(KeepAwake, withoutTheServicesNothingElseChanges) {
     QWidget other;
     other.show();
     other.activateWindow();
-    QTest::qWaitForWindowActive(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     ASSERT_TRUE(eventually([&] { return w.env.logMessages().contains(c.line); }));
     w.evaluateAt(10);
     QTest::qWait(100);

@@ -71,6 +71,11 @@ TEST(SettingsStore, oneBadValueLosesNoOtherSettingThroughAStartAndAClose) {
        "pass, saveuser, sectobid, synconstart, user, warnton"},
       {"unclosed section line", "", "[Gebotsfalke", tone, 0, {},
        "msgonsync, pass, saveuser, sectobid, synconstart, user, warnton"},
+      // Binary bytes in keys: each is written anew so that it reads back as itself (one copy
+      // aside, not one more with every write); a lost one is counted, not quoted.
+      {"binary bytes", "", QString::fromLatin1("\x01\xff\xfe\x7f=\"\x03\n\x02\x03=1"), tone, 0,
+       {}, "msgonsync, pass, saveuser, sectobid, synconstart, user, warnton, 1 Zeile ohne lesbaren "
+       "Namen"},
       {"lone quote, folder without the right to write", "AuktionTitel", "Lampe \"Art Deco", tone,
        0, {}, afterTitle, true},
   };

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -19,6 +22,7 @@
 #include "support/simserver.h"
 #include "support/testenv.h"
 #include "timesync/clockonly.h"
+#include "update/versioncheck.h"
 
 namespace {
 // Main reads the hosts from the program folder: keep them on the port where nobody listens.
@@ -34,7 +38,10 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     Form1 form(*env.ctx);
     EXPECT_FALSE(runMain(env, form, {"-time"}));
     EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(env.logLines().isEmpty());  // no start line, no settings read
+    // No start line, no settings read: only the synchronisation's own line.
+    EXPECT_EQ(
+        env.logMessages(),
+        QStringList{"Timesync nicht möglich: keine Antwort vom Server (Verbindung abgelehnt)"});
     EXPECT_TRUE(env.state.VersionText.isEmpty());
   }
   for (const QStringList& args : {QStringList{"-TIME"}, QStringList{"-time", "x"}}) {
@@ -44,6 +51,20 @@ TEST(Main, onlyTheExactTimeArgumentRunsTheClockOnlyMode) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(env.state.commandLine, args.join(QChar(' ')));
     EXPECT_EQ(env.logMessages().value(0), "GebotsfalkePlus gestartet - Version 1.3.6");
+  }
+}
+
+// A start removes the download folder of an update that was killed midway, unless another
+// instance runs (it may be downloading into it).
+TEST(Main, removesTheFolderOfAKilledUpdateUnlessAnotherInstanceRuns) {
+  for (const bool otherInstance : {false, true}) {
+    TestEnv env;
+    const QString leftover = env.programFolder() + "/.gebotsfalkeplus-update-aB3dE9/new";
+    ASSERT_TRUE(QDir().mkpath(leftover));
+    env.processes.previous = otherInstance;
+    Form1 form(*env.ctx);
+    EXPECT_TRUE(runMain(env, form, {}));
+    EXPECT_EQ(QFileInfo::exists(leftover), otherInstance);
   }
 }
 
@@ -138,6 +159,34 @@ TEST(FormUnload, savesPlacementVersionFolderAndTheItemOnlyWhileItsEndLiesAhead) 
   EXPECT_EQ(env.setting("endet"), "05.12.2026 20:00:00");
 }
 
+// A copy installed from the package cannot install a newer version itself: no update mark
+// leads to a download that would not come. That there is one is said once, where a portable
+// copy shows its mark.
+TEST(UpdateMark, anInstalledCopyShowsNoMarkAndSaysOnceThatANewerVersionIsOut) {
+  sim::Config config;
+  config.vendorVersion = "1.03.0007";
+  SimServer server(config);
+  for (const bool installed : {false, true}) {
+    SCOPED_TRACE(installed);
+    TestEnv env;
+    env.programInfo.installed = installed;
+    env.state.endpoints = server.endpoints();
+    Form1 form(*env.ctx);
+    ASSERT_TRUE(runMain(env, form, {}));
+    for (int check = 0; check < 2; ++check)
+      VersionCheck(*env.ctx, form, clockSyncUserAgent("1.3.6", "Linux"));
+    EXPECT_EQ(env.state.AvailableVersion, "1.03.0007");
+    EXPECT_EQ(control<LinkLabel>(form, "Lbl_update")->isVisible(), !installed);
+    EXPECT_EQ(env.dialogs.errors,
+              installed ? QStringList{"Eine neuere Version von GebotsfalkePlus ist erschienen: "
+                                      "1.03.0007 (installiert ist 1.3.6).\r\nDiese Kopie wurde "
+                                      "über die Paketverwaltung installiert und wird auch über sie "
+                                      "aktualisiert. Bitte installieren Sie die neue Version als "
+                                      "Paket, zum Beispiel mit apt."}
+                        : QStringList());
+  }
+}
+
 // "-time": the clock-only run against the simulator, whose site runs 5 hours ahead, with the
 // computer's clock running a day behind that. A clock that refuses the change has not been set.
 TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShowsNoWindow) {
@@ -199,6 +248,46 @@ TEST(TimeRun, setsTheClockToTheSiteTimeToTheMillisecondWritesLogAndUpdateAndShow
     EXPECT_EQ(outcome.message,
               refused ? QStringLiteral("Die Systemuhr konnte nicht gestellt werden.") : QString());
   }
+}
+
+// Help and version are printed without a display; anything else that wants the window says on
+// standard error that there is none, instead of aborting. Only the exact "-time" runs without.
+TEST(Program, printsHelpAndVersionWithoutADisplayAndSaysWhenItNeedsOne) {
+  const QString noDisplay =
+      "GebotsfalkePlus: Keine grafische Oberfläche: DISPLAY ist nicht gesetzt. Ohne sie läuft nur "
+      "„gebotsfalkeplus -time“.\n";
+  const struct {
+    QStringList args;
+    int exitCode;
+    const char* out;  // the start of standard output
+    QString err;
+  } cases[] = {
+      {{"--help"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-h"}, 0, "Aufruf: gebotsfalkeplus [Option]\n", ""},
+      {{"-bay", "--version"}, 0, "GebotsfalkePlus 1.3.6\n", ""},
+      {{}, 1, "", noDisplay},
+      {{"-TIME"}, 1, "", noDisplay},
+      {{"-h", "x"}, 0, "Aufruf", ""},
+      {{"--ebay-zugang"}, 1, "", noDisplay},  // an option of the window
+  };
+  TestEnv env;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess program;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      e.remove(QString::fromLatin1(name));
+    e.insert("GEBOTSFALKE_HOME", env.programFolder());
+    e.insert("XDG_CONFIG_HOME", env.configFolder());
+    program.setProcessEnvironment(e);
+    program.start(QStringLiteral(GF_PROGRAM_EXECUTABLE), c.args);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.exitCode);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardOutput()).left(strlen(c.out)), c.out);
+    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()), c.err);
+  }
+  EXPECT_FALSE(QFile::exists(env.programFolder() + "/gebotsfalke.log"));  // nothing started
 }
 
 // The password is in the program's memory: no core file of it may be written, and other

@@ -74,7 +74,8 @@ TEST(SiteTimeAtArming, measuresSilentlyOnceInHalfAnHourAndAFailureChangesNothing
   log = env.logMessages();
   EXPECT_EQ(log.mid(2), QStringList({"GebotsfalkePlus entschärft", "GebotsfalkePlus scharfgestellt",
                                      "GebotsfalkePlus entschärft", "GebotsfalkePlus scharfgestellt",
-                                     "Timesync nicht möglich: Keine Zeitinformationen erhalten."}));
+                                     "Timesync nicht möglich: keine Antwort vom Server "
+                                     "(Verbindung abgelehnt)"}));
   EXPECT_EQ(env.dialogs.errors.size(), 1);
 }
 

@@ -5,6 +5,8 @@
 
 #include <QProcess>
 
+#include "bidding/inet.h"
+
 #include "releasesigning.h"
 #include "update/updaterun.h"
 
@@ -26,6 +28,7 @@ enum class Given {
   UntrustedKey,    // the program trusts another key than the simulator's
   ToolSigned,      // the vendor tool signed the folder (signedList), the program trusts it
   FolderInTheWay,  // the program folder holds a folder named b.txt
+  DiskFull,        // b.txt is written where every write finds the disk full (/dev/full)
 };
 enum Outcome { kHandedOver, kNotLoaded, kNotVerified, kNotInstalled };
 
@@ -61,6 +64,7 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
     QStringList fetched;  // after the file list
     QByteArray signedList = kList;
     const char* signedVersion = "1.3.7";  // by the vendor tool; the offer is 1.03.0007
+    int silenceMs = FrmUpdate::kSilenceMs;
   } cases[] = {
       // clang-format off
       // Forged or unsigned.
@@ -99,11 +103,17 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
        kUpToB},
       {"a file the server lacks", kList, {{"b.txt", "missing"}}, Given::None, kNotLoaded,
        "Die Datei „b.txt“ kam nicht an: Der Server antwortete mit 404.", kUpToB},
+      // A minute of silence, shortened here.
+      {"a file that stops coming", kList, {{"b.txt", "stall"}}, Given::None, kNotLoaded,
+       "Die Datei „b.txt“ kam nicht vollständig an: Der Server sendete 2 Sekunden lang nichts.",
+       kUpToB, kList, "1.3.7", 2000},
       {"an endless file list", kList, {{"filelist", "huge"}}, Given::None, kNotLoaded,
        "Die Dateiliste ist länger als erlaubt.", {}},
       // Verified, but the second file cannot be put in place: the first goes back.
       {"a folder in the way", kList, {}, Given::FolderInTheWay, kNotInstalled,
        "„b.txt“ konnte nicht ersetzt werden: Dort liegt ein Ordner.", kAllFiles},
+      {"a full disk", kList, {}, Given::DiskFull, kNotInstalled,
+       "Die Datei „b.txt“ konnte nicht gespeichert werden: Datenträger voll.", kUpToB},
       // Whole and signed, however it travels.
       {"chunked", kList, {{"b.txt", "chunked"}}, Given::None, kHandedOver, "", kAllFiles},
       {"without Content-Length", kList, {{"b.txt", "no-length"}}, Given::None, kHandedOver, "",
@@ -141,7 +151,19 @@ TEST(SignedUpdate, nothingIsPutInPlaceOrStartedUnlessTheVendorSignedItAndItArriv
     const QStringList before = snapshot(r.env.programFolder(), {"gebotsfalke.log"});
 
     bool progressShown = true;
-    r.click({}, [&](FrmUpdate& w) { progressShown = !w.LblProgress->isHidden(); });
+    const auto during = [&](FrmUpdate& w) {
+      w.setSilenceLimitMs(c.silenceMs);
+      if (c.given != Given::DiskFull) return;
+      QObject::connect(w.Inet2, &Inet::StateChanged, &w, [&r, &w](int state) {
+        if (state != Inet::kReceivingResponse || !w.Inet2->URL.endsWith("/b.txt")) return;
+        const QStringList staging =
+            QDir(r.env.programFolder())
+                .entryList({".gebotsfalkeplus-update-*"}, QDir::Dirs | QDir::Hidden);
+        ASSERT_EQ(staging.size(), 1);
+        QFile::link("/dev/full", r.programFile(staging[0] + "/new/b.txt"));
+      });
+    };
+    r.click(during, [&](FrmUpdate& w) { progressShown = !w.LblProgress->isHidden(); });
 
     // A body that ends with its connection is now and then asked for twice in a row: Qt's
     // network access sends the request again on its own when the server closes.

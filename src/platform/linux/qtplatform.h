@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Which of Qt's platforms the program runs on. It reads the titles of the desktop's windows
 // and places its own through X11: in a Wayland session that offers X11 too (XWayland), it asks
@@ -15,5 +16,11 @@ QByteArray choose(const QByteArray& qpaPlatform, const QByteArray& waylandDispla
 
 // Applies choose() to this process's environment, before the application object exists.
 void applyToEnvironment();
+
+// Why the program's window cannot be shown, after applyToEnvironment(): Qt will look for an X11
+// display and finds none (DISPLAY unset, or nobody answers there); Qt itself would abort. Empty
+// when the display answers, and when another platform was asked for (Wayland alone, or one
+// named in QT_QPA_PLATFORM), which Qt reports itself.
+QString displayProblem();
 
 }  // namespace qtplatform
