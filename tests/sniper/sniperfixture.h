@@ -36,6 +36,7 @@ struct SniperWindow {
     Endpoints dead;
     dead.offerHost = dead.itemHost = dead.offerHostDe = dead.itemHostDe = dead.timeHost =
         dead.vendorServer = "http://127.0.0.1:1";
+    dead.classicSiteNamed = true;
     s.endpoints = dead;
     ui.Txt_maxbid->show();
     ui.Command1->show();

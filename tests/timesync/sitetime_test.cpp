@@ -1,5 +1,7 @@
+#include "timesync/sitetime.h"
 #include "sniper/sniperfixture.h"
 #include "timesync/sitehost.h"
+#include "timesync/sitetimegate.h"
 
 namespace {
 // The main window watching the test item, against a site whose clock runs siteLead ahead of the
@@ -115,4 +117,25 @@ TEST(SiteTimeAtArming, movesTheBidLaterByMoreThanAFewSecondsOnlyOnTheUsersYes) {
     EXPECT_EQ((kept - env.clock.siteLeadMs()) / 11, 0);  // 0 to 10 ms behind the site
     EXPECT_TRUE(env.state.armed);
   }
+}
+
+// A bid through eBay's API goes by the API host's clock: the Date of its answers, narrowed by
+// timed readings as the time page's stamp is.
+TEST(SiteTimeAtArming, theApiRouteGoesByTheDateOfTheApiHostsAnswers) {
+  SiteWindow w(90400);
+  ebay::Account& a = w.env.state.ebay;
+  a.loaded = true;
+  a.keyset = {"App", "Cert", "Ru"};
+  a.refreshToken = {"angemeldet", w.env.clock.localMs() + 3600'000};
+  w.env.state.endpoints.ebayApiHost = w.host.baseUrl();
+  w.host.setPage("{}", "/");
+  w.env.state.endpoints.timeHost = "http://127.0.0.1:1";
+  struct : SiteTimeGate {
+    bool takeOverNow(qint64) override { return true; }
+    void siteTimeTakenOver() override {}
+  } gate;
+  measureSiteTimeIfDue(*w.env.ctx, &w.form, gate);
+  ASSERT_TRUE(w.measured());
+  EXPECT_EQ((90400 - w.env.clock.siteLeadMs()) / 11, 0);  // 0 to 10 ms behind the site
+  EXPECT_GE(w.host.requests().filter(QRegularExpression("^/ ")).size(), 5);
 }
