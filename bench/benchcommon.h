@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
@@ -90,6 +91,22 @@ inline bool writeJson(const QString& path, const QJsonObject& object) {
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   f.write(QJsonDocument(object).toJson());
   return true;
+}
+
+inline QJsonArray toArray(const std::vector<double>& v) {
+  QJsonArray a;
+  for (double x : v) a.append(x);
+  return a;
+}
+
+// The simulator's request log, a JSON object a line, oldest first.
+inline QList<QJsonObject> requestLog(const QString& path) {
+  QList<QJsonObject> out;
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
+  return out;
 }
 
 inline void say(const QString& text) {

@@ -98,8 +98,16 @@ void RawRequests::setRequest(const QJsonObject& logged) {
                               .replace(QRegularExpression(QStringLiteral("item=\\d+")),
                                        QStringLiteral("item=") + QString::fromStdString(m_item))
                               .toLatin1();
-  QByteArray request = logged[QStringLiteral("method")].toString().toLatin1() + ' ' +
-                       logged[QStringLiteral("path")].toString().toLatin1() + " HTTP/1.1\r\n";
+  // eBay's API names the item in the path: "v1|<legacy id>|0", the bars perhaps encoded.
+  const QByteArray path =
+      logged[QStringLiteral("path")]
+          .toString()
+          .replace(QRegularExpression(QStringLiteral("(v1(\\||%7C))\\d+"),
+                                      QRegularExpression::CaseInsensitiveOption),
+                   QStringLiteral("\\1") + QString::fromStdString(m_item))
+          .toLatin1();
+  QByteArray request =
+      logged[QStringLiteral("method")].toString().toLatin1() + ' ' + path + " HTTP/1.1\r\n";
   const QJsonObject headers = logged[QStringLiteral("headers")].toObject();
   for (auto it = headers.begin(); it != headers.end(); ++it) {
     if (addedByServer(it.key())) continue;

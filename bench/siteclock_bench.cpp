@@ -55,12 +55,6 @@ double localSerial(qint64 epochMs) {
                                 t.time().minute(), t.time().second()});
 }
 
-QJsonArray toArray(const std::vector<double>& v) {
-  QJsonArray a;
-  for (double x : v) a.append(x);
-  return a;
-}
-
 std::vector<double> magnitudes(std::vector<double> v) {
   for (double& x : v) x = std::abs(x);
   return v;
@@ -88,6 +82,7 @@ class Harness {
     const QString base = QString::fromStdString(simulator.baseUrl());
     s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
         s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    s.endpoints.classicSiteNamed = true;  // as an endpoints.ini naming the simulator makes it
     connectInet1(m_ctx);
     m_form = std::make_unique<Form1>(m_ctx);
     m_form->show();
@@ -282,22 +277,22 @@ int main(int argc, char** argv) {
       {QStringLiteral("offset_measurements"), int(error.size())},
       {QStringLiteral("offset_error_median_ms"), bench::median(magnitudes(error))},
       {QStringLiteral("offset_error_worst_ms"), bench::worst(magnitudes(error))},
-      {QStringLiteral("offset_error_samples_ms"), toArray(error)},
+      {QStringLiteral("offset_error_samples_ms"), bench::toArray(error)},
       {QStringLiteral("offset_whole_second_median_ms"),
        bench::median(magnitudes(wholeSecondError))},
       {QStringLiteral("offset_whole_second_worst_ms"), bench::worst(magnitudes(wholeSecondError))},
-      {QStringLiteral("offset_whole_second_samples_ms"), toArray(wholeSecondError)},
+      {QStringLiteral("offset_whole_second_samples_ms"), bench::toArray(wholeSecondError)},
       {QStringLiteral("offset_requests_median"), bench::median(requests)},
       {QStringLiteral("offset_seconds_median"), bench::median(seconds)},
       {QStringLiteral("site_trigger_countdowns"), int(trigger.size())},
       {QStringLiteral("site_trigger_median_ms"), bench::median(trigger)},
       {QStringLiteral("site_trigger_worst_ms"), bench::worst(trigger)},
-      {QStringLiteral("site_trigger_samples_ms"), toArray(trigger)},
+      {QStringLiteral("site_trigger_samples_ms"), bench::toArray(trigger)},
       {QStringLiteral("site_raw_requests"), int(raw.limit.size())},
       {QStringLiteral("site_raw_request_median_ms"), bench::median(raw.limit)},
-      {QStringLiteral("site_raw_request_samples_ms"), toArray(raw.limit)},
+      {QStringLiteral("site_raw_request_samples_ms"), bench::toArray(raw.limit)},
       {QStringLiteral("site_trigger_whole_second_median_ms"), bench::median(wholeSecondTrigger)},
-      {QStringLiteral("site_trigger_whole_second_samples_ms"), toArray(wholeSecondTrigger)},
+      {QStringLiteral("site_trigger_whole_second_samples_ms"), bench::toArray(wholeSecondTrigger)},
       {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
   return bench::writeJson(out, result) && problems.isEmpty() ? 0 : 1;
 }

@@ -129,15 +129,6 @@ double localSerial(qint64 epochMs) {
                                 t.time().minute(), t.time().second()});
 }
 
-QList<QJsonObject> requestLog(const QString& path) {
-  QList<QJsonObject> out;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return out;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
-  return out;
-}
-
 // Calls `painting` before every paint of a widget.
 class PaintWatch : public QObject {
  public:
@@ -177,6 +168,7 @@ class Harness {
     const QString base = QString::fromStdString(simulator.baseUrl());
     s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
         s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
+    s.endpoints.classicSiteNamed = true;  // as an endpoints.ini naming the simulator makes it
     connectInet1(m_ctx);
     m_form = std::make_unique<Form1>(m_ctx);
     m_form->show();
@@ -228,7 +220,7 @@ class Harness {
     g_marks.clear();
     g_recording = true;
     socketwrites::watchFor("POST /ws/eBayISAPI.dll HTTP");
-    const qsizetype requestsBefore = requestLog(m_log).size();
+    const qsizetype requestsBefore = bench::requestLog(m_log).size();
     // The outcome is shown when "Gebot wird abgegeben..." gives way to the next text.
     Sample sample;
     bool bidding = false;
@@ -248,7 +240,7 @@ class Harness {
     for (const auto& m : g_marks)
       if (m.second >= double(triggerSecond) - 1000) marks.push_back(m);
 
-    const QList<QJsonObject> requests = requestLog(m_log).mid(requestsBefore);
+    const QList<QJsonObject> requests = bench::requestLog(m_log).mid(requestsBefore);
     for (const QJsonObject& r : requests) {
       const QString body = r[QStringLiteral("body")].toString();
       if (sample.triggerMs < 0 && body.contains(QStringLiteral("MakeBid&item=") + s.ItemID)) {
@@ -288,12 +280,6 @@ class Harness {
   std::unique_ptr<Form1> m_form;
   std::vector<qint64> m_completions;
 };
-
-QJsonArray toArray(const std::vector<double>& v) {
-  QJsonArray a;
-  for (double x : v) a.append(x);
-  return a;
-}
 
 }  // namespace
 
@@ -454,30 +440,30 @@ int main(int argc, char** argv) {
   QJsonObject result{{QStringLiteral("countdowns"), int(trigger.size())},
                      {QStringLiteral("trigger_median_ms"), bench::median(trigger)},
                      {QStringLiteral("trigger_worst_ms"), bench::worst(trigger)},
-                     {QStringLiteral("trigger_samples_ms"), toArray(trigger)},
+                     {QStringLiteral("trigger_samples_ms"), bench::toArray(trigger)},
                      {QStringLiteral("trigger_breakdown"), breakdown},
                      {QStringLiteral("raw_requests"), int(raw.limit.size())},
                      {QStringLiteral("raw_request_median_ms"), bench::median(raw.limit)},
                      {QStringLiteral("raw_request_worst_ms"), bench::worst(raw.limit)},
-                     {QStringLiteral("raw_request_samples_ms"), toArray(raw.limit)},
+                     {QStringLiteral("raw_request_samples_ms"), bench::toArray(raw.limit)},
                      {QStringLiteral("raw_write_median_ms"), bench::median(raw.fromWrite)},
-                     {QStringLiteral("raw_write_samples_ms"), toArray(raw.fromWrite)},
+                     {QStringLiteral("raw_write_samples_ms"), bench::toArray(raw.fromWrite)},
                      {QStringLiteral("trigger_breakdown_samples"), stageSamples},
                      {QStringLiteral("warm_connection_pct"),
                       trigger.empty() ? -1 : 100.0 * warmConnections / double(trigger.size())},
                      {QStringLiteral("bid_median_ms"), bench::median(bid)},
                      {QStringLiteral("bid_worst_ms"), bench::worst(bid)},
-                     {QStringLiteral("bid_samples_ms"), toArray(bid)},
+                     {QStringLiteral("bid_samples_ms"), bench::toArray(bid)},
                      {QStringLiteral("connect_delay_ms"), kConnectDelayMs},
                      {QStringLiteral("delayed_countdowns"), int(delayedWarm.size())},
                      {QStringLiteral("trigger_median_delay_ms"), bench::median(delayedWarm)},
-                     {QStringLiteral("trigger_delay_samples_ms"), toArray(delayedWarm)},
+                     {QStringLiteral("trigger_delay_samples_ms"), bench::toArray(delayedWarm)},
                      {QStringLiteral("trigger_median_delay_cold_ms"), bench::median(delayedCold)},
-                     {QStringLiteral("trigger_delay_cold_samples_ms"), toArray(delayedCold)},
+                     {QStringLiteral("trigger_delay_cold_samples_ms"), bench::toArray(delayedCold)},
                      {QStringLiteral("ticks_only_countdowns"), int(ticksTrigger.size())},
                      {QStringLiteral("ticks_only_median_ms"), bench::median(ticksTrigger)},
                      {QStringLiteral("ticks_only_worst_ms"), bench::worst(ticksTrigger)},
-                     {QStringLiteral("ticks_only_samples_ms"), toArray(ticksTrigger)},
+                     {QStringLiteral("ticks_only_samples_ms"), bench::toArray(ticksTrigger)},
                      {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
   for (auto it = stalled.begin(); it != stalled.end(); ++it) result.insert(it.key(), it.value());
   return bench::writeJson(out, result) && problems.isEmpty() ? 0 : 1;

@@ -132,6 +132,13 @@ BidOutcome foreignFormTarget(const QString& origin) {
                   QString::fromLatin1(kStep2Done)});
 }
 
+BidOutcome unencryptedFormTarget(const QString& origin) {
+  return outcome("er", problem(),
+                 {QStringLiteral("Bieten Teil 2/2 - Formular zielt unverschlüsselt (http) auf ") +
+                      origin + QStringLiteral(", Konto nicht gesendet"),
+                  QString::fromLatin1(kStep2Done)});
+}
+
 BidOutcome refusedRedirect(const QString& origin, bool auctionHost) {
   const QString line = auctionHost
                            ? QStringLiteral("Bieten Teil 2/2 - Weiterleitung nach ") + origin +

@@ -39,6 +39,10 @@ BidOutcome missingForm();
 // password are not sent.
 BidOutcome foreignFormTarget(const QString& origin);
 
+// The bid form would carry name and password over plain http to a host that is not this
+// computer: they are not sent.
+BidOutcome unencryptedFormTarget(const QString& origin);
+
 // The site answered the bid form with a redirect that was not followed: to a host that is none
 // of the auction site's ("scheme://host:port"; the account does not go there), or, on one of
 // its own hosts, one that would send the form, account and all, a second time (307, 308).

@@ -17,6 +17,7 @@
 #include "bidding/formtarget.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
+#include "ebay/route.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/programinfo.h"
@@ -80,7 +81,8 @@ class BoundedSteps {
   // have taken the bid.
   bool step2(const QString& url, const QString& body, const QString& headers) {
     const AccountRequest account{[this](const QUrl& target) {
-      return formtarget::isAuctionHost(m_ctx.state.endpoints, target);
+      return formtarget::isAuctionHost(m_ctx.state.endpoints, target) &&
+             ebay::route::passwordMayGoTo(target);
     }};
     TransferLimits limits = bidlimits::step2(m_rules, msToEnd());
     // The window is closing: nobody acts on an early "outcome unknown" any more, and the close
@@ -161,6 +163,11 @@ void do_bid(AppContext& ctx, BidView& view) {
       if (!formtarget::isAuctionHost(st.endpoints, target)) {
         apply(ctx, bidoutcome::foreignFormTarget(formtarget::origin(target, action)), code);
         writeDiagnosticFile(ctx, 1, step1Page);
+        break;
+      }
+      // Nor in clear text over the network.
+      if (!ebay::route::passwordMayGoTo(target)) {
+        apply(ctx, bidoutcome::unencryptedFormTarget(formtarget::origin(target, action)), code);
         break;
       }
       fillInAccount(ctx);

@@ -78,6 +78,7 @@ void OAuthClient::renewUserToken(QObject* context, Done done) {
           if (answer.error == QLatin1String("invalid_grant")) {
             m_account.refreshToken = {};
             m_account.lastFailure = failure;
+            if (m_refreshRefused) m_refreshRefused();
           }
           return done(false, failure);
         }

@@ -37,12 +37,16 @@ class OAuthClient {
   void completeSignIn(const QString& pasted, QObject* context, Done done);
 
   const Hosts& hosts() const { return m_hosts; }
+  // Runs when eBay refuses the refresh token (invalid_grant), after it is forgotten in memory:
+  // the place it is kept must forget it too.
+  void onRefreshRefused(std::function<void()> refused) { m_refreshRefused = std::move(refused); }
 
  private:
   Account& m_account;
   Hosts m_hosts;
   Clock& m_clock;
   Transport& m_transport;
+  std::function<void()> m_refreshRefused;
 };
 
 }  // namespace ebay

@@ -37,6 +37,12 @@ void OfferClient::send(Bid bid, QObject* context, std::function<void(const BidRe
         ++again.retries;
         return send(again, context, done);
       }
+      const bool refusedForNow = reply.status == 429 || reply.status >= 500;
+      if (refusedForNow && bid.retries == 0 && bid.endMs - m_clock.localMs() >= m_resendMarginMs) {
+        Bid again = bid;
+        ++again.retries;
+        return send(again, context, done);
+      }
       if (reply.status == 0)
         return done({outcome::noAnswer(reply.sent, reply.networkError), false, {}, 0});
       if (reply.status != 200)

@@ -40,6 +40,9 @@ class OfferClient {
                 QObject* context, std::function<void(const BidResult&)> done);
   void bidding(const QString& itemId, QObject* context,
                std::function<void(const BiddingResult&)> done);
+  // A bid answered 429 or 5xx (eBay took nothing) goes out once more while this much remains
+  // before the end, as a stalled first request of the classic bid does.
+  void setResendMarginMs(qint64 ms) { m_resendMarginMs = ms; }
 
  private:
   struct Bid {
@@ -55,6 +58,7 @@ class OfferClient {
   Transport& m_transport;
   Account& m_account;
   Clock& m_clock;
+  qint64 m_resendMarginMs = 2000;
 };
 
 }  // namespace ebay

@@ -1,5 +1,6 @@
 // Arming, the bid amount and the keyboard commands of the main window.
 #include <QToolTip>
+#include <functional>
 
 #include "app/appstate.h"
 #include "app/errortrap.h"
@@ -56,6 +57,7 @@ void Form1::disarm(QString& step) {
   AppState& st = c.state;
   step = QStringLiteral("3");
   st.armed = false;
+  m_ebayRoute.disarm();
   letSleep();
   if (m_group->state() == grouprule::State::Armed) setGroupState(grouprule::State::None);
   step = QStringLiteral("4");
@@ -93,7 +95,7 @@ void Form1::arm(QString& step) {
   AppState& st = c.state;
   // Seconds the countdown cannot bid with (no number, below 1, above 300) count as missing:
   // the options dialog then asks for them with its own check.
-  auto accountMissing = [&] {
+  std::function<bool()> accountMissing = [&] {
     return st.pass.isEmpty() || st.user.isEmpty() ||
            !optionrules::secondsValid(st.sectobid, st.region);
   };
@@ -101,6 +103,15 @@ void Form1::arm(QString& step) {
   // nowhere, or never.
   if (st.ItemID.isEmpty() || st.endet == 0) return;
   step = QStringLiteral("16");
+  // The bid goes through eBay's API, or the classic way to a site endpoints.ini names; with
+  // neither, one message says what to set up. The API needs no account name and password.
+  const ebay::route::Choice route = m_ebayRoute.choice();
+  if (route.route == ebay::route::Route::None) {
+    c.services.dialogs.messageBox(this, route.message, version::appTitle());
+    return;
+  }
+  const bool api = route.route == ebay::route::Route::Api;
+  if (api) accountMissing = [&] { return !optionrules::secondsValid(st.sectobid, st.region); };
   if (accountMissing()) {
     step = QStringLiteral("17");
     showOptionsDialog();
@@ -119,6 +130,7 @@ void Form1::arm(QString& step) {
   // The amount is read as always; a refused one says why, beside the field.
   showAmountHint(amounthint::refusal(typed, st.maxBid, st.region));
   if (st.maxBid == 0 || accountMissing()) return;
+  if (api && !armThroughEbay(typed)) return;
   step = QStringLiteral("22");
   st.armed = true;
   m_groupHoldLogged = false;
@@ -187,7 +199,10 @@ void Form1::Form_KeyDown(int keyCode, int shift) {
       if (!st.armed || c.inet1.StillExecuting() || st.bidBusy) return;
       BidSequence sequence(*this);
       WriteLog(c, QStringLiteral("STRG+F9 startet Bieten"));
-      do_bid(c, *this);
+      if (m_ebayRoute.armed())
+        m_ebayRoute.bid(*this);
+      else
+        do_bid(c, *this);
       // Closed during the bid: the program ends without waiting for a click on the result.
       if (!m_closeAfterBid)
         c.services.dialogs.messageBox(this, st.bidResultText, version::appTitle());

@@ -94,7 +94,11 @@ void Form1::Update_Label() {
     showCountdown(remaining);
     scheduleTriggerEvaluation(remaining, trigger);
     const qint64 triggerMs = (dateserial::toLinearSeconds(st.endet) - trigger) * 1000;
-    m_bidWarmUp.countdownEvaluated(triggerMs - ctx().services.clock.localMs());
+    const qint64 msToTrigger = triggerMs - ctx().services.clock.localMs();
+    if (m_ebayRoute.armed())
+      m_ebayRoute.countdownEvaluated(msToTrigger);
+    else
+      m_bidWarmUp.countdownEvaluated(msToTrigger);
   });
 }
 
@@ -133,7 +137,10 @@ void Form1::runBidSequence(qint64 remaining) {
   m_outcomeShown = false;
   m_outcomeToAnnounce = false;
   m_countdownBid = true;
-  do_bid(c, *this);
+  if (m_ebayRoute.armed())
+    m_ebayRoute.bid(*this);
+  else
+    do_bid(c, *this);
   m_countdownBid = false;
   // Closed during the bid: the program ends now, without tones and without the pause.
   if (st.warnton == 1 && !m_closeAfterBid) {
@@ -239,6 +246,7 @@ void Form1::showAuctionOver() {
   Txt_maxbid->hide();
   Command1->hide();
   st.armed = false;
+  m_ebayRoute.disarm();
   letSleep();
   for (LinkLabel* l : {Lbl_GetArtikel, Lbl_Optionen}) {
     l->setForeColor(QColor(0, 0, 255));

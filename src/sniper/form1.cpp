@@ -169,6 +169,7 @@ void Form1::buildControls() {
 
   m_itemPageFetch = new ItemPageFetch(this);
   m_itemPageFetch->setObjectName(QStringLiteral("ItemPageFetch"));
+  setUpEbayRoute();
 }
 
 void Form1::connectHandlers() {

@@ -11,6 +11,7 @@
 #include "app/widgets.h"
 #include "bidding/bidview.h"
 #include "bidding/bidwarmup.h"
+#include "bidding/ebayroute.h"
 #include "capture/scanview.h"
 #include "groups/grouprule.h"
 #include "timesync/sitetimegate.h"
@@ -18,6 +19,9 @@
 class GroupBus;
 class GroupMember;
 class ItemPageFetch;
+namespace ebay {
+struct ItemResult;
+}
 namespace itempage {
 struct Answer;
 }
@@ -84,6 +88,8 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   QColor command1BackColor() const;
   // LabelZeit's caption, lines joined by LF.
   QString labelZeitCaption() const { return LabelZeit->text(); }
+  // What the window tells its bid group: none, armed, bid, won or lost.
+  grouprule::State groupState() const;
 
  signals:
   // The window has been closed and its unload handler has run.
@@ -205,6 +211,15 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   void setItemLinkActive(bool active);
   // The title strip's tooltip: item number, whole title and the amount of a bid made.
   void showItemSummary();
+  // eBay's API (ebayitem.cpp): items read through the Browse API when a keyset is set up, their
+  // price and minimum bid in the link panel's free corners, arming for a bid through the API,
+  // and eBay's verdict after the end.
+  void setUpEbayRoute();
+  void loadEbayItem(const QString& itemId);
+  void ebayItemLoaded(const QString& itemId, const ebay::ItemResult& result);
+  void showEbayPrice();
+  bool armThroughEbay(const QString& typed);
+  void ebayAuctionDecided(bool won, const BidOutcome& outcome);
   // Fits a label's height (and with keepWidth false also its width) to its text.
   static void autoSize(QLabel* label, bool keepWidth);
   // For a snipe nobody watches (bidwatch.cpp): the computer stays awake while armed, and the
@@ -229,6 +244,11 @@ class Form1 : public QWidget, public ScanView, public BidView, public SiteTimeGa
   AppContext& m_ctx;
   // The bid's connection, opened in the last seconds before the trigger.
   BidWarmUp m_bidWarmUp{m_ctx};
+  // The bid through eBay's API, and the item read there (none while loading: empty).
+  EbayRoute m_ebayRoute{m_ctx};
+  QString m_ebayItemLoading;
+  QLabel* Lbl_Preis = nullptr;
+  QLabel* Lbl_Mindestgebot = nullptr;
   bool m_unloaded = false;
   // The window was closed while a bid sequence ran; it closes when the sequence ends.
   bool m_closeAfterBid = false;

@@ -56,6 +56,7 @@ void Form1::Form1init() {
     st.user = c.settings.GetSetting(kApp, kSection, QStringLiteral("user"));
     st.pass = savedpassword::read(c);
     st.sectobid = c.settings.GetSetting(kApp, kSection, QStringLiteral("sectobid"), 10);
+    m_ebayRoute.load();
 
     if (!offersUpdate()) {
       Lbl_update->hide();

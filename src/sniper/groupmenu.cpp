@@ -82,6 +82,10 @@ void Form1::announceWindow() {
                     st.endet == 0 ? 0 : dateserial::toLinearSeconds(st.endet), amount);
 }
 
+State Form1::groupState() const {
+  return m_group->state();
+}
+
 void Form1::setGroupState(State state) {
   announceWindow();
   m_group->setState(state);
@@ -142,6 +146,8 @@ void Form1::groupBidOutcome(const QString& code) {
 
 void Form1::checkGroupResultAfterEnd() {
   if (!m_group->grouped() || m_group->state() != State::Bid) return;
+  // A bid through eBay's API is decided by eBay's own answer after the end, never by its pages.
+  if (m_ebayRoute.decidesAfterEnd()) return;
   if (!m_resultFetch) {
     m_resultFetch = new ItemPageFetch(this);
     m_resultFetch->setObjectName(QStringLiteral("ResultPageFetch"));

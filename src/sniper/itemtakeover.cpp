@@ -48,6 +48,9 @@ void Form1::takeOverFromWindowOrClipboard() {
   }
   cancelItemPage();
   Finde_Alle_Fenster(ctx(), *this);
+  // A window title gives the number; the end to the millisecond and the price come from eBay.
+  if (m_ebayRoute.readsItems() && !ctx().state.ItemID.isEmpty() && itemMayChange())
+    loadEbayItem(ctx().state.ItemID);
 }
 
 void Form1::takeOverClipboardItemAtStart(bool savedItemAsked) {
@@ -60,6 +63,8 @@ void Form1::takeOverClipboardItemAtStart(bool savedItemAsked) {
 }
 
 void Form1::loadItemPage(const QString& itemId) {
+  // With a keyset set up, eBay's Browse API has the item (its pages show no end time).
+  if (m_ebayRoute.readsItems()) return loadEbayItem(itemId);
   // A second click for the item whose page is loading lets that load go on.
   if (m_itemPageFetch->itemId() == itemId) return;
   m_itemPageFetch->start(ctx().state.endpoints.itemHostDe, itemId);

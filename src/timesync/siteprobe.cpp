@@ -23,6 +23,7 @@ SiteTimeProbe::SiteTimeProbe(Clock& clock, const RegionalFormat& region, const Q
       m_arrivedMs = m_clock.computerMs();
       m_markSecondOfDay = static_cast<int>(m_clock.wholeSeconds() % 86400);
     } else if (state == Inet::kResponseCompleted) {
+      m_date = m_inet->GetHeader(QStringLiteral("Date"));
       for (QString piece = m_inet->GetChunk(1024); !piece.isEmpty(); piece = m_inet->GetChunk(1024))
         m_page += piece;
     }
@@ -47,6 +48,7 @@ void SiteTimeProbe::refine(const siteoffset::Estimate& first) {
 
 void SiteTimeProbe::send() {
   m_page.clear();
+  m_date.clear();
   m_arrivedMs = -1;
   // The first page may take as long as any synchronisation; a later one that takes longer than
   // its use allows is given up.
@@ -76,8 +78,13 @@ void SiteTimeProbe::onAnswer() {
   }
 }
 
+timepage::PageTime SiteTimeProbe::readTime(const QString& page) const {
+  if (m_fromDateHeader) return timepage::readDateHeader(m_arrivedMs < 0 ? QString() : m_date);
+  return timepage::readPageTime(page, m_region, m_clock.now());
+}
+
 void SiteTimeProbe::takeFirstPage(const QString& page) {
-  const timepage::PageTime time = timepage::readPageTime(page, m_region, m_clock.now());
+  const timepage::PageTime time = readTime(page);
   if (!time.ok) {
     m_failure = time.failure;
     m_failureLogLine =
@@ -93,7 +100,7 @@ void SiteTimeProbe::takeFirstPage(const QString& page) {
 }
 
 void SiteTimeProbe::takeLaterPage(const QString& page) {
-  const timepage::PageTime time = timepage::readPageTime(page, m_region, m_clock.now());
+  const timepage::PageTime time = readTime(page);
   // A page without a time, or one that contradicts the others, ends the readings; the
   // estimate stays as the earlier ones left it.
   if (!time.ok || siteoffset::narrow(m_estimate, {m_sentMs, m_arrivedMs, time.shownMs}) !=

@@ -6,6 +6,7 @@
 
 #include "app/regional.h"
 #include "timesync/siteoffset.h"
+#include "timesync/timepage.h"
 
 class Clock;
 class Inet;
@@ -27,6 +28,8 @@ class SiteTimeProbe : public QObject {
   void measure();
   // Refines a first reading taken elsewhere.
   void refine(const siteoffset::Estimate& first);
+  // The time is read from the answers' Date header instead of the page (eBay's API hosts).
+  void readDateHeader() { m_fromDateHeader = true; }
   // Asked before every further request: false ends the readings with what they found.
   std::function<bool()> keepGoing;
 
@@ -44,6 +47,7 @@ class SiteTimeProbe : public QObject {
  private:
   void send();
   void onAnswer();
+  timepage::PageTime readTime(const QString& page) const;
   void takeFirstPage(const QString& page);
   void takeLaterPage(const QString& page);
   void scheduleNext();
@@ -60,6 +64,8 @@ class SiteTimeProbe : public QObject {
   qint64 m_arrivedMs = -1;    // the computer's clock; -1 while nothing arrived
   int m_markSecondOfDay = 0;  // the program's clock at the arrival, whole seconds of the day
   QString m_page;
+  QString m_date;  // the answer's Date header
+  bool m_fromDateHeader = false;
   siteoffset::Estimate m_estimate;
   QString m_failure;
   QString m_failureLogLine;

@@ -4,6 +4,7 @@
 
 #include "app/appstate.h"
 #include "app/logfile.h"
+#include "ebay/account.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "timesync/siteoffset.h"
@@ -39,7 +40,15 @@ void measureSiteTimeIfDue(AppContext& ctx, QObject* owner, SiteTimeGate& gate) {
   if (st.siteTimeMeasuring || !siteoffset::measurementDue(st.siteTimeMeasuredMs, clock.localMs()))
     return;
   st.siteTimeMeasuring = true;
-  auto* probe = new SiteTimeProbe(clock, st.region, st.endpoints.timeHost + timepage::kPath, owner);
+  // A bid through eBay's API goes by the API host's clock (the Date of its answers); the classic
+  // one by the time page of the site endpoints.ini names.
+  const ebay::Account& account = st.ebay;
+  const bool api = account.keyset.complete() && account.signedIn(clock.localMs());
+  const QString url =
+      api ? ebay::hostsFor(account.keyset.environment, st.endpoints).api + QLatin1Char('/')
+          : st.endpoints.timeHost + timepage::kPath;
+  auto* probe = new SiteTimeProbe(clock, st.region, url, owner);
+  if (api) probe->readDateHeader();
   probe->keepGoing = [&st] { return !st.closing; };
   QObject::connect(probe, &SiteTimeProbe::finished, owner, [&ctx, probe, &gate] {
     AppState& s = ctx.state;

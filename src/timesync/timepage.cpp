@@ -1,7 +1,12 @@
 #include "timesync/timepage.h"
 
+#include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+
 #include "app/dateserial.h"
 #include "app/vberror.h"
+#include "ebay/ebaytime.h"
 
 namespace timepage {
 
@@ -68,6 +73,18 @@ QString logLine(double oldTime, double newTime, bool refused, const QString& lea
                  QStringLiteral(" -> ") + regional::formatTime(newTime);
   if (refused) line += QStringLiteral(" (nicht gestellt)");
   return line + QChar(' ') + lead;
+}
+
+PageTime readDateHeader(const QString& date) {
+  // HTTP's one date form (RFC 9110): "ddd, dd MMM yyyy HH:mm:ss GMT", English names.
+  static const QRegularExpression form(
+      QStringLiteral("^[A-Z][a-z]{2}, (\\d\\d [A-Z][a-z]{2} \\d{4}) (\\d\\d:\\d\\d:\\d\\d) GMT$"));
+  const QRegularExpressionMatch m = form.match(date.trimmed());
+  const QDate day =
+      m.hasMatch() ? QLocale::c().toDate(m.captured(1), QStringLiteral("dd MMM yyyy")) : QDate();
+  const QTime time = QTime::fromString(m.captured(2), QStringLiteral("HH:mm:ss"));
+  if (!day.isValid() || !time.isValid()) return {false, 0, kNoTime};
+  return {true, ebay::localMsOf(QDateTime(day, time, Qt::UTC)), {}};
 }
 
 }  // namespace timepage

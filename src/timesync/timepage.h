@@ -47,6 +47,9 @@ struct PageTime {
   QString why;
 };
 PageTime readPageTime(const QString& page, const RegionalFormat& fmt, double today);
+// The same from an answer's Date header ("Sun, 06 Dec 2026 18:15:30 GMT"), as local time: eBay's
+// API hosts have no time page, and their answers carry the whole second they were made in.
+PageTime readDateHeader(const QString& date);
 
 // The log line of a time page that gave no time: "Timesync nicht möglich: " and why, from how
 // its transfer ended (its HTTP status and, for a failed connection, the component's reason) and

@@ -258,6 +258,7 @@ class Program:
         nowhere = "unix:path=" + os.path.join(workdir, "no-bus")
         self.buses = {"DBUS_SESSION_BUS_ADDRESS": nowhere, "DBUS_SYSTEM_BUS_ADDRESS": nowhere}
         self.proc = None
+        self.extra_env = {}  # further environment (PATH with a stand-in xdg-open)
         with open(os.path.join(self.home, "endpoints.ini"), "w") as f:
             f.write("[Endpoints]\n" + "".join("%s=%s\n" % (k, sim.base_url) for k in ENDPOINT_KEYS)
                     + "VendorKey=%s\n" % sim.vendor_key)
@@ -279,6 +280,7 @@ class Program:
                    XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime,
                    QT_QPA_PLATFORM="xcb", QT_PLUGIN_PATH=self.build.plugins,
                    QT_QPA_GENERIC_PLUGINS="gfwindowdump:" + self.dump_file, **self.buses)
+        env.update(self.extra_env)
         if not self.home_variable:
             del env["GEBOTSFALKE_HOME"]
         if self.wayland_session:

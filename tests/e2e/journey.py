@@ -42,6 +42,12 @@ class User:
         self.move(control["x"] + control["w"] // 2, control["y"] + control["h"] // 2)
         self.xdotool("click", "1")
 
+    def press(self, window_name, text):
+        """Brings the window to the front and clicks its button with this text where the
+        window manager has put it (a box may still move when it is first shown)."""
+        self.activate(self.program.wait_window(window_name))
+        self.click_control(self.program.wait_window(window_name).button(text))
+
     def move(self, x, y):
         # "mousemove --sync" waits for a movement, so it would hang when the mouse is there.
         here = dict(kv.split("=") for kv in self.xdotool("getmouselocation", "--shell").split())

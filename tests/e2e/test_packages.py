@@ -218,8 +218,7 @@ def test_installed(packages, journey, workdir):
     j.user.click("Form1", "Lbl_GetTime")
     box = j.program.wait_window("QMessageBox", timeout=30, what="the notice")
     assert box.label_text() == NEWER_FOR_PACKAGE
-    j.user.activate(box)
-    j.user.click_control(box.button("OK"))
+    j.user.press("QMessageBox", "OK")
     wait_for(lambda: not j.program.window("QMessageBox"), 10, "the box to close")
     assert not j.program.window("Form1").shown("Lbl_update"), "the update mark is shown"
     j.end_program()

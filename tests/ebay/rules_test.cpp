@@ -8,6 +8,7 @@
 #include "ebay/amount.h"
 #include "ebay/answers.h"
 #include "ebay/consent.h"
+#include "ebay/itemwatch.h"
 #include "ebay/outcome.h"
 #include "ebay/route.h"
 #include "ebay/tokentiming.h"
@@ -147,6 +148,21 @@ TEST(EbayTokenTiming, renewedWellBeforeTheTriggerNeverInTheMinuteBeforeIt) {
   EXPECT_FALSE(retryAfterUnauthorized(100 * m, bid.endMs, 1));           // once
   EXPECT_FALSE(retryAfterUnauthorized(bid.endMs - 1000, bid.endMs, 0));  // no time left
   EXPECT_FALSE(usable(10'000, 12'000));
+}
+
+TEST(EbayItemWatch, anArmedItemIsReadAgainPolitelyAndNotInTheMinuteBeforeTheTrigger) {
+  using namespace ebay::itemwatch;
+  const qint64 day = 24 * 3600'000, end = 7 * day, trigger = end - 10'000;
+  int lastDayCalls = 0;
+  qint64 now = 0;
+  while (const auto delay = refreshDelayMs(trigger - now, end - now)) {
+    EXPECT_GE(*delay, kShortestRefreshMs);
+    now += *delay;
+    if (end - now < day) ++lastDayCalls;
+  }
+  EXPECT_LE(lastDayCalls, 120);  // of the keyset's 5,000 Browse calls a day
+  EXPECT_GE(trigger - now, kQuietBeforeTriggerMs);
+  EXPECT_LE(trigger - now, kQuietBeforeTriggerMs + kShortestRefreshMs);
 }
 
 TEST(EbayRoute, theApiWhenSignedInTheClassicFormOnlyToANamedSite) {

@@ -7,6 +7,7 @@
 #include <QStyleOption>
 #include <cmath>
 
+#include "options/ebayzugang.h"
 #include "options/frmoptions.h"
 #include "support/testwindow.h"
 #include "update/frmupdate.h"
@@ -197,6 +198,9 @@ TEST(DarkTheme, everyTextStandsOutFromItsBackground) {
     frmOptions options(*env.ctx, &form);
     options.show();
     expectEveryTextReadable(options);
+    EbayZugang zugang(*env.ctx, &options);  // opened from the options
+    zugang.show();
+    expectEveryTextReadable(zugang);
     FrmUpdate update(*env.ctx, &form);
     update.show();
     expectEveryTextReadable(update);

@@ -21,6 +21,7 @@ TestEnv::TestEnv() {
   state.endpoints.offerHost = state.endpoints.itemHost = state.endpoints.offerHostDe =
       state.endpoints.itemHostDe = state.endpoints.timeHost = state.endpoints.vendorServer =
           state.endpoints.ebayApiHost = state.endpoints.ebayAuthHost = dead;
+  state.endpoints.classicSiteNamed = true;  // as an endpoints.ini naming the hosts would
   clock.set(2026, 12, 5, 19, 0, 0);
   systemClock.clock = &clock;
 }

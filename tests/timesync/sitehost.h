@@ -12,7 +12,10 @@
 
 #include <httplib.h>
 
+#include <QLocale>
+
 #include "app/dateserial.h"
+#include "ebay/ebaytime.h"
 #include "fakes/fakes.h"
 
 inline const std::string kTimePath = "/aw-cgi/eBayISAPI.dll";
@@ -57,6 +60,15 @@ class PageHost {
           body = m_pages[req.path];
         }
         if (timePath && timePageAnswers > 0) --timePageAnswers;
+        // Every answer of a clocked site carries its second in the Date header, as eBay's API
+        // hosts do.
+        if (m_clock)
+          res.set_header(
+              "Date",
+              QLocale::c()
+                  .toString(ebay::instantOfLocalMs(m_clock->computerMs() + m_leadMs).toUTC(),
+                            QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"))
+                  .toStdString());
       }
       res.set_content_provider(
           body.size(), "text/html",

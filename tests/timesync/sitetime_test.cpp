@@ -1,5 +1,7 @@
+#include "timesync/sitetime.h"
 #include "support/testwindow.h"
 #include "timesync/sitehost.h"
+#include "timesync/sitetimegate.h"
 
 namespace {
 // The window against a site whose clock runs siteLead ahead of the computer's, for a user
@@ -114,4 +116,27 @@ TEST(SiteTimeAtArming, movesTheBidLaterByMoreThanAFewSecondsOnlyOnTheUsersYes) {
     expectTakenOver(kept, w);
     EXPECT_TRUE(env.state.armed);
   }
+}
+
+// A bid through eBay's API goes by the API host's clock: the Date of its answers, narrowed by
+// timed readings as the time page's stamp is.
+TEST(SiteTimeAtArming, theApiRouteGoesByTheDateOfTheApiHostsAnswers) {
+  PageHost host;
+  TestWindow w;
+  measureAgainst(host, w, 90400);
+  ebay::Account& a = w.env.state.ebay;
+  a.loaded = true;
+  a.keyset = {"App", "Cert", "Ru"};
+  a.refreshToken = {"angemeldet", w.env.clock.localMs() + 3600'000};
+  w.env.state.endpoints.ebayApiHost = host.baseUrl();
+  host.setPage("{}", "/");
+  w.env.state.endpoints.timeHost = "http://127.0.0.1:1";
+  struct : SiteTimeGate {
+    bool takeOverNow(qint64) override { return true; }
+    void siteTimeTakenOver() override {}
+  } gate;
+  measureSiteTimeIfDue(*w.env.ctx, &w.form, gate);
+  ASSERT_TRUE(measured(w));
+  expectTakenOver(90400, w);
+  EXPECT_GE(host.requests().filter(QRegularExpression("^/ ")).size(), 5);
 }
