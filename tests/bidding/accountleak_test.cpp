@@ -3,7 +3,7 @@
 // another host is played in dobid_test.)
 #include <gtest/gtest.h>
 
-#include "printers.h"
+#include "support/texts.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
-// The bounds of the bid's transfers against the auction's end, and the one log line of each
-// transfer that ended without an answer.
+// The bounds of the bid's transfers against the auction's end (the log line of each transfer
+// that ended without an answer: the broken-connection table in tests/faults).
 #include <gtest/gtest.h>
 
 #include "bidding/bidlimits.h"
 #include "bidding/bidoutcome.h"
-#include "printers.h"
+#include "support/texts.h"
 
 using namespace bidlimits;
 
@@ -42,22 +42,6 @@ TEST(BidLimits, stepOneGoesOutOnceMoreOnlyAfterASilenceWithTwoSecondsLeft) {
   EXPECT_FALSE(resendStep1(rules, TransferEnd::Failed, 7000, false));
   EXPECT_FALSE(resendStep1(rules, TransferEnd::Completed, 7000, false));
   EXPECT_FALSE(resendStep1(Rules::unbounded(), TransferEnd::Silent, 7000, false));
-}
-
-TEST(BidLimits, eachTransferWithoutAnAnswerGetsOneLogLine) {
-  const Rules rules;
-  EXPECT_EQ(logTransferEnd(rules, 1, TransferEnd::Silent, {}, true, false),
-            "Bieten Teil 1/2 - 3 Sekunden keine Daten, Verbindung aufgegeben, neuer Versuch auf "
-            "neuer Verbindung");
-  EXPECT_EQ(logTransferEnd(rules, 1, TransferEnd::LifetimeOver, {}, false, false),
-            "Bieten Teil 1/2 - Auktionsende erreicht, Verbindung aufgegeben");
-  EXPECT_EQ(logTransferEnd(rules, 2, TransferEnd::LifetimeOver, {}, false, true),
-            "Bieten Teil 2/2 - 5 Sekunden nach Auktionsende keine Antwort, Verbindung aufgegeben, "
-            "Ausgang unbekannt");
-  EXPECT_EQ(logTransferEnd(rules, 2, TransferEnd::Failed, "Verbindung abgelehnt", false, false),
-            "Bieten Teil 2/2 - Verbindung fehlgeschlagen: Verbindung abgelehnt");
-  EXPECT_EQ(logTransferEnd(rules, 1, TransferEnd::Completed, {}, false, false), "");
-  EXPECT_EQ(logTransferEnd(rules, 1, TransferEnd::Cancelled, {}, false, false), "");
 }
 
 TEST(BidLimits, onlyTheHighBidAndOutbidArePlacedBids) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bidding/bidoutcome.h"
-#include "printers.h"
+#include "support/texts.h"
 #include "update/versioncheck.h"
 
 using namespace bidoutcome;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "printers.h"
+#include "support/texts.h"
 
 #include "bidding/formreader.h"
 #include "support/testenv.h"

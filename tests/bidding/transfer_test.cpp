@@ -13,9 +13,11 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include "app/vberror.h"
 #include "bidding/bidoutcome.h"
 #include "bidding/inet.h"
 #include "bidding/proxyrules.h"
+#include "support/rawserver.h"
 #include "support/simserver.h"
 #include "timesync/timepage.h"
 
@@ -47,33 +49,6 @@ Ending post(Inet& inet, const QString& url, const TransferLimits& limits = {}) {
   inet.waitWhileExecuting();
   return {inet.ended(), inet.requestSent(), took.elapsed()};
 }
-
-// A proxy that notes the first line of every request (and the whole request) and answers it
-// with "hallo".
-class RecordingProxy {
- public:
-  RecordingProxy() {
-    m_server.listen(QHostAddress::LocalHost);
-    QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-          const QByteArray request = socket->readAll();
-          lines.append(QString::fromLatin1(request.left(request.indexOf("\r\n"))));
-          requests.append(QString::fromLatin1(request));
-          socket->write("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhallo");
-          socket->disconnectFromHost();
-        });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-      }
-    });
-  }
-  QString address() const { return QString("127.0.0.1:%1").arg(m_server.serverPort()); }
-  QStringList lines;
-  QStringList requests;
-
- private:
-  QTcpServer m_server;
-};
 
 // Sets environment variables for the life of the object.
 class ScopedEnvironment {
@@ -286,9 +261,10 @@ TEST(ProxyRules, theEnvironmentNamesTheProxyOfEachUrl) {
 // The component goes through the proxy the environment names (CONNECT for https), and
 // straight to a host no_proxy names.
 TEST(ProxyRules, theTransferComponentGoesThroughTheNamedProxy) {
-  RecordingProxy proxy;
+  RawServer proxy("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhallo");
+  ASSERT_TRUE(proxy.listen());
   {
-    ScopedEnvironment env({{"http_proxy", "http://" + proxy.address()}});
+    ScopedEnvironment env({{"http_proxy", "http://" + proxy.hostPort()}});
     Inet inet;
     inet.Execute("http://auktion.example/ws/eBayISAPI.dll?TimeShow");
     inet.waitWhileExecuting();
@@ -296,19 +272,19 @@ TEST(ProxyRules, theTransferComponentGoesThroughTheNamedProxy) {
     EXPECT_EQ(inet.GetChunk(1024), "hallo");
   }
   {
-    ScopedEnvironment env({{"https_proxy", proxy.address()}});
+    ScopedEnvironment env({{"https_proxy", proxy.hostPort()}});
     Inet inet;
     inet.Execute("https://auktion.example/", {}, {}, {}, {0, 1500});
     inet.waitWhileExecuting();
   }
   {
-    ScopedEnvironment env({{"http_proxy", proxy.address()}, {"no_proxy", "example"}});
+    ScopedEnvironment env({{"http_proxy", proxy.hostPort()}, {"no_proxy", "example"}});
     Inet inet;
     inet.Execute("http://auktion.example/", {}, {}, {}, {0, 1500});
     inet.waitWhileExecuting();
     EXPECT_NE(inet.ended(), TransferEnd::Completed);
   }
-  EXPECT_EQ(proxy.lines,
+  EXPECT_EQ(proxy.firstLines,
             QStringList({"GET http://auktion.example/ws/eBayISAPI.dll?TimeShow HTTP/1.1",
                          "CONNECT auktion.example:443 HTTP/1.1"}));
 }
@@ -337,19 +313,37 @@ TEST(TransferConnections, aConnectionOpenedAheadCarriesTheNextRequests) {
   EXPECT_EQ(ends.last(), "Verbindung abgelehnt");
 }
 
+// A header value with its own line break, or a line without a colon, would add a header of its
+// own to the request, and one without a name is none: they are refused before anything is sent.
+TEST(Inet, headersThatCouldAddALineAreRefused) {
+  Inet inet;
+  for (const char* headers : {"User-Agent: a\r\nX: b\nInjected: c\r\n", "no colon\r\n",
+                              ": no name\r\n", "A: b\r\n\r\nB: c\r\n"}) {
+    try {
+      inet.Execute("http://127.0.0.1:1/", QString(), QString(), QString::fromLatin1(headers));
+      ADD_FAILURE() << headers;
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.number(), 5) << headers;
+      EXPECT_FALSE(inet.StillExecuting()) << headers;
+    }
+  }
+}
+
 // The bid's and the clock's header lines go out first, as one block in their own order; the
 // component's own Accept-Encoding only after them.
 TEST(TransferHeaders, theCallersBlockGoesOutFirstInItsOrder) {
   const ScopedEnvironment direct({{"no_proxy", "127.0.0.1"}});  // no proxy in between
-  RecordingProxy site;                                          // answers any request
+  RawServer site("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhallo");
+  ASSERT_TRUE(site.listen());
   Inet inet;
   for (const QString& block :
        {bidoutcome::requestHeaders("http://x/ws/eBayISAPI.dll"), timepage::kRequestHeaders}) {
     SCOPED_TRACE(block.toStdString());
-    inet.Execute("http://" + site.address() + "/", "POST", "a=1", block);
+    site.heard.clear();
+    inet.Execute(site.baseUrl() + "/", "POST", "a=1", block);
     inet.waitWhileExecuting();
-    ASSERT_FALSE(site.requests.isEmpty());
-    const QStringList sent = site.requests.last().section("\r\n\r\n", 0, 0).split("\r\n").mid(1);
+    const QStringList sent =
+        QString::fromLatin1(site.heard).section("\r\n\r\n", 0, 0).split("\r\n").mid(1);
     const QStringList lines = block.split("\r\n", Qt::SkipEmptyParts);
     const qsizetype at = sent.indexOf(lines.first());  // after Qt's own "Host"
     EXPECT_EQ(sent.mid(at, lines.size()), lines);

@@ -4,10 +4,10 @@
 #include <QElapsedTimer>
 
 #include "app/dateserial.h"
-#include "bidding/printers.h"
 #include "capture/itemlink.h"
 #include "capture/itempage.h"
 #include "platform/linux/qtplatform.h"
+#include "support/texts.h"
 
 TEST(ItemLink, linksAndNumbersNameTheirItemAnythingElseNone) {
   const QString id = QStringLiteral("1234567890");

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "bidding/printers.h"
 #include "capture/scanview.h"
 #include "capture/windowscan.h"
 #include "support/testenv.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -164,35 +164,20 @@ TEST(Finde_Alle_Fenster, anItemThatCannotBeReadIsNotShownAndSaidOnce) {
     QStringList steps;  // of each of two scans
     QStringList messages;
   } cases[] = {
-      {"-bay, nothing saved (after an auction's end)",
-       "",
-       "-bay",
-       false,
-       "Terminal",
-       {start, kNoItem},
-       {}},
-      {"-bay, a saved end that is no date",
-       "07.12.2026 25:99:00",
-       "-bay",
-       false,
-       "Terminal",
+      // clang-format off
+      {"-bay, nothing saved (after an auction's end)", "", "-bay", false, "Terminal",
+       {start, kNoItem}, {}},
+      {"-bay, a saved end that is no date", "07.12.2026 25:99:00", "-bay", false, "Terminal",
        {start, kNoItem},
        {"Der gespeicherte Artikel ist nicht lesbar (Einstellung 'endet' ist kein Datum mit "
         "Uhrzeit: „07.12.2026 25:99:00“)."}},
-      {"a title's end that is no date: the item shown stays",
-       "",
-       "",
-       true,
-       "eBay Artikel 1234567890 (endet 07.12.26 25:99:00 MEZ) - Lok",
-       {},
+      {"a title's end that is no date: the item shown stays", "", "", true,
+       "eBay Artikel 1234567890 (endet 07.12.26 25:99:00 MEZ) - Lok", {},
        QStringList(2, "Im Fenstertitel ist das Auktionsende nicht lesbar.")},
-      {"twenty digits are no item number",
-       "",
-       "",
-       false,
-       "eBay Artikel 12345678901234567890 (endet 05.12.26 20:00:00 MEZ) - Lok",
-       {start, kNoItem},
+      {"twenty digits are no item number", "", "", false,
+       "eBay Artikel 12345678901234567890 (endet 05.12.26 20:00:00 MEZ) - Lok", {start, kNoItem},
        QStringList(2, "Im Fenstertitel ist keine Artikelnummer lesbar.")},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

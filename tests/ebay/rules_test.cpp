@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include "../bidding/printers.h"
 #include "ebay/amount.h"
 #include "ebay/answers.h"
 #include "ebay/consent.h"
@@ -13,6 +12,7 @@
 #include "ebay/outcome.h"
 #include "ebay/route.h"
 #include "ebay/tokentiming.h"
+#include "support/texts.h"
 
 namespace {
 std::string s(const QString& t) {

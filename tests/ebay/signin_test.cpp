@@ -17,7 +17,6 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include "../bidding/printers.h"
 #include "app/savedpassword.h"
 #include "app/scramble.h"
 #include "ebay/secrets.h"
@@ -27,6 +26,7 @@
 #include "support/privatebus.h"
 #include "support/simserver.h"
 #include "support/testenv.h"
+#include "support/texts.h"
 
 namespace {
 // Types the keyset, chooses "Anmelden", agrees in the "browser", pastes the address it ends at

@@ -5,7 +5,6 @@
 
 #include <QJsonDocument>
 
-#include "../bidding/printers.h"
 #include "app/dateserial.h"
 #include "ebay/ebaytime.h"
 #include "ebay/itemwatch.h"
@@ -15,6 +14,7 @@
 #include "ebaysite.h"
 #include "sniper/form1.h"
 #include "support/controls.h"
+#include "support/texts.h"
 
 namespace {
 const QString kItem = "1234567890";

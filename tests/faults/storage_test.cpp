@@ -11,10 +11,10 @@
 #include <QDirIterator>
 #include <QMap>
 
-#include "bidding/printers.h"
 #include "faultfixture.h"
 #include "support/files.h"
 #include "support/readonlyfolder.h"
+#include "support/texts.h"
 
 using namespace faults;
 
@@ -101,15 +101,16 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
     SCOPED_TRACE(fault);
     const bool fullDisk = fault == kFullDisk || fault == kFullDiskUnknownReply;
     const bool unknownReply = fault == kFullDiskUnknownReply;
-    sim::Config config = site();
+    sim::Config config = auctionSite();
     config.unknownReply = unknownReply;
-    FaultRun run(config);
+    TestWindow run(config);
+    storeOptionsAndArm(run);
     run.env.state.AvailableVersion = "1.03.0007";  // emptied by the check
     const int logLines = run.env.logLines().size();
     const QString file = run.env.settings->filePath(settingskeys::kApp);
     const QString log = run.env.programFolder() + "/gebotsfalke.log";
     const QByteArray before = readAll(file);
-    int ticks = 0;
+    bool responsive = false;
     {
       std::unique_ptr<FullDisk> disk;
       std::unique_ptr<ReadOnlyFolder> folder;
@@ -127,17 +128,17 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
           continue;
         }
       }
-      ticks = run.countdownThroughTheEnd();
+      responsive = run.countdownThroughTheEnd();
       run.form.move(40, 60);
       run.form.Form_Unload();
     }
-    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(responsive);
     EXPECT_EQ(run.siteTookTheBid(), !unknownReply);
     EXPECT_EQ(run.shownInThePause, unknownReply ? kProblem : kPlaced);
     EXPECT_EQ(run.shown(), unknownReply ? kProblem : kHighBidder);
     EXPECT_EQ(run.reportCode(), unknownReply ? "er" : "hb");
     EXPECT_TRUE(run.env.state.AvailableVersion.isEmpty());
-    run.expectNoSettingLost();
+    expectNoSettingLost(run);
 
     const QString reason = fullDisk ? "Datenträger voll" : "Zugriff verweigert";
     const QString logBox =
@@ -163,8 +164,8 @@ TEST(Faults, aFolderThatTakesNoWriteStillBidsAndLosesNoStoredSetting) {
 
     if (fault == kReadOnlyProgram) {
       EXPECT_EQ(run.env.logLines().size(), logLines);  // not one line got through
-      EXPECT_EQ(run.onDisk("Update"), "");
-      EXPECT_NE(run.onDisk("Left"), "1500");
+      EXPECT_EQ(onDisk(run, "Update"), "");
+      EXPECT_NE(onDisk(run, "Left"), "1500");
     } else {
       EXPECT_EQ(readAll(file), before);
     }

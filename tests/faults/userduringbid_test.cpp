@@ -2,9 +2,10 @@
 // SIGTERM does), or a tick of the countdown comes in. One armed period places one bid, and a
 // close ends the program only after the running exchange, with the end line last.
 #include <QTest>
+#include <QTimer>
 
-#include "bidding/printers.h"
 #include "faultfixture.h"
+#include "support/texts.h"
 
 using namespace faults;
 
@@ -63,12 +64,13 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       {Start::kCtrlF9, When::kReport, Action::kClose},
       {Start::kCtrlF9, When::kResultBox, Action::kClose},
   };
-  const QString endLine = "GebotsfalkePlus beendet - Version 1.3.6";
+  const QString endLine = logged::kEndLine;
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "start " << int(c.start) << ", when " << int(c.when)
                                     << ", action " << int(c.action));
     const bool slowSite = c.when == When::kStep2SlowSite;
-    FaultRun run(slowSite ? site(2, "slow") : site());
+    TestWindow run(slowSite ? auctionSite(2, "slow") : auctionSite());
+    storeOptionsAndArm(run);
     if (slowSite) run.env.state.bidLimits.silenceMs = 500;  // the site answers after 2 s
     Form1& form = run.form;
     int answers = 0;  // replies of the site begun so far: step 1, step 2, vendor report
@@ -95,7 +97,9 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
 
     if (c.start == Start::kCtrlF9) QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
     run.countdownThroughTheEnd();  // after Ctrl+F9 the trigger must find the window disarmed
-    QTest::qWait(20);              // and no tick after that may bid either
+    const QString outcome = run.shown();
+    run.secondsBeforeEnd(1);  // and no later tick may bid either
+    act(form, Action::kTick);
 
     EXPECT_EQ(acted, 1);
     EXPECT_EQ(run.requestsWith("MakeBid"), 1);
@@ -123,7 +127,7 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
       EXPECT_TRUE(form.isVisible());
       EXPECT_TRUE(run.ui.Command1->isEnabled());
       if (c.start == Start::kCountdown) {
-        EXPECT_EQ(run.shown(), kHighBidder);  // the outcome of the one bid
+        EXPECT_EQ(outcome, shown::kHighBidder);  // the outcome of the one bid
       }
     }
   }
@@ -134,13 +138,13 @@ TEST(UserDuringTheBid, oneArmedPeriodPlacesOneBidAndACloseEndsTheProgramAfterThe
 // arms again. That bid is placed: until its end the window says "Gebot wurde abgegeben.",
 // nothing of the first, and after it the new outcome.
 TEST(UserDuringTheBid, aSecondArmedPeriodStartsAfreshAfterARefusedBid) {
-  const QString wrongPassword = "Das Passwort\r\nist\r\nfalsch.";
-  FaultRun run;
+  TestWindow run(auctionSite());
+  storeOptionsAndArm(run);
   AppState& s = run.env.state;
   s.pass = "falsch";
   run.countdownThroughTheEnd();
-  EXPECT_EQ(run.shownInThePause, wrongPassword);
-  EXPECT_EQ(run.shown(), wrongPassword);
+  EXPECT_EQ(run.shownInThePause, kWrongPassword);
+  EXPECT_EQ(run.shown(), kWrongPassword);
   EXPECT_EQ(run.reportCode(), "pw");
 
   s.pass = "geheim";

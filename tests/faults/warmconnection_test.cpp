@@ -3,8 +3,8 @@
 // is logged once and the bid goes out as without it.
 #include <QTest>
 
-#include "bidding/printers.h"
 #include "faultfixture.h"
+#include "support/texts.h"
 
 using namespace faults;
 
@@ -12,7 +12,8 @@ namespace {
 
 const QString kNotWarm = "Verbindung für das Gebot nicht vorab geöffnet: Verbindung abgelehnt";
 
-struct WarmRun : FaultRun {
+struct WarmRun : TestWindow {
+  WarmRun() : TestWindow(auctionSite()) { storeOptionsAndArm(*this); }
   // Milliseconds of the program's clock at the start of the trigger second.
   qint64 triggerMs() const {
     return (dateserial::toLinearSeconds(env.state.endet) - env.state.sectobid.toInt()) * 1000;
@@ -28,11 +29,11 @@ struct WarmRun : FaultRun {
   }
   // Connections the site accepted (the client's side may stand a moment before the site's
   // count shows it).
-  int accepted() { return server.sim().connectionsAccepted.load(); }
+  int accepted() { return site().sim().connectionsAccepted.load(); }
   bool acceptedReaches(int n) {
     return QTest::qWaitFor([&] { return accepted() >= n; }, 1000) && accepted() == n;
   }
-  int closed() { return server.sim().connectionsClosed.load(); }
+  int closed() { return site().sim().connectionsClosed.load(); }
   int linesOf(const QString& message) const { return env.logMessages().count(message); }
 };
 
@@ -45,12 +46,12 @@ TEST(WarmConnection, isOpenedBeforeTheTriggerAgainAfterACloseAndCarriesTheBid) {
   EXPECT_EQ(run.accepted(), 0);
 
   // The site closes a connection that stays idle (as servers do after their keep-alive time).
-  run.server.sim().server().set_keep_alive_timeout(0);
+  run.site().sim().server().set_keep_alive_timeout(0);
   EXPECT_TRUE(run.evaluateBefore(15000));
   EXPECT_TRUE(run.acceptedReaches(1));
   EXPECT_FALSE(run.evaluateBefore(14500));  // the connection is looked after once a second
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.closed() == 1; }, 10000));
-  run.server.sim().server().set_keep_alive_timeout(30);
+  run.site().sim().server().set_keep_alive_timeout(30);
 
   // A later look notices the close and connects again; a look at an open connection opens none.
   qint64 before = 14000;
@@ -64,12 +65,12 @@ TEST(WarmConnection, isOpenedBeforeTheTriggerAgainAfterACloseAndCarriesTheBid) {
 
   // Both steps and the vendor report go out on it: no new connection, and what the site logged
   // came on one accepted before the bid.
-  const qsizetype earlier = run.server.requests().size();
+  const qsizetype earlier = run.site().requests().size();
   const double bidStarts = sim::nowMsPrecise();
   run.countdownThroughTheEnd();
   EXPECT_EQ(run.shown(), kHighBidder);
   EXPECT_EQ(run.accepted(), 2);
-  const QList<QJsonObject> bid = run.server.requests().mid(earlier);
+  const QList<QJsonObject> bid = run.site().requests().mid(earlier);
   ASSERT_EQ(bid.size(), 3);
   for (const QJsonObject& r : bid) {
     EXPECT_LT(r["connection_accepted_ms"].toDouble(), bidStarts) << r["path"].toString();
@@ -80,7 +81,7 @@ TEST(WarmConnection, isOpenedBeforeTheTriggerAgainAfterACloseAndCarriesTheBid) {
 
 TEST(WarmConnection, aFailedWarmUpIsLoggedOnceAndTheBidGoesOutAsBefore) {
   WarmRun run;
-  sim::Simulator& site = run.server.sim();
+  sim::Simulator& site = run.site().sim();
   const int port = site.port();
   site.stop();  // nobody listens: the warm-ups are refused
   EXPECT_TRUE(run.evaluateBefore(3500));

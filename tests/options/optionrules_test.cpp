@@ -41,6 +41,10 @@ TEST(OptionRules, eachInvalidValueGetsItsLineInOneMessage) {
   for (const auto& c : cases)
     EXPECT_EQ(optionrules::faults(c.values, c.armed, RegionalFormat::german()), c.faults)
         << c.values.pass.toStdString() << c.values.sectobid.toStdString();
+  for (const char* bad : {"", "abc", "1E+308", "-5", "0", "301", "12,5"})
+    EXPECT_FALSE(optionrules::secondsValid(bad, RegionalFormat::german())) << bad;
+  for (const char* good : {"1", "300"})
+    EXPECT_TRUE(optionrules::secondsValid(good, RegionalFormat::german())) << good;
   EXPECT_EQ(optionrules::faultMessage({seconds}),
             "Das Formular enthält ungültige Werte:\r\n\r\n" + seconds);
 }

@@ -2,12 +2,13 @@
 #include <QTcpServer>
 #include <QToolTip>
 
+#include "app/twips.h"
 #include "bidding/inet.h"
 #include "options/frmoptions.h"
 
-#include "sniperfixture.h"
+#include "support/testwindow.h"
 
-TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
+TEST_F(WindowTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   env.state.AvailableVersion = "1.03.0007";
   ui.Lbl_update->show();
   QTest::keyClicks(ui.Txt_maxbid, "12,5");
@@ -23,9 +24,12 @@ TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
   EXPECT_EQ(form.backColor(), QColor(255, 192, 192));
   EXPECT_EQ(ui.Lbl_GetArtikel->foreColor(), QColor(128, 128, 128));
   EXPECT_EQ(env.logMessages().last(), "GebotsfalkePlus scharfgestellt");
+  const int armedTop = ui.LabelZeit->y();
 
   QTest::mouseClick(ui.Command1, Qt::LeftButton);
   EXPECT_FALSE(env.state.armed);
+  // Armed, the countdown stood 350 twips higher, clear of the bid line.
+  EXPECT_NEAR((ui.LabelZeit->y() - armedTop) * twips::perPixelY(ui.LabelZeit), 350, 15);
   EXPECT_EQ(ui.Command1->text(), "bieten");
   EXPECT_TRUE(ui.Txt_maxbid->isEnabled());
   EXPECT_FALSE(ui.LblBieten->isVisible());
@@ -37,7 +41,7 @@ TEST_F(SniperTest, enterArmsWithTheAmountInTheMoneyFormAndTheButtonDisarms) {
 
 // An amount that cannot be bid leaves the window disarmed and says why beside the field (its
 // tooltip), with the form that works; the amount is read as always.
-TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedAndSayWhy) {
+TEST_F(WindowTest, unusableAmountsLeaveTheWindowDisarmedAndSayWhy) {
   const struct {
     const char* typed;
     QString said;
@@ -79,7 +83,7 @@ TEST_F(SniperTest, unusableAmountsLeaveTheWindowDisarmedAndSayWhy) {
 }
 
 // Beyond single precision (even near the largest double) arming fails by overflow at step 19.
-TEST_F(SniperTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
+TEST_F(WindowTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
   for (const char* typed : {"1e39", "5E+306"}) {
     env.dialogs.errors.clear();
     armWith(typed);
@@ -92,17 +96,17 @@ TEST_F(SniperTest, anAmountBeyondSinglePrecisionEndsInTheErrorBoxWithTheStep) {
   }
 }
 
-// Without a name, or with seconds the countdown cannot bid with, arming opens the options with
-// their check (OK refuses bad seconds) and arms only once they were put right there.
+// Without a name, or with seconds the countdown cannot bid with (no number, beyond 300; which
+// seconds count: the option rules' table), arming opens the options with their check (OK
+// refuses bad seconds) and arms only once they were put right there.
 TEST(Arming, missingAccountOrUnusableSecondsOpenTheOptionsAndArmOnlyWhenPutRight) {
   const struct {
     const char* user;
     const char* seconds;
-  } cases[] = {{"", "10"},       {"bieter", ""},  {"bieter", "abc"}, {"bieter", "1E+308"},
-               {"bieter", "-5"}, {"bieter", "0"}, {"bieter", "301"}};
+  } cases[] = {{"", "10"}, {"bieter", "abc"}, {"bieter", "301"}};  // all seconds: optionrules
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "'" << c.user << "' '" << c.seconds << "'");
-    SniperWindow w;
+    TestWindow w;
     AppState& st = w.env.state;
     st.user = c.user;
     st.sectobid = c.seconds;
@@ -125,7 +129,7 @@ TEST(Arming, missingAccountOrUnusableSecondsOpenTheOptionsAndArmOnlyWhenPutRight
   }
 }
 
-TEST_F(SniperTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
+TEST_F(WindowTest, ctrlF9BidsAtOnceOnlyWhileArmedAndIdleAndCtrlF5OpensTheLog) {
   const QString started = "STRG+F9 startet Bieten";
   QTest::keyClick(&form, Qt::Key_F9, Qt::ControlModifier);
   EXPECT_FALSE(logged(started));

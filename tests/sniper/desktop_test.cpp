@@ -9,47 +9,15 @@
 
 #include "options/ebayzugang.h"
 #include "options/frmoptions.h"
-#include "platform/linux/dbusnotifier.h"
-#include "platform/linux/logindinhibitor.h"
-#include "sniperfixture.h"
-#include "support/fakedesktop.h"
-#include "support/privatebus.h"
+#include "support/testwindow.h"
 #include "update/frmupdate.h"
 
 namespace {
-const QString kNoData = "Keine Daten vom\neBay-Server erhalten.\nInternetverbindung prüfen.";
-
-enum class Desktop { kServices, kBusesOnly, kNoBuses };
-
-LazyBus busFor(const PrivateBus& bus, Desktop desktop, const char* name) {
-  return LazyBus(PrivateBus::connector(
-      desktop == Desktop::kNoBuses ? QStringLiteral("unix:path=/nonexistent/bus") : bus.address(),
-      name));
-}
-
-// The window of SniperWindow, with the real inhibitor and notifier on the test's buses.
-struct DesktopWindow {
-  explicit DesktopWindow(Desktop desktop)
-      : inhibitor("GebotsfalkePlus", busFor(system, desktop, "window-system")),
-        notifier("GebotsfalkePlus", "org.example.GebotsfalkePlus", ":/gebotsfalke.png",
-                 busFor(session, desktop, "window-session")) {
-    if (desktop == Desktop::kServices) {
-      EXPECT_TRUE(logind.serveOn(system.connect("logind")));
-      EXPECT_TRUE(server.serveOn(session.connect("notifications")));
-    }
-    watchTestItem(env.state);
-    form.findChild<QLineEdit*>("Txt_maxbid")->show();
-    form.findChild<QPushButton*>("Command1")->show();
-    form.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.findChild<QLineEdit*>("Txt_maxbid")->setText("12,5");
-    form.Command1_Click();
+// The window armed with 12,50, its inhibitor and notifier on the test's buses.
+struct DesktopWindow : TestWindow {
+  explicit DesktopWindow(Desktop on) : TestWindow(std::nullopt, on) {
+    armWith("12,5");
     EXPECT_TRUE(env.state.armed);
-  }
-  // The window's countdown `seconds` before the end.
-  void evaluateAt(qint64 seconds) {
-    env.clock.setMs((dateserial::toLinearSeconds(env.state.endet) - seconds) * 1000);
-    form.Update_Label();
   }
   QStringList logWithout(const QString& start) const {
     QStringList out;
@@ -57,25 +25,18 @@ struct DesktopWindow {
       if (!m.startsWith(start)) out.append(m);
     return out;
   }
-
-  PrivateBus system, session;
-  FakeLogind logind;
-  FakeNotifications server;
-  LogindInhibitor inhibitor;
-  DbusNotifier notifier;
-  TestEnv env;
-  Services services{env.clock, env.systemClock, env.windowList, env.sound,
-                    env.shell, env.dialogs,     env.processes,  env.programInfo,
-                    inhibitor, notifier,        env.clipboard,  env.keyring};
-  // The environment's Inet1 is connected to its handler already (TestEnv), which collects the
-  // replies into the same shared values.
-  AppContext ctx{env.state, services, *env.settings, env.inet1};
-  Form1 form{ctx};
+  // Everything the window sent to the desktop before this call has arrived: a message of the
+  // test's own, sent after it on the same connection, has (the bus keeps the order).
+  bool notificationsDelivered() {
+    desktop->notifier.notify("Sperre", "", {});
+    return eventually([&] {
+      return !desktop->server.shown.isEmpty() && desktop->server.shown.last().summary == "Sperre";
+    });
+  }
+  static bool eventually(std::function<bool()> condition) {
+    return QTest::qWaitFor(condition, 3000);
+  }
 };
-
-bool eventually(std::function<bool()> condition) {
-  return QTest::qWaitFor(condition, 3000);
-}
 }  // namespace
 
 // Armed: one lock, "sleep:idle" in mode "block", naming the item and the moment of the bid; it
@@ -84,22 +45,23 @@ TEST(KeepAwake, theLockIsHeldFromArmingToEveryWayOut) {
   for (const char* wayOut : {"disarm", "bid done", "window closed"}) {
     SCOPED_TRACE(wayOut);
     DesktopWindow w(Desktop::kServices);
-    ASSERT_TRUE(eventually([&] { return w.logind.held() == 1; }));
-    const FakeLogind::Lock lock = w.logind.locks.front();
+    FakeLogind& logind = w.desktop->logind;
+    ASSERT_TRUE(w.eventually([&] { return logind.held() == 1; }));
+    const FakeLogind::Lock lock = logind.locks.front();
     EXPECT_EQ(lock.what, "sleep:idle");
     EXPECT_EQ(lock.mode, "block");
     EXPECT_EQ(lock.who, "GebotsfalkePlus");
     EXPECT_EQ(lock.why, "Gebot für 1234567890 um 05.12.2026 19:59:50");
     if (QString(wayOut) == "disarm") {
-      QTest::mouseClick(w.form.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+      QTest::mouseClick(w.ui.Command1, Qt::LeftButton);
     } else if (QString(wayOut) == "bid done") {
       w.evaluateAt(10);
     } else {
       w.form.close();
     }
     EXPECT_FALSE(w.env.state.armed);
-    EXPECT_TRUE(eventually([&] { return w.logind.held() == 0; }));
-    EXPECT_EQ(w.logind.locks.size(), 1);
+    EXPECT_TRUE(w.eventually([&] { return logind.held() == 0; }));
+    EXPECT_EQ(logind.locks.size(), 1);
   }
 }
 
@@ -110,9 +72,9 @@ TEST(KeepAwake, anOutcomeTheUserWatchesIsNotAnnounced) {
   w.form.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
   w.evaluateAt(10);
-  EXPECT_EQ(w.form.labelZeitCaption(), kNoData);
-  QTest::qWait(200);
-  EXPECT_TRUE(w.server.shown.isEmpty());
+  EXPECT_EQ(w.shown(), shown::kNoData);
+  ASSERT_TRUE(w.notificationsDelivered());
+  EXPECT_EQ(w.desktop->server.shown.size(), 1);  // the test's own only
 }
 
 // Without logind or a notification service, or without the buses at all, the snipe goes as
@@ -123,24 +85,25 @@ TEST(KeepAwake, withoutTheServicesNothingElseChanges) {
   const QStringList expected = with.env.logMessages();
   const struct {
     Desktop desktop;
-    QString line;
+    QString reason;
   } cases[] = {
-      {Desktop::kBusesOnly, "Ruhezustand kann nicht verhindert werden: logind nicht erreichbar"},
-      {Desktop::kNoBuses, "Ruhezustand kann nicht verhindert werden: kein Systembus"},
+      {Desktop::kBusesOnly, "logind nicht erreichbar"},
+      {Desktop::kNoBuses, "kein Systembus"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.line.toStdString());
+    SCOPED_TRACE(c.reason.toStdString());
+    const QString line = "Ruhezustand kann nicht verhindert werden: " + c.reason;
     DesktopWindow w(c.desktop);
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    ASSERT_TRUE(eventually([&] { return w.env.logMessages().contains(c.line); }));
+    ASSERT_TRUE(w.eventually([&] { return w.env.logMessages().contains(line); }));
     w.evaluateAt(10);
-    QTest::qWait(100);
-    EXPECT_EQ(w.env.logMessages().count(c.line), 1);
+    ASSERT_TRUE(w.desktop->systemRoundTrip());
+    EXPECT_EQ(w.env.logMessages().count(line), 1);
     EXPECT_EQ(w.logWithout("Ruhezustand"), expected);
-    EXPECT_EQ(w.form.labelZeitCaption(), kNoData);
+    EXPECT_EQ(w.shown(), shown::kNoData);
     EXPECT_FALSE(w.env.state.armed);
     EXPECT_TRUE(w.env.dialogs.errors.isEmpty());
   }

@@ -6,16 +6,9 @@
 #include <QTest>
 #include <QTimeZone>
 
-#include "app/appstate.h"
-#include "app/dateserial.h"
-#include "bidding/inet.h"
-#include "bidding/printers.h"
 #include "capture/itemfetch.h"
 #include "capture/itemlink.h"
-#include "sniper/form1.h"
-#include "support/controls.h"
-#include "support/simserver.h"
-#include "support/testenv.h"
+#include "support/testwindow.h"
 
 namespace {
 
@@ -34,7 +27,7 @@ sim::Item item(const char* id, const char* title, int hour, int minute) {
   return i;
 }
 
-sim::Config site(const std::string& fault = "") {
+sim::Config takeOverSite(const std::string& fault = "") {
   sim::Config c;
   c.items = {item(kLok, "Märklin Lok & Tender", 19, 10), item("2222222222", "Vorbei", 18, 59),
              item("123456789012", "Zwölfstellig", 20, 0)};
@@ -42,21 +35,18 @@ sim::Config site(const std::string& fault = "") {
   return c;
 }
 
-// The main window after start-up, showing the item "Vorher" that it took over from a browser
+// The window after start-up, showing the item "Vorher" that it took over from a browser
 // window; the browser window is gone again, as happens when the user opened another tab.
-struct TakeOver {
-  explicit TakeOver(sim::Config config = site()) : server(std::move(config)), form(*env.ctx) {
-    env.state.endpoints = server.endpoints();
+struct TakeOver : TestWindow {
+  explicit TakeOver(sim::Config config = takeOverSite()) : TestWindow(std::move(config)) {
     env.state.taskWindowStyleMask = 0x10800000;
-    env.state.sectobid = "10";
-    form.show();
     browser("eBay Artikel 1111111111 (endet 06.12.26 12:00:00 MEZ) - Vorher");
     click();
     browser("Terminal");
-    EXPECT_EQ(shown(), kEarlier);
+    EXPECT_EQ(item(), kEarlier);
   }
   void browser(const QString& title) { env.windowList.list = {{0x40000001, true, true, title}}; }
-  void click() { QTest::mouseClick(control<QWidget>(form, "Lbl_GetArtikel"), Qt::LeftButton); }
+  void click() { QTest::mouseClick(ui.Lbl_GetArtikel, Qt::LeftButton); }
   ItemPageFetch* fetch() { return form.findChild<ItemPageFetch*>("ItemPageFetch"); }
   // Waits until the page has come and been dealt with.
   void settle() {
@@ -64,19 +54,18 @@ struct TakeOver {
   }
   // "item number | auction title | what the top strip says", with the bid controls, the
   // countdown and the caption checked against it.
-  QString shown() {
+  QString item() {
     const AppState& s = env.state;
-    const bool itemShown = control<QWidget>(form, "Txt_maxbid")->isVisible() &&
-                           control<QWidget>(form, "LabelZeit")->isVisible() &&
+    const bool itemShown = ui.Txt_maxbid->isVisible() && ui.LabelZeit->isVisible() &&
                            !control<QWidget>(form, "Lbl_NoAuction")->isVisible() &&
                            form.caption() == s.AuktionTitel + " Gebotsfalke" &&
-                           control<QTimer>(form, "Timer1")->isActive();
+                           ui.Timer1->isActive();
     return s.ItemID + " | " + s.AuktionTitel + " | " + control<QLabel>(form, "Label1")->text() +
            (itemShown ? "" : " (not shown as an item)");
   }
   int pageRequests() const {
     int n = 0;
-    for (const QJsonObject& r : server.requests())
+    for (const QJsonObject& r : server->requests())
       n += r["path"].toString().startsWith("/ws/eBayISAPI.dll?ViewItem") ? 1 : 0;
     return n;
   }
@@ -86,10 +75,6 @@ struct TakeOver {
     for (const QString& m : env.dialogs.errors) out.append(m.section("\r\n", 1));
     return out;
   }
-
-  SimServer server;  // before the environment, whose Inet1 it outlives
-  TestEnv env;
-  Form1 form;
 };
 
 void dropOn(QWidget* target, QMimeData* data, bool* accepted = nullptr) {
@@ -131,12 +116,12 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TakeOver t(site(c.fault));
+    TakeOver t(takeOverSite(c.fault));
     t.env.clipboard.content = c.clipboard;
     t.browser(c.window);
     t.click();
     t.settle();
-    EXPECT_EQ(t.shown(), c.shown);
+    EXPECT_EQ(t.item(), c.shown);
     EXPECT_EQ(t.messages(), c.message.isEmpty() ? QStringList() : QStringList{c.message});
     EXPECT_EQ(t.pageRequests(), c.requests);
     // The log keeps what happened, with the item number asked for.
@@ -151,17 +136,17 @@ TEST(ItemTakeOver, theClickTakesTheClipboardsItemWhenNoWindowShowsOne) {
 // A site that never answers: the window goes on counting while it waits, and when the load
 // gives up the item is the one before, with the message.
 TEST(ItemTakeOver, aHangingItemHostLeavesTheItemAndTheCountdownRunning) {
-  TakeOver t(site("hang"));
+  TakeOver t(takeOverSite("hang"));
   t.fetch()->transfer().setTimeoutMs(1500);
   int ticks = 0;
-  QObject::connect(control<QTimer>(t.form, "Timer1"), &QTimer::timeout, [&] { ++ticks; });
+  QObject::connect(t.ui.Timer1, &QTimer::timeout, [&] { ++ticks; });
   t.env.clipboard.content = kLokLink;
   t.click();
   EXPECT_TRUE(t.fetch()->running());
   EXPECT_EQ(t.form.cursor().shape(), Qt::BusyCursor);
   t.settle();
   EXPECT_GE(ticks, 2);
-  EXPECT_EQ(t.shown(), kEarlier);
+  EXPECT_EQ(t.item(), kEarlier);
   EXPECT_EQ(t.messages(), QStringList{"Die Artikelseite konnte nicht geladen werden."});
   EXPECT_EQ(t.form.cursor().shape(), Qt::ArrowCursor);
   EXPECT_TRUE(
@@ -176,7 +161,7 @@ TEST(ItemTakeOver, aPageArrivingWhileArmedDoesNotReplaceTheItem) {
   t.env.state.user = "bieter";
   t.env.state.pass = "geheim";
   t.click();
-  control<QLineEdit>(t.form, "Txt_maxbid")->setText("5");
+  t.ui.Txt_maxbid->setText("5");
   t.form.Command1_Click();
   ASSERT_TRUE(t.env.state.armed);
   t.settle();
@@ -205,11 +190,11 @@ TEST(ItemTakeOver, aDroppedLinkTakesItsItemOver) {
   bool accepted = true;
   dropOn(&t.form, &words, &accepted);
   EXPECT_FALSE(accepted);
-  dropOn(control<QWidget>(t.form, "Txt_maxbid"), &lok, &accepted);
+  dropOn(t.ui.Txt_maxbid, &lok, &accepted);
   EXPECT_TRUE(accepted);
   t.settle();
-  EXPECT_EQ(t.shown(), kLokShown);
-  EXPECT_EQ(control<QLineEdit>(t.form, "Txt_maxbid")->text(), "");
+  EXPECT_EQ(t.item(), kLokShown);
+  EXPECT_EQ(t.ui.Txt_maxbid->text(), "");
   EXPECT_EQ(t.pageRequests(), 1);
 }
 
@@ -218,7 +203,7 @@ TEST(ItemTakeOver, aDroppedLinkTakesItsItemOver) {
 TEST(ItemTakeOver, theStartUpShowsTheWindowAndTakesTheClipboardsItemLater) {
   for (const bool savedAsked : {false, true}) {
     SCOPED_TRACE(savedAsked ? "-bay" : "no option");
-    SimServer server(site());
+    SimServer server(takeOverSite());
     TestEnv env;
     env.setSetting("ItemID", "4444444444");
     env.setSetting("AuktionTitel", "Gespeichert");

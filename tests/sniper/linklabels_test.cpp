@@ -1,10 +1,10 @@
 #include <QAccessible>
 #include <QSignalSpy>
 
-#include "sniperfixture.h"
+#include "support/testwindow.h"
 
 // The item page opens on the German item host, armed or not, and only with an item.
-TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
+TEST_F(WindowTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
   env.state.endpoints.itemHostDe = "http://cgi.ebay.de";
   QTest::mouseClick(ui.Lbl_GoItem, Qt::LeftButton);
   armWith("5");
@@ -19,7 +19,7 @@ TEST_F(SniperTest, itemLinkOpensTheGermanItemPageOnlyWithAnItem) {
 
 // Hover turns a link red and underlined and the window's background restores it. While armed
 // the item and options labels stay grey and refuse clicks; disarmed, the options open.
-TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
+TEST_F(WindowTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
   QTest::mouseMove(ui.Lbl_GetTime);
   EXPECT_EQ(ui.Lbl_GetTime->foreColor(), QColor(255, 0, 0));
   EXPECT_TRUE(ui.Lbl_GetTime->underlined());
@@ -52,7 +52,7 @@ TEST_F(SniperTest, linksLightUpOnHoverAndRefuseClicksWhileArmed) {
 // links, passing "Link zum Artikel" by while there is no item; Enter and Space on a link (Ctrl+F5
 // still reaching the window) and a screen reader's "press" do what its click does. Each link is
 // a link or button named by its text, and the amount field is "Höchstgebot".
-TEST_F(SniperTest, keyboardAndScreenReaderReachAndTriggerEveryAction) {
+TEST_F(WindowTest, keyboardAndScreenReaderReachAndTriggerEveryAction) {
   const auto accessible = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
   const auto tabOrder = [&](int count) {
     QStringList order;

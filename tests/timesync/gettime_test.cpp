@@ -1,12 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <linux/capability.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -18,24 +11,6 @@
 #include "timesync/sitehost.h"
 
 namespace {
-// Exit code of a child that could not give up its rights.
-const int kCannotDropRights = 99;
-
-// Run in a child before it starts the program: it may never set the clock, and with
-// readOnly it may not write where the mode bits forbid it either, even as the superuser.
-bool dropRights(bool readOnly) {
-  prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2]{};
-  if (syscall(SYS_capget, &header, data) != 0) return false;
-  data[0].inheritable = data[1].inheritable = 0;
-  if (syscall(SYS_capset, &header, data) != 0) return false;
-  // The superuser's program gets every right in the bounding set.
-  if (::geteuid() != 0) return true;
-  if (prctl(PR_CAPBSET_DROP, CAP_SYS_TIME, 0, 0, 0) != 0) return false;
-  return !readOnly || prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0;
-}
-
 QString page(const char* stamp, const char* zone = "MEZ") {
   return timePage(QLatin1String(stamp), zone);
 }
@@ -206,60 +181,4 @@ TEST_F(Sync, secondStartWhileInet1IsBusyIsLeftToTheRunningOne) {
   env.inet1.waitWhileExecuting();
   EXPECT_TRUE(env.dialogs.errors.isEmpty());
   EXPECT_EQ(host.requests().size(), 1);
-}
-
-// "-time" run from cron by a user: no display, no right to set the clock. Every failure ends
-// with exit code 1 and says on standard error what failed; a clock that is right (the site
-// shows the real time here) needs no setting: exit code 0, nothing said. (A clock that was set,
-// or a wrong one that may not be, cannot be tried here: no test changes the real clock; the
-// tests with the fake clock cover them.)
-TEST(TimeRun, fromCronEveryFailureEndsWithExitCodeOneAndALineOnStandardError) {
-  enum Case { kClockRight, kNoTimePage, kReadOnlyProgramFolder };
-  const struct {
-    Case what;
-    int exitCode;
-    QString err;
-  } cases[] = {
-      {kClockRight, 0, ""},
-      {kNoTimePage, 1, "GebotsfalkePlus: Keine Zeitinformationen erhalten.\n"},
-      {kReadOnlyProgramFolder, 1,
-       "GebotsfalkePlus: Die Datei '<log>' konnte nicht geschrieben werden: Zugriff verweigert.; "
-       "Protokollzeilen gehen verloren.\nFehler: Fehlernummer: 70; Beschreibung: Zugriff "
-       "verweigert; Programmteil: WriteLog\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    TestEnv env;
-    SimServer server;  // its site shows the real time: even a clock that was set stays right
-    Endpoints endpoints = server.endpoints();
-    if (c.what == kNoTimePage) endpoints.timeHost = QStringLiteral("http://127.0.0.1:1");
-    env.writeEndpointsIni(endpoints);
-    const bool readOnly = c.what == kReadOnlyProgramFolder;
-    if (readOnly)
-      QFile::setPermissions(env.programFolder(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-
-    QProcess program;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "QT_LOGGING_RULES"})
-      e.remove(QString::fromLatin1(name));
-    e.insert("GEBOTSFALKE_HOME", env.programFolder());
-    e.insert("XDG_CONFIG_HOME", env.configFolder());
-    e.insert("TZ", "Europe/Berlin");
-    program.setProcessEnvironment(e);
-    program.setChildProcessModifier([readOnly] {
-      if (!dropRights(readOnly)) ::_exit(kCannotDropRights);
-    });
-    program.start(QStringLiteral(GF_PROGRAM_EXECUTABLE), {QStringLiteral("-time")});
-    ASSERT_TRUE(program.waitForFinished(60000));
-    QFile::setPermissions(env.programFolder(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (program.exitCode() == kCannotDropRights)
-      GTEST_SKIP() << "the right to set the clock cannot be dropped here";
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), c.exitCode);
-    EXPECT_EQ(QString::fromUtf8(program.readAllStandardError()),
-              QString(c.err).replace("<log>", env.programFolder() + "/gebotsfalke.log"));
-    EXPECT_EQ(program.readAllStandardOutput(), QByteArray());
-  }
 }

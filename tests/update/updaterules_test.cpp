@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 
+#include "platform/linux/desktop.h"
+#include "support/files.h"
 #include "update/releaseplan.h"
 #include "update/updaterules.h"
 
@@ -51,29 +53,6 @@ TEST(ReleasePlan, listedNamesArePlainUniqueNotTheProgramsDataAndIncludeTheInstal
   }
 }
 
-TEST(UpdateRules, anInstallerThatDoesNotStartIsNamedByItsCause) {
-  const struct {
-    StartResult result;
-    int number;
-    const char* description;
-  } cases[] = {
-      {{StartFailure::NoRight, "Permission denied"},
-       70,
-       "Zugriff verweigert - doupdate.exe darf nicht ausgeführt werden"},
-      {{StartFailure::NotAProgram, "Exec format error"},
-       5,
-       "doupdate.exe ist kein auf diesem System ausführbares Programm"},
-      {{StartFailure::NotFound, "No such file or directory"}, 53, "Datei nicht gefunden"},
-      {{StartFailure::Other, "Too many open files"},
-       75,
-       "Fehler beim Zugriff auf Pfad/Datei - doupdate.exe startet nicht (Too many open files)"}};
-  for (const auto& c : cases) {
-    const VbError e = installerStartError(c.result);
-    EXPECT_EQ(e.number(), c.number) << c.description;
-    EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
-  }
-}
-
 // Only the version on offer, and only a newer one than the installed 1.3.6, however written.
 TEST(ReleasePlan, theSignedVersionIsTheOfferedOneAndNewer) {
   const std::tuple<const char*, const char*, QString> cases[] = {
@@ -88,5 +67,48 @@ TEST(ReleasePlan, theSignedVersionIsTheOfferedOneAndNewer) {
   for (const auto& [signedVersion, offered, refusal] : cases) {
     const auto failure = releaseplan::checkSignedVersion(signedVersion, offered, "1.3.6");
     EXPECT_EQ(failure ? failure->detail : QString(), refusal) << signedVersion;
+  }
+}
+
+// The installer as the update starts it, through the real system: what went wrong is told
+// apart, and the update's box names it by its cause.
+TEST(InstallerStart, theSystemSaysWhyAProgramDidNotStart) {
+  QTemporaryDir dir;
+  const QString d = dir.path();
+  QtProcesses processes(d + "/run");
+  writeFile(d + "/no-right", "#!/bin/sh\n");
+  writeFile(d + "/text", "installer", kRunnable);
+  writeFile(d + "/elf",
+            QByteArray("\x7f"
+                       "ELF broken",
+                       11),
+            kRunnable);
+  writeFile(d + "/no-interpreter", "#!/nonexistent/sh\n", kRunnable);
+  const QString notAProgram = "doupdate.exe ist kein auf diesem System ausführbares Programm";
+  const struct {
+    const char* file;
+    QString folder;
+    StartFailure failure;
+    int number;
+    QString description;  // followed by the system's reason and ")" where it ends in "("
+  } cases[] = {
+      {"missing", d, StartFailure::NotFound, 53, "Datei nicht gefunden"},
+      {"no-right", d, StartFailure::NoRight, 70,
+       "Zugriff verweigert - doupdate.exe darf nicht ausgeführt werden"},
+      {"text", d, StartFailure::NotAProgram, 5, notAProgram},
+      {"elf", d, StartFailure::NotAProgram, 5, notAProgram},
+      {"no-interpreter", d, StartFailure::NotAProgram, 5, notAProgram},
+      {"text", d + "/no-folder", StartFailure::Other, 75,
+       "Fehler beim Zugriff auf Pfad/Datei - doupdate.exe startet nicht ("},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const StartResult r = processes.startDetached(d + "/" + c.file, {}, c.folder, {});
+    EXPECT_EQ(r.failure, c.failure);
+    EXPECT_FALSE(r.reason.isEmpty());
+    const VbError e = installerStartError(r);
+    EXPECT_EQ(e.number(), c.number);
+    EXPECT_EQ(e.description(),
+              c.description.endsWith("(") ? c.description + r.reason + ")" : c.description);
   }
 }
