@@ -29,6 +29,7 @@
 #include "app/scramble.h"
 #include "app/settings.h"
 #include "benchcommon.h"
+#include "benchwindow.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "ebay/oauthclient.h"
@@ -79,33 +80,19 @@ struct Sample {
   QString problem;
 };
 
-class Harness {
+class Harness : bench::BenchWindow {
  public:
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
-      : m_real(home),
-        m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_real.services, m_settings, m_inet1},
-        m_sim(simulator),
-        m_log(requestLogPath) {
+      : BenchWindow(home, simulator, requestLogPath) {
     AppState& s = m_state;
-    s.passwordKey = scramble::passwordKey();
-    s.VersionText = QStringLiteral("1.3.6");
-    s.InstallTag = QStringLiteral("bench");
-    s.warnton = 0;
-    s.clockLabelOffset = 200;
     s.siteTimeMeasuring = true;  // the site's clock is the computer's here
-    const QString base = QString::fromStdString(simulator.baseUrl());
-    s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
-        s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer =
-            s.endpoints.ebayApiHost = s.endpoints.ebayAuthHost = base;
+    s.endpoints.ebayApiHost = s.endpoints.ebayAuthHost = s.endpoints.offerHost;
     ebay::Account& a = s.ebay;
     a.loaded = true;  // the keyset as the eBay-Zugang dialog leaves it, in memory only
     a.keyset.appId = QString::fromLatin1(kApp);
     a.keyset.certId = QString::fromLatin1(kCert);
     a.keyset.ruName = QString::fromLatin1(kRuName);
-    connectInet1(m_ctx);
-    m_form = std::make_unique<Form1>(m_ctx);
-    m_form->show();
+    showWindow();
   }
 
   // Signs in through the simulator's consent page; false when no user token came.
@@ -199,19 +186,6 @@ class Harness {
   }
 
  private:
-  template <class T>
-  T* control(const char* name) const {
-    return m_form->findChild<T*>(QString::fromLatin1(name));
-  }
-
-  bench::RealServices m_real;
-  SettingsStore m_settings;
-  AppState m_state;
-  Inet m_inet1;
-  AppContext m_ctx;
-  sim::Simulator& m_sim;
-  QString m_log;
-  std::unique_ptr<Form1> m_form;
   std::vector<double> m_triggers;
 };
 

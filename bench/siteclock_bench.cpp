@@ -32,6 +32,7 @@
 #include "app/settings.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "benchwindow.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
 #include "platform/linux/systemclockbackend.h"
@@ -60,32 +61,18 @@ std::vector<double> magnitudes(std::vector<double> v) {
   return v;
 }
 
-class Harness {
+class Harness : bench::BenchWindow {
  public:
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLog)
-      : m_real(home),
-        m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_real.services, m_settings, m_inet1},
-        m_sim(simulator),
-        m_log(requestLog) {
+      : BenchWindow(home, simulator, requestLog) {
     AppState& s = m_state;
-    s.passwordKey = scramble::passwordKey();
-    s.VersionText = QStringLiteral("1.3.6");
-    s.InstallTag = QStringLiteral("bench");
     s.user = QStringLiteral("bieter");
     s.pass = QStringLiteral("geheim");
     s.sectobid = QString::number(kSecondsBeforeEnd);
-    s.warnton = 0;
     s.msgonsync = 0;
     s.saveuser = 1;
-    s.clockLabelOffset = 200;
-    const QString base = QString::fromStdString(simulator.baseUrl());
-    s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
-        s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
     s.endpoints.classicSiteNamed = true;  // as an endpoints.ini naming the simulator makes it
-    connectInet1(m_ctx);
-    m_form = std::make_unique<Form1>(m_ctx);
-    m_form->show();
+    showWindow();
   }
 
   QtClock& clock() { return m_real.clock; }
@@ -153,23 +140,7 @@ class Harness {
   }
 
  private:
-  QList<QJsonObject> requests() const {
-    QList<QJsonObject> out;
-    QFile f(m_log);
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    for (const QByteArray& line : f.readAll().split('\n'))
-      if (!line.trimmed().isEmpty()) out.append(QJsonDocument::fromJson(line).object());
-    return out;
-  }
-
-  bench::RealServices m_real;
-  SettingsStore m_settings;
-  AppState m_state;
-  Inet m_inet1;
-  AppContext m_ctx;
-  sim::Simulator& m_sim;
-  QString m_log;
-  std::unique_ptr<Form1> m_form;
+  QList<QJsonObject> requests() const { return bench::requestLog(m_log); }
 };
 
 }  // namespace

@@ -39,6 +39,7 @@
 #include "app/stagemarks.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "benchwindow.h"
 #include "bidding/bidlimits.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
@@ -144,34 +145,20 @@ class PaintWatch : public QObject {
   std::function<void()> m_painting;
 };
 
-class Harness {
+class Harness : bench::BenchWindow {
  public:
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
-      : m_real(home),
-        m_settings(home + QStringLiteral("/config")),
-        m_ctx{m_state, m_real.services, m_settings, m_inet1},
-        m_sim(simulator),
-        m_log(requestLogPath) {
+      : BenchWindow(home, simulator, requestLogPath) {
     AppState& s = m_state;
-    s.passwordKey = scramble::passwordKey();
-    s.VersionText = QStringLiteral("1.3.6");
-    s.InstallTag = QStringLiteral("bench");
     s.user = QStringLiteral("bieter");
     s.pass = QStringLiteral("geheim");
     s.sectobid = QString::number(kSecondsBeforeEnd);
-    s.warnton = 0;
     s.saveuser = 1;
-    s.clockLabelOffset = 200;
     // The site's clock is the computer's here; arming does not measure it (bench_siteclock
     // does), so the figure is the countdown's own.
     s.siteTimeMeasuring = true;
-    const QString base = QString::fromStdString(simulator.baseUrl());
-    s.endpoints.offerHost = s.endpoints.itemHost = s.endpoints.offerHostDe =
-        s.endpoints.itemHostDe = s.endpoints.timeHost = s.endpoints.vendorServer = base;
     s.endpoints.classicSiteNamed = true;  // as an endpoints.ini naming the simulator makes it
-    connectInet1(m_ctx);
-    m_form = std::make_unique<Form1>(m_ctx);
-    m_form->show();
+    showWindow();
     // Completed replies of the transfer component, in the order they came.
     QObject::connect(&m_inet1, &Inet::StateChanged, [this](int state) {
       if (state == Inet::kResponseCompleted)
@@ -264,20 +251,6 @@ class Harness {
   }
 
  private:
-  // A control of the main window, found by its objectName.
-  template <class T>
-  T* control(const char* name) const {
-    return m_form->findChild<T*>(QString::fromLatin1(name));
-  }
-
-  bench::RealServices m_real;
-  SettingsStore m_settings;
-  AppState m_state;
-  Inet m_inet1;
-  AppContext m_ctx;
-  sim::Simulator& m_sim;
-  QString m_log;
-  std::unique_ptr<Form1> m_form;
   std::vector<qint64> m_completions;
 };
 

@@ -40,7 +40,7 @@ QString withoutBrowserName(const QString& title) {
           "Microsoft Edge|Microsoft\u200b Edge|Opera|Vivaldi|Brave|Falkon|Konqueror")
           .split(QChar(u'|'));
   for (const QString& browser : browsers)
-    for (const QString dash : {QStringLiteral(" - "), QStringLiteral(" \u2014 ")})
+    for (const QString& dash : {QStringLiteral(" - "), QStringLiteral(" \u2014 ")})
       if (title.endsWith(dash + browser))
         return title.left(title.size() - dash.size() - browser.size());
   return title;

@@ -83,8 +83,8 @@ PageTime readDateHeader(const QString& date) {
   const QDate day =
       m.hasMatch() ? QLocale::c().toDate(m.captured(1), QStringLiteral("dd MMM yyyy")) : QDate();
   const QTime time = QTime::fromString(m.captured(2), QStringLiteral("HH:mm:ss"));
-  if (!day.isValid() || !time.isValid()) return {false, 0, kNoTime};
-  return {true, ebay::localMsOf(QDateTime(day, time, Qt::UTC)), {}};
+  if (!day.isValid() || !time.isValid()) return {false, 0, kNoTime, {}};
+  return {true, ebay::localMsOf(QDateTime(day, time, Qt::UTC)), {}, {}};
 }
 
 }  // namespace timepage
