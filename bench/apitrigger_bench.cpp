@@ -29,6 +29,7 @@
 #include "app/scramble.h"
 #include "app/settings.h"
 #include "benchcommon.h"
+#include "benchsite.h"
 #include "benchwindow.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
@@ -44,8 +45,6 @@ namespace {
 const char* const kApp = "Bench-Snipe-SBX-0001";
 const char* const kCert = "SBX-bench-cert";
 const char* const kRuName = "Bench-Ru";
-const char* const kUser = "bieter";
-const char* const kPassword = "geheim";
 constexpr qint64 kQuietMs = 60'000;  // the minute before a trigger
 
 double localSerial(qint64 epochMs) {
@@ -61,8 +60,8 @@ QString agree(const QUrl& page) {
   std::unique_ptr<QNetworkReply> shown(browser.get(QNetworkRequest(page)));
   if (!bench::waitFor([&] { return shown->isFinished(); }, 10000)) return {};
   QUrlQuery form(page.query());
-  form.addQueryItem(QStringLiteral("userid"), QString::fromLatin1(kUser));
-  form.addQueryItem(QStringLiteral("pass"), QString::fromLatin1(kPassword));
+  form.addQueryItem(QStringLiteral("userid"), QString::fromLatin1(bench::kBenchUser));
+  form.addQueryItem(QStringLiteral("pass"), QString::fromLatin1(bench::kBenchPassword));
   form.addQueryItem(QStringLiteral("decision"), QStringLiteral("agree"));
   QNetworkRequest post(page.adjusted(QUrl::RemoveQuery));
   post.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
@@ -208,40 +207,21 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  QTemporaryDir home;
-  QDir().mkpath(home.path() + QStringLiteral("/program"));
-  qputenv("GEBOTSFALKE_HOME", QFile::encodeName(home.path() + QStringLiteral("/program")));
-  const QString logPath = home.path() + QStringLiteral("/requests.jsonl");
-
-  sim::Config config;
-  config.accounts[kUser] = kPassword;
-  config.vendorVersion = "1.03.0006";
-  config.requestLog = logPath.toStdString();
-  config.ebay.appId = kApp;
-  config.ebay.certId = kCert;
-  config.ebay.ruName = kRuName;
-  for (int n = 0; n < countdowns + 1; ++n) {
-    sim::Item item;
-    item.id = std::to_string(1000000000LL + n);
-    item.endMs = sim::nowMs() + 3600000;
-    config.items.push_back(item);
-  }
-  // The auction the raw requests bid on: it never ends during the run.
-  const std::string rawItem = "1999999999";
-  sim::Item rawAuction;
-  rawAuction.id = rawItem;
-  rawAuction.endMs = sim::nowMs() + 24 * 3600000;
-  config.items.push_back(rawAuction);
-  sim::Simulator simulator(config);
+  bench::BenchSite site(countdowns + 1);
+  const QString& logPath = site.logPath;
+  site.config.ebay.appId = kApp;
+  site.config.ebay.certId = kCert;
+  site.config.ebay.ruName = kRuName;
+  sim::Simulator simulator(site.config);
   if (simulator.start() < 0) {
     bench::say(QStringLiteral("bench_apitrigger: the simulator cannot listen"));
     return 1;
   }
 
-  Harness harness(home.path(), simulator, logPath);
+  Harness harness(site.home.path(), simulator, logPath);
   QStringList problems;
   if (!harness.signIn()) problems.append(QStringLiteral("the sign-in failed"));
-  bench::RawRequests rawRequests(simulator, logPath, rawItem);
+  bench::RawRequests rawRequests(simulator, logPath, site.rawItem);
   bench::RawRequests::Samples raw;
   std::vector<double> trigger;
   int warm = 0;

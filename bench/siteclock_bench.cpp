@@ -32,6 +32,7 @@
 #include "app/settings.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "benchsite.h"
 #include "benchwindow.h"
 #include "bidding/inet.h"
 #include "bidding/transfer.h"
@@ -163,33 +164,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  QTemporaryDir home;
-  QDir().mkpath(home.path() + QStringLiteral("/program"));
-  qputenv("GEBOTSFALKE_HOME", QFile::encodeName(home.path() + QStringLiteral("/program")));
-  const QString logPath = home.path() + QStringLiteral("/requests.jsonl");
-  sim::Config config;
-  config.accounts["bieter"] = "geheim";
-  config.vendorVersion = "1.03.0006";
-  config.requestLog = logPath.toStdString();
-  config.timeOffsetMs = kLeadMs;
-  for (int n = 0; n < countdowns + comparisons; ++n) {
-    sim::Item item;
-    item.id = std::to_string(1000000000LL + n);
-    item.endMs = sim::nowMs() + kLeadMs + 3600000;
-    config.items.push_back(item);
-  }
-  // The auction the raw requests bid on: it never ends during the run.
-  const std::string rawItem = "1999999999";
-  sim::Item rawAuction;
-  rawAuction.id = rawItem;
-  rawAuction.endMs = sim::nowMs() + kLeadMs + 24 * 3600000;
-  config.items.push_back(rawAuction);
-  sim::Simulator simulator(config);
+  bench::BenchSite site(countdowns + comparisons, kLeadMs);
+  const QString& logPath = site.logPath;
+  sim::Simulator simulator(site.config);
   if (simulator.start() < 0) {
     bench::say(QStringLiteral("bench_siteclock: the simulator cannot listen"));
     return 1;
   }
-  Harness harness(home.path(), simulator, logPath);
+  Harness harness(site.home.path(), simulator, logPath);
   QStringList problems;
 
   bench::say(QStringLiteral("site clock: %1 measurements...").arg(measurements));
@@ -214,7 +196,7 @@ int main(int argc, char** argv) {
   harness.synchronise();
   std::vector<double> trigger;
   bench::RawRequests::Samples raw;
-  bench::RawRequests rawRequests(simulator, logPath, rawItem);
+  bench::RawRequests rawRequests(simulator, logPath, site.rawItem);
   for (int n = 0; n < countdowns; ++n) {
     QJsonObject step1;
     const double late = harness.countdown(n, &step1);

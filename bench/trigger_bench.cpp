@@ -39,6 +39,7 @@
 #include "app/stagemarks.h"
 #include "benchclock.h"
 #include "benchcommon.h"
+#include "benchsite.h"
 #include "benchwindow.h"
 #include "bidding/bidlimits.h"
 #include "bidding/inet.h"
@@ -276,36 +277,17 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  QTemporaryDir home;
-  QDir().mkpath(home.path() + QStringLiteral("/program"));
-  qputenv("GEBOTSFALKE_HOME", QFile::encodeName(home.path() + QStringLiteral("/program")));
-  const QString logPath = home.path() + QStringLiteral("/requests.jsonl");
-
-  sim::Config config;
-  config.accounts["bieter"] = "geheim";
-  config.vendorVersion = "1.03.0006";
-  config.requestLog = logPath.toStdString();
   const int items = countdowns + 2 * delayedCountdowns + ticksOnlyCountdowns + stalledCountdowns;
-  for (int n = 0; n < items; ++n) {
-    sim::Item item;
-    item.id = std::to_string(1000000000LL + n);
-    item.endMs = sim::nowMs() + 3600000;
-    config.items.push_back(item);
-  }
-  // The auction the raw requests bid on: it never ends during the run.
-  const std::string rawItem = "1999999999";
-  sim::Item rawAuction;
-  rawAuction.id = rawItem;
-  rawAuction.endMs = sim::nowMs() + 24 * 3600000;
-  config.items.push_back(rawAuction);
-  sim::Simulator simulator(config);
+  bench::BenchSite site(items);
+  const QString& logPath = site.logPath;
+  sim::Simulator simulator(site.config);
   if (simulator.start() < 0) {
     bench::say(QStringLiteral("bench_trigger: the simulator cannot listen"));
     return 1;
   }
 
-  Harness harness(home.path(), simulator, logPath);
-  bench::RawRequests rawRequests(simulator, logPath, rawItem);
+  Harness harness(site.home.path(), simulator, logPath);
+  bench::RawRequests rawRequests(simulator, logPath, site.rawItem);
   bench::RawRequests::Samples raw;
   std::vector<double> trigger, bid, ticksTrigger, delayedWarm, delayedCold;
   std::map<QString, std::vector<double>> stages;
