@@ -67,8 +67,8 @@ class Harness : bench::BenchWindow {
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLog)
       : BenchWindow(home, simulator, requestLog) {
     AppState& s = m_state;
-    s.user = QStringLiteral("bieter");
-    s.pass = QStringLiteral("geheim");
+    s.user = QString::fromLatin1(bench::kBenchUser);
+    s.pass = QString::fromLatin1(bench::kBenchPassword);
     s.sectobid = QString::number(kSecondsBeforeEnd);
     s.msgonsync = 0;
     s.saveuser = 1;

@@ -151,8 +151,8 @@ class Harness : bench::BenchWindow {
   Harness(const QString& home, sim::Simulator& simulator, const QString& requestLogPath)
       : BenchWindow(home, simulator, requestLogPath) {
     AppState& s = m_state;
-    s.user = QStringLiteral("bieter");
-    s.pass = QStringLiteral("geheim");
+    s.user = QString::fromLatin1(bench::kBenchUser);
+    s.pass = QString::fromLatin1(bench::kBenchPassword);
     s.sectobid = QString::number(kSecondsBeforeEnd);
     s.saveuser = 1;
     // The site's clock is the computer's here; arming does not measure it (bench_siteclock
